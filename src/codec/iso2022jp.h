@@ -1,0 +1,38 @@
+// Shift-JIS (code page 932) to ISO-2022-JP (RFC 1468), half-width katakana
+// widened to JIS X 0208.
+#ifndef TARNLET_CODEC_ISO2022JP_H_
+#define TARNLET_CODEC_ISO2022JP_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnlet {
+
+// Bytes SjisToIso2022Jp may write for an n-byte source, terminator included.
+constexpr std::size_t Iso2022JpCapacity(std::size_t n) { return 5 * n + 4; }
+
+// Converts the NUL-terminated source into destination, NUL-terminated; the
+// output always ends in ASCII mode. Cannot fail.
+// REQUIRES: destination holds Iso2022JpCapacity(strlen(source)) bytes.
+void SjisToIso2022Jp(const char* source, char* destination);
+
+// One double-byte character: on entry lead and trail byte, on return the
+// first and second JIS byte (low 8 bits).
+void SjisPairToJis(std::int32_t* first, std::int32_t* second);
+
+// p points at a byte 0xA0-0xDF of a NUL-terminated string. Stores the
+// JIS X 0208 code and returns the bytes consumed: 2 when a following sound
+// mark was combined, else 1.
+std::int32_t WidenHalfKana(std::int32_t* code, const unsigned char* p);
+
+// Bytes EncodeHeaderWord may write for an n-byte source, NUL included.
+constexpr std::size_t EncodedWordCapacity(std::size_t n) { return 6 * n + 25; }
+
+// The whole source as one "=?ISO-2022-JP?B?...?=" word, NUL-terminated.
+// Returns 1, or 0 when memory was short (output untouched).
+// REQUIRES: output holds EncodedWordCapacity(strlen(source)) bytes.
+std::int32_t EncodeHeaderWord(const char* source, char* output);
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_CODEC_ISO2022JP_H_

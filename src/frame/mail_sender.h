@@ -1,0 +1,81 @@
+// The per-call object. Each export builds one on its stack; every send,
+// receive, resolve and log routine of a call is one of its operations.
+#ifndef TARNLET_FRAME_MAIL_SENDER_H_
+#define TARNLET_FRAME_MAIL_SENDER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tarnlet.h"
+#include "platform/platform.h"
+
+namespace tarnlet {
+
+using ResultCode = std::int32_t;
+
+// Bits of the byte ReadEhloReply returns; 0 means failure, or AUTH offered
+// with none of the four mechanisms.
+enum AuthFlag : std::uint8_t {
+  kAuthNone = 1,  // the reply has no AUTH keyword
+  kAuthLogin = 2,
+  kAuthPlain = 4,
+  kAuthCramMd5 = 8,
+  kAuthDigestMd5 = 16,
+};
+
+class MailSender {
+ public:
+  MailSender();   // opens this call's handle to CallLock
+  ~MailSender();  // closes it
+  MailSender(const MailSender&) = delete;
+  MailSender& operator=(const MailSender&) = delete;
+
+  // --- frame (entry points, settings, log) ---
+  ResultCode SendFromRecord(const char* body, const MailSettings* settings);
+  ResultCode SendFromIni(const char* body, const char* iniPath);
+  // Returns true iff the process-global settings may be used for a call.
+  bool ValidateSettings();
+  // Appends one timestamped line to the log file of the settings; silently
+  // nothing when it cannot be opened.
+  int WriteLog(const char* message);
+  // WriteLog of format with value in place of its one "%d".
+  void WriteLogCode(const char* format, long value);
+
+  // --- transport ---
+  // One 100 ms wait; false (after the time-out line) at the 3000th.
+  bool PollWait(std::uint32_t* counter);
+  bool SendAll(SocketHandle socket, const char* data, std::size_t length);
+  bool ReadReply(SocketHandle socket, int expected, std::int32_t* code);
+  std::uint8_t ReadEhloReply(SocketHandle socket, int expected, std::int32_t* code);
+  // Copies the text of a 334 challenge, NUL-terminated, into out (capacity
+  // bytes; the reader's whole receive always fits in kReceiveBufferSize).
+  bool ReadChallenge(SocketHandle socket, char* out, std::size_t capacity);
+  bool SendQuit(SocketHandle socket);
+  void CloseAndLog(SocketHandle socket, const char* message);
+
+  // --- address resolution ---
+  bool IsDottedLiteral(const char* name);
+  void NormalizeDotted(const char* name, char* out, std::size_t capacity);
+
+  // --- mail transaction ---
+  ResultCode RunSmtpDialogue(const char* body);
+  ResultCode SendRecipients(SocketHandle socket, const char* to, const char* cc,
+                            const char* bcc);
+  ResultCode SendMessageContent(SocketHandle socket, const char* body);
+  ResultCode AuthCramMd5(SocketHandle socket, const char* user, const char* password);
+  ResultCode SendRset(SocketHandle socket, const char* user, const char* password);
+  // 1 when the POP3 login went through and its connection is closed, else 0.
+  int PopBeforeSmtp(const char* user, const char* password, const char* dotted,
+                    std::uint16_t port);
+  bool ReadPopOk(SocketHandle socket);
+  bool ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity);
+
+  std::int32_t lastReplyCode = 0;
+
+ private:
+  LockHandle lockHandle_;
+};
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_FRAME_MAIL_SENDER_H_

@@ -1,0 +1,12 @@
+#include "platform/platform.h"
+
+namespace tarnlet {
+namespace {
+Platform* g_override = nullptr;
+}  // namespace
+
+Platform& CurrentPlatform() { return g_override != nullptr ? *g_override : NativePlatform(); }
+
+void SetPlatformForTesting(Platform* platform) { g_override = platform; }
+
+}  // namespace tarnlet

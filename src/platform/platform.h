@@ -1,0 +1,132 @@
+// The operating-system seam. The core reaches sockets, files, time, the
+// lock, the INI reader and the heap only through CurrentPlatform(), so one
+// backend per system (posix/, win32/) serves it, and tests can swap in a
+// wrapper that makes exactly one call fail.
+#ifndef TARNLET_PLATFORM_PLATFORM_H_
+#define TARNLET_PLATFORM_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnlet {
+
+using SocketHandle = std::intptr_t;
+constexpr SocketHandle kInvalidSocket = -1;
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kInvalidFile = -1;
+
+using LockHandle = void*;
+
+// One send or receive. count >= 0 is the number of bytes moved (0 from a
+// receive: the peer closed the connection). count < 0 is a failure: then
+// wouldBlock tells the non-blocking "try again later" case apart from a
+// real error, whose system error number is in error.
+struct IoResult {
+  long count;
+  int error;
+  bool wouldBlock;
+};
+
+struct LocalTime {
+  int year;
+  int month;      // 1-12
+  int dayOfWeek;  // 0 Sunday - 6 Saturday
+  int day;        // 1-31
+  int hour;
+  int minute;
+  int second;
+  int utcOffsetMinutes;  // local time minus UTC at this moment, e.g. +540
+};
+
+// The rows of the lookup-error table; each resolver maps its own failures
+// onto them.
+enum class LookupResult {
+  kOk,
+  kHostNotFound,  // no such name
+  kTryAgain,      // temporary failure
+  kNoRecovery,    // non-recoverable failure
+  kNoData,        // the name exists but has no address
+  kOther,         // anything else, including an empty address list
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The library-wide lock. OpenCallLock returns this call's handle to it
+  // (possibly null when it could not be had: the call then goes ahead
+  // without the lock); Wait/Release/Close accept a null handle.
+  virtual LockHandle OpenCallLock() = 0;
+  virtual void WaitCallLock(LockHandle lock) = 0;
+  virtual void ReleaseCallLock(LockHandle lock) = 0;
+  virtual void CloseCallLock(LockHandle lock) = 0;
+
+  // Start and stop of the socket library. StartupSockets returns 0 on
+  // success; only a caller whose start-up succeeded calls CleanupSockets.
+  virtual int StartupSockets() = 0;
+  virtual void CleanupSockets() = 0;
+
+  // IPv4 TCP sockets. Errors are reported as the system's own numbers, which
+  // go unchanged into the "%d" of log messages.
+  virtual SocketHandle CreateTcpSocket(int* error) = 0;
+  // Blocking connect to a dotted IPv4 text and a port in host order. A text
+  // that is no valid address fails the connect.
+  virtual bool ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+                           int* error) = 0;
+  virtual bool SetNonBlocking(SocketHandle socket, int* error) = 0;
+  virtual IoResult Send(SocketHandle socket, const char* data, std::size_t length) = 0;
+  virtual IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) = 0;
+  virtual void CloseSocket(SocketHandle socket) = 0;
+  // The error number of a connection reset by the peer (10054, ECONNRESET).
+  virtual int ConnectionResetError() = 0;
+
+  // Resolves a host name to the dotted text of its first IPv4 address
+  // (out holds 16 bytes). error receives the resolver's own code on failure.
+  virtual LookupResult ResolveIpv4(const char* name, char* out, int* error) = 0;
+
+  virtual void SleepMilliseconds(unsigned milliseconds) = 0;
+  virtual LocalTime LocalNow() = 0;
+  // Fresh entropy from the operating system, for seeding once per process.
+  virtual std::uint32_t EntropySeed() = 0;
+
+  // Appends line and one line end to the file at path, opened and closed for
+  // this line, in text mode: every LF of line, and the line end, are stored
+  // as CR LF. Returns false when the file could not be opened.
+  virtual bool AppendLogLine(const char* path, const char* line) = 0;
+
+  // Attachment files: a read-only open (no sharing where the system has
+  // that notion), positioning to the start, reads, close.
+  virtual FileHandle OpenForReading(const char* path, int* error) = 0;
+  virtual bool SeekToStart(FileHandle file) = 0;
+  // Returns false on a read error; *got = 0 at the end of the file.
+  virtual bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
+                         std::size_t* got) = 0;
+  virtual void CloseFile(FileHandle file) = 0;
+
+  // Reads one value of an INI (profile) file into out (NUL-terminated, at
+  // most capacity - 1 bytes); an empty string when the file, the section or
+  // the key is missing. Returns the length of the value.
+  virtual std::size_t ReadProfileString(const char* path, const char* section,
+                                        const char* key, char* out,
+                                        std::size_t capacity) = 0;
+
+  // Heap blocks of the library; Allocate returns null when memory is short.
+  virtual void* Allocate(std::size_t size) = 0;
+  virtual void Release(void* block) = 0;
+};
+
+// The backend compiled into this build.
+Platform& NativePlatform();
+
+// The platform every core routine uses: the native one unless a test has
+// installed another.
+Platform& CurrentPlatform();
+
+// Installs a replacement (null restores the native backend). Tests only;
+// not safe while a call is running.
+void SetPlatformForTesting(Platform* platform);
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_PLATFORM_PLATFORM_H_

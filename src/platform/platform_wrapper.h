@@ -1,0 +1,71 @@
+// Forwards every call to another Platform. A test derives from it and
+// overrides only the call it wants to watch or make fail.
+#ifndef TARNLET_PLATFORM_PLATFORM_WRAPPER_H_
+#define TARNLET_PLATFORM_PLATFORM_WRAPPER_H_
+
+#include "platform/platform.h"
+
+namespace tarnlet {
+
+class PlatformWrapper : public Platform {
+ public:
+  explicit PlatformWrapper(Platform& target) : target_(target) {}
+
+  Platform& target() { return target_; }
+
+  LockHandle OpenCallLock() override { return target_.OpenCallLock(); }
+  void WaitCallLock(LockHandle lock) override { target_.WaitCallLock(lock); }
+  void ReleaseCallLock(LockHandle lock) override { target_.ReleaseCallLock(lock); }
+  void CloseCallLock(LockHandle lock) override { target_.CloseCallLock(lock); }
+  int StartupSockets() override { return target_.StartupSockets(); }
+  void CleanupSockets() override { target_.CleanupSockets(); }
+  SocketHandle CreateTcpSocket(int* error) override { return target_.CreateTcpSocket(error); }
+  bool ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+                   int* error) override {
+    return target_.ConnectIpv4(socket, dotted, port, error);
+  }
+  bool SetNonBlocking(SocketHandle socket, int* error) override {
+    return target_.SetNonBlocking(socket, error);
+  }
+  IoResult Send(SocketHandle socket, const char* data, std::size_t length) override {
+    return target_.Send(socket, data, length);
+  }
+  IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override {
+    return target_.Receive(socket, buffer, capacity);
+  }
+  void CloseSocket(SocketHandle socket) override { target_.CloseSocket(socket); }
+  int ConnectionResetError() override { return target_.ConnectionResetError(); }
+  LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
+    return target_.ResolveIpv4(name, out, error);
+  }
+  void SleepMilliseconds(unsigned milliseconds) override {
+    target_.SleepMilliseconds(milliseconds);
+  }
+  LocalTime LocalNow() override { return target_.LocalNow(); }
+  std::uint32_t EntropySeed() override { return target_.EntropySeed(); }
+  bool AppendLogLine(const char* path, const char* line) override {
+    return target_.AppendLogLine(path, line);
+  }
+  FileHandle OpenForReading(const char* path, int* error) override {
+    return target_.OpenForReading(path, error);
+  }
+  bool SeekToStart(FileHandle file) override { return target_.SeekToStart(file); }
+  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
+                 std::size_t* got) override {
+    return target_.ReadChunk(file, buffer, capacity, got);
+  }
+  void CloseFile(FileHandle file) override { target_.CloseFile(file); }
+  std::size_t ReadProfileString(const char* path, const char* section, const char* key,
+                                char* out, std::size_t capacity) override {
+    return target_.ReadProfileString(path, section, key, out, capacity);
+  }
+  void* Allocate(std::size_t size) override { return target_.Allocate(size); }
+  void Release(void* block) override { target_.Release(block); }
+
+ private:
+  Platform& target_;
+};
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_PLATFORM_PLATFORM_WRAPPER_H_
