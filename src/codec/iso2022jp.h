@@ -12,12 +12,15 @@ namespace tarnlet {
 constexpr std::size_t Iso2022JpCapacity(std::size_t n) { return 5 * n + 4; }
 
 // Converts the NUL-terminated source into destination, NUL-terminated; the
-// output always ends in ASCII mode. Cannot fail.
+// output always ends in ASCII mode. Cannot fail. A lead byte directly before
+// the terminator is dropped.
 // REQUIRES: destination holds Iso2022JpCapacity(strlen(source)) bytes.
 void SjisToIso2022Jp(const char* source, char* destination);
 
 // One double-byte character: on entry lead and trail byte, on return the
-// first and second JIS byte (low 8 bits).
+// first and second JIS byte (0-255). The JIS X 0208:1997 arithmetic, with no
+// range checks; an IBM extension character (0xFA40-0xFC4B) is first replaced
+// by its duplicate elsewhere in code page 932, so it too leaves as 7-bit JIS.
 void SjisPairToJis(std::int32_t* first, std::int32_t* second);
 
 // p points at a byte 0xA0-0xDF of a NUL-terminated string. Stores the

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codec/iso2022jp.h"
+#include "platform/platform_wrapper.h"
+#include "reference_base64.h"
+
+namespace tarnlet {
+namespace {
+
+using testing::ReferenceBase64;
+
+// Counts heap blocks and can refuse the nth allocation.
+class HeapWatch : public PlatformWrapper {
+ public:
+  explicit HeapWatch(int failAt = 0) : PlatformWrapper(NativePlatform()), failAt_(failAt) {
+    SetPlatformForTesting(this);
+  }
+  ~HeapWatch() override { SetPlatformForTesting(nullptr); }
+
+  void* Allocate(std::size_t size) override {
+    if (++allocations_ == failAt_) return nullptr;
+    void* block = PlatformWrapper::Allocate(size);
+    if (block != nullptr) ++live_;
+    return block;
+  }
+  void Release(void* block) override {
+    if (block != nullptr) --live_;
+    PlatformWrapper::Release(block);
+  }
+
+  int allocations() const { return allocations_; }
+  int live() const { return live_; }
+
+ private:
+  int failAt_;
+  int allocations_ = 0;
+  int live_ = 0;
+};
+
+// The word for source, written into exactly EncodedWordCapacity bytes that
+// are followed by guard bytes.
+std::string Word(const std::string& source, int* result = nullptr) {
+  const std::size_t capacity = EncodedWordCapacity(source.size());
+  std::vector<char> out(capacity + 16, '\x7E');
+  const std::int32_t ok = EncodeHeaderWord(source.c_str(), out.data());
+  if (result != nullptr) *result = ok;
+  for (std::size_t i = capacity; i < out.size(); ++i) {
+    EXPECT_EQ('\x7E', out[i]) << "wrote past the capacity at " << i;
+  }
+  return ok == 1 ? std::string(out.data()) : std::string();
+}
+
+std::string WordOf(const std::string& iso2022jp) {
+  return "=?ISO-2022-JP?B?" + ReferenceBase64(iso2022jp) + "?=";
+}
+
+TEST(EncodeHeaderWordTest, KnownWords) {
+  HeapWatch heap;
+  EXPECT_EQ("=?ISO-2022-JP?B?YWJj?=", Word("abc"));
+  EXPECT_EQ("=?ISO-2022-JP?B?GyRCJSIbKEI=?=", Word("\xB1"));
+  EXPECT_EQ(
+      "=?ISO-2022-JP?B?"
+      "?=",
+      Word(""));  // split: "??=" is a trigraph
+  EXPECT_EQ(WordOf("Re: \x1b$B4A;z\x1b(B"), Word("Re: \x8A\xBF\x8E\x9A"));
+  EXPECT_EQ(0, heap.live());
+}
+
+TEST(EncodeHeaderWordTest, LongTextStaysOneWord) {
+  std::string source, jis;
+  for (int i = 0; i < 30; ++i) {
+    source += "\x8A\xBF\x8E\x9A";  // 漢字
+    jis += "4A;z";
+  }
+  const std::string word = Word(source);
+  EXPECT_EQ(186u, word.size());
+  EXPECT_EQ(WordOf("\x1b$B" + jis + "\x1b(B"), word);
+}
+
+TEST(EncodeHeaderWordTest, WorstCaseFitsTheCapacity) {
+  HeapWatch heap;
+  for (std::size_t n = 1; n <= 64; ++n) {
+    std::string source;
+    for (std::size_t i = 0; i < n; ++i) source += (i % 2 == 0) ? '\xB1' : 'a';
+    std::string iso;
+    for (std::size_t i = 0; i < n; ++i) iso += (i % 2 == 0) ? "\x1b$B%\"" : "\x1b(Ba";
+    if (n % 2 == 1) iso += "\x1b(B";
+    EXPECT_EQ(WordOf(iso), Word(source)) << n;
+  }
+  EXPECT_EQ(0, heap.live());
+}
+
+TEST(EncodeHeaderWordTest, EitherAllocationFailingLeavesOutputUntouched) {
+  for (int failAt : {1, 2}) {
+    HeapWatch heap(failAt);
+    char out[64];
+    std::memset(out, '#', sizeof(out));
+    EXPECT_EQ(0, EncodeHeaderWord("\x8A\xBF abc", out)) << failAt;
+    EXPECT_EQ(failAt, heap.allocations());
+    EXPECT_EQ(0, heap.live()) << "block leaked when allocation " << failAt << " failed";
+    for (char c : out) ASSERT_EQ('#', c) << failAt;
+  }
+}
+
+TEST(EncodeHeaderWordTest, SuccessReleasesBothBlocks) {
+  HeapWatch heap;
+  int ok = 0;
+  Word("\xB6\xDE\xB2", &ok);
+  EXPECT_EQ(1, ok);
+  EXPECT_EQ(2, heap.allocations());
+  EXPECT_EQ(0, heap.live());
+}
+
+}  // namespace
+}  // namespace tarnlet
