@@ -1,0 +1,58 @@
+// The POSIX backend: our own counterparts of the Windows services the core
+// was written against. Each group of calls lives in a file of its own.
+#ifndef TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
+#define TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
+
+#include "platform/platform.h"
+
+namespace tarnlet {
+
+class PosixPlatform final : public Platform {
+ public:
+  // lock.cc
+  LockHandle OpenCallLock() override;
+  void WaitCallLock(LockHandle lock) override;
+  void ReleaseCallLock(LockHandle lock) override;
+  void CloseCallLock(LockHandle lock) override;
+
+  // sockets.cc
+  int StartupSockets() override;
+  void CleanupSockets() override;
+  SocketHandle CreateTcpSocket(int* error) override;
+  bool ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+                   int* error) override;
+  bool SetNonBlocking(SocketHandle socket, int* error) override;
+  IoResult Send(SocketHandle socket, const char* data, std::size_t length) override;
+  IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override;
+  void CloseSocket(SocketHandle socket) override;
+  int ConnectionResetError() override;
+
+  // resolver.cc
+  LookupResult ResolveIpv4(const char* name, char* out, int* error) override;
+
+  // clock.cc
+  void SleepMilliseconds(unsigned milliseconds) override;
+  LocalTime LocalNow() override;
+  std::uint32_t EntropySeed() override;
+
+  // log.cc
+  bool AppendLogLine(const char* path, const char* line) override;
+
+  // files.cc
+  FileHandle OpenForReading(const char* path, int* error) override;
+  bool SeekToStart(FileHandle file) override;
+  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity, std::size_t* got) override;
+  void CloseFile(FileHandle file) override;
+
+  // ini.cc
+  std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
+                                std::size_t capacity) override;
+
+  // memory.cc
+  void* Allocate(std::size_t size) override;
+  void Release(void* block) override;
+};
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
