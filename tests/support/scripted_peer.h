@@ -17,8 +17,11 @@ struct PeerStep {
     kExpectLine,   // read one client line, up to and including LF
     kReceiveData,  // read client bytes up to and including CR LF "." CR LF
     kPause,        // sleep milliseconds
-    kClose,        // orderly close of the connection
-    kReset,        // abortive close: the client sees a connection reset
+    kClose,        // orderly close: the peer stops sending (the client reads
+                   // end of stream), records what the client still sends
+                   // until it closes, then closes; later steps are ignored
+    kReset,        // abortive close: the client sees a connection reset;
+                   // nothing more is recorded, later steps are ignored
     kStall,        // keep the connection open and silent until the client closes
   };
   Action action;
@@ -36,7 +39,8 @@ PeerStep Stall();
 
 // Listens on 127.0.0.1 at an ephemeral port and serves one connection on a
 // thread of its own. After the last step it keeps reading (and recording)
-// until the client closes, unless the script closed first.
+// until the client closes, unless the script closed first. A client that
+// closes in the middle of the script ends it there.
 class ScriptedPeer {
  public:
   explicit ScriptedPeer(std::vector<PeerStep> script);
@@ -45,10 +49,12 @@ class ScriptedPeer {
   ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
   std::uint16_t port() const;
-  // Waits until the connection has ended (or no client came within a few
-  // seconds) and returns every byte the client sent, in order.
+  // Waits until the connection has ended and returns every byte the client
+  // sent, in order. Bounded: it gives up when no client came within a
+  // second of the call, or the connection stayed idle for three seconds.
   std::string Transcript();
-  // Whether a client connected at all.
+  // Whether a client connected at all; call it after the client is done
+  // (it waits up to a second for a connection still in the backlog).
   bool Connected();
 
  private:

@@ -1,0 +1,16 @@
+#include "frame/mail_sender.h"
+#include "net/poll_step.h"
+
+namespace tarnlet {
+
+bool MailSender::PollWait(std::uint32_t* counter) {
+  CurrentPlatform().SleepMilliseconds(PollStepMilliseconds());
+  ++*counter;
+  if (*counter < kPollStepLimit) return true;
+  // The nominal total, even when a test has shortened the step.
+  WriteLogCode("SMTP SND : Res TimeOut TimeOutVal=%d[mSec]-023\r\n",
+               static_cast<long>(kPollStepMilliseconds) * kPollStepLimit);
+  return false;
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,25 @@
+#include "net/receive_once.h"
+
+namespace tarnlet {
+
+long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const char* errorFormat) {
+  Platform& platform = CurrentPlatform();
+  std::uint32_t counter = 0;
+  for (;;) {
+    IoResult result = platform.Receive(socket, buffer, kReceiveBufferSize);
+    if (result.count > 0) return result.count;
+    // End of stream: the peer has closed, so no reply can come; waiting out
+    // the time-out would only delay the same failure.
+    if (result.count == 0) {
+      sender.WriteLogCode(errorFormat, platform.ConnectionResetError());
+      return -1;
+    }
+    if (!result.wouldBlock) {
+      sender.WriteLogCode(errorFormat, result.error);
+      return -1;
+    }
+    if (!sender.PollWait(&counter)) return -1;
+  }
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,19 @@
+// The receive step shared by the reply readers: one receive that returns
+// data, waiting in poll steps while there is none yet.
+#ifndef TARNLET_NET_RECEIVE_ONCE_H_
+#define TARNLET_NET_RECEIVE_ONCE_H_
+
+#include "frame/globals.h"
+#include "frame/mail_sender.h"
+
+namespace tarnlet {
+
+// Receives into buffer (kReceiveBufferSize bytes). Returns the count (> 0),
+// or -1 after logging: errorFormat with the error number for a failed
+// receive or a connection the peer closed (with the reset number), or the
+// time-out line of PollWait.
+long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const char* errorFormat);
+
+}  // namespace tarnlet
+
+#endif  // TARNLET_NET_RECEIVE_ONCE_H_

@@ -1,0 +1,24 @@
+#include "frame/mail_sender.h"
+
+namespace tarnlet {
+
+// A non-blocking socket may take only part of the data (its send buffer is
+// full): that is flow control, so the rest follows after a wait.
+bool MailSender::SendAll(SocketHandle socket, const char* data, std::size_t length) {
+  std::uint32_t counter = 0;
+  std::size_t sent = 0;
+  while (sent < length) {
+    IoResult result = CurrentPlatform().Send(socket, data + sent, length - sent);
+    if (result.count >= 0) {
+      sent += static_cast<std::size_t>(result.count);
+      if (sent >= length) return true;
+    } else if (!result.wouldBlock) {
+      WriteLogCode("SMTP SND : Snd Ng ErrCode=%d-018\r\n", result.error);
+      return false;
+    }
+    if (!PollWait(&counter)) return false;
+  }
+  return true;
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,83 @@
+#include "platform/test_peer_socket.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarnlet {
+namespace testpeer {
+namespace {
+
+int Fd(PeerSocket socket) { return static_cast<int>(socket); }
+
+// True when the socket became readable within timeoutMs.
+bool ReadableWithin(PeerSocket socket, unsigned timeoutMs) {
+  pollfd entry{Fd(socket), POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&entry, 1, static_cast<int>(timeoutMs));
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+}  // namespace
+
+PeerSocket ListenLoopback(std::uint16_t* port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return kNoPeerSocket;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t size = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    ::close(fd);
+    return kNoPeerSocket;
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs) {
+  if (!ReadableWithin(listener, timeoutMs)) return kNoPeerSocket;
+  int fd = ::accept(Fd(listener), nullptr, nullptr);
+  return fd < 0 ? kNoPeerSocket : fd;
+}
+
+bool SendAllBytes(PeerSocket socket, const char* data, std::size_t length) {
+  while (length > 0) {
+    ssize_t sent = ::send(Fd(socket), data, length, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    data += sent;
+    length -= static_cast<std::size_t>(sent);
+  }
+  return true;
+}
+
+long ReceiveWithin(PeerSocket socket, char* buffer, std::size_t capacity, unsigned timeoutMs) {
+  if (!ReadableWithin(socket, timeoutMs)) return kReceiveTimedOut;
+  ssize_t got;
+  do {
+    got = ::recv(Fd(socket), buffer, capacity, 0);
+  } while (got < 0 && errno == EINTR);
+  return got < 0 ? kReceiveFailed : static_cast<long>(got);
+}
+
+void ShutdownSending(PeerSocket socket) { ::shutdown(Fd(socket), SHUT_WR); }
+
+void CloseGracefully(PeerSocket socket) { ::close(Fd(socket)); }
+
+void CloseWithReset(PeerSocket socket) {
+  linger option{1, 0};
+  ::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+  ::close(Fd(socket));
+}
+
+}  // namespace testpeer
+}  // namespace tarnlet

@@ -1,0 +1,152 @@
+// Server names into dotted text: literals, lookups and the lookup-error
+// table.
+#include <string>
+#include <vector>
+
+#include "net/resolve.h"
+#include "net_fixture.h"
+
+namespace tarnlet {
+namespace testing {
+namespace {
+
+using ResolveTest = NetTest;
+
+// ﾎｽﾄ名が見つからない-004 / -010
+const char kNotFoundSmtp[] =
+    "\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8\x82\xa2-004";
+const char kNotFoundPop[] =
+    "\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8\x82\xa2-010";
+
+TEST_F(ResolveTest, LiteralCharacterSet) {
+  struct Row {
+    const char* name;
+    bool literal;
+  };
+  for (const Row& row :
+       {Row{"", true}, Row{"192.168.0.1", true}, Row{" 10 5. .1 ", true}, Row{"...", true},
+        Row{"192.168.0.1a", false}, Row{"mail-1.example", false}, Row{"127.0.0.1\t", false},
+        Row{"+1.2.3.4", false}, Row{"localhost", false}}) {
+    EXPECT_EQ(sender_.IsDottedLiteral(row.name), row.literal) << '"' << row.name << '"';
+  }
+}
+
+TEST_F(ResolveTest, NormalizedLiterals) {
+  struct Row {
+    std::string name;
+    std::string dotted;
+  };
+  const std::vector<Row> rows = {
+      {"192.168.001.010", "192.168.1.10"},
+      {"192. 168.0.1 ", "192.168.0.1"},
+      {" 127.0.0.1", "127.0.0.1"},
+      {"10 5.0.0.1", "10.0.0.1"},
+      {"1..2", "1.0.2"},
+      {"300.1.1.1", "300.1.1.1"},
+      {"1.2.3.4.5", "1.2.3.4.5"},
+      {"", "0"},
+      {".", "0.0"},
+      {" . ", "0.0"},
+      {"000000000000000000000127.0.0.1", "127.0.0.1"},  // a piece of 24 characters
+      {"2147483647.2147483648.99999999999999999999.1", "2147483647.2147483647.2147483647.1"},
+  };
+  for (const Row& row : rows) {
+    char out[kDottedCapacity];
+    sender_.NormalizeDotted(row.name.c_str(), out, sizeof out);
+    EXPECT_EQ(std::string(out), row.dotted) << '"' << row.name << '"';
+  }
+}
+
+TEST_F(ResolveTest, NormalizedTextStaysWithinItsCapacity) {
+  // The longest result a 255-byte name can have: 256 pieces of "0".
+  const std::string dots(255, '.');
+  std::string expected = "0";
+  for (int i = 0; i < 255; ++i) expected += ".0";
+  std::string buffer(kDottedCapacity + 16, '#');
+  sender_.NormalizeDotted(dots.c_str(), &buffer[0], kDottedCapacity);
+  EXPECT_EQ(std::string(buffer.c_str()), expected);
+  EXPECT_EQ(buffer.substr(kDottedCapacity), std::string(16, '#'));
+
+  std::string small(12, '#');
+  sender_.NormalizeDotted("10.20.30.40", &small[0], 6);
+  EXPECT_EQ(std::string(small.c_str()), "10.20");
+  EXPECT_EQ(small.substr(6), "######");
+}
+
+TEST_F(ResolveTest, LiteralIsNormalizedWithoutALookup) {
+  char out[kDottedCapacity];
+  EXPECT_EQ(ResolveServer(sender_, "127.000.000.001", ServerRole::kSmtp, out), 0);
+  EXPECT_STREQ(out, "127.0.0.1");
+  EXPECT_EQ(ResolveServer(sender_, "300.1.1.1", ServerRole::kPop3, out), 0);
+  EXPECT_STREQ(out, "300.1.1.1");
+  EXPECT_EQ(fault_.Count(Call::kResolve), 0);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResolveTest, NameIsLookedUp) {
+  fault_.ResolveNth(1, LookupResult::kOk, "127.0.0.5");
+  fault_.ResolveNth(2, LookupResult::kOk, "127.0.0.6");
+  char out[kDottedCapacity];
+  EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), 0);
+  EXPECT_STREQ(out, "127.0.0.5");
+  // A stray letter makes dotted text a name.
+  EXPECT_EQ(ResolveServer(sender_, "192.168.0.1a", ServerRole::kPop3, out), 0);
+  EXPECT_STREQ(out, "127.0.0.6");
+  EXPECT_EQ(fault_.Count(Call::kResolve), 2);
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ResolveTest, LookupErrorTable) {
+  struct Row {
+    LookupResult result;
+    ResultCode smtpCode;
+    std::string smtpLine;
+    ResultCode popCode;
+    std::string popLine;
+  };
+  const std::vector<Row> rows = {
+      {LookupResult::kHostNotFound, -15, kNotFoundSmtp, -20, kNotFoundPop},
+      // ｻｰﾋﾞｽの異常-005 / -011
+      {LookupResult::kTryAgain, -16, "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-005", -21,
+       "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-011"},
+      // 回復不能なｴﾗｰ-006 / -012
+      {LookupResult::kNoRecovery, -17, "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-006", -22,
+       "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-012"},
+      // ﾃﾞｰﾀﾚｺｰﾄﾞが見つからない-007 / -013
+      {LookupResult::kNoData, -18,
+       "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+       "\x82\xa2-007",
+       -23,
+       "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+       "\x82\xa2-013"},
+      // その他-008 / -014
+      {LookupResult::kOther, -19, "\x82\xbb\x82\xcc\x91\xbc-008", -24,
+       "\x82\xbb\x82\xcc\x91\xbc-014"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.smtpLine);
+    std::string before = Log();
+    fault_.ResolveNth(1, row.result, "", 11999);
+    fault_.ResolveNth(2, row.result, "", 11999);
+    char out[kDottedCapacity];
+    EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), row.smtpCode);
+    EXPECT_EQ(ResolveServer(sender_, "pop.example", ServerRole::kPop3, out), row.popCode);
+    // The messages carry no line end of their own: the stored line ends in
+    // the one CR LF of the log.
+    EXPECT_EQ(Log().substr(before.size()),
+              kStamp + row.smtpLine + "\r\n" + kStamp + row.popLine + "\r\n");
+  }
+}
+
+// The reserved top-level domain never resolves; asked of the system's own
+// resolver.
+TEST_F(ResolveTest, InvalidNameIsNotFound) {
+  char out[kDottedCapacity];
+  EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kSmtp, out), -15);
+  EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kPop3, out), -20);
+  EXPECT_EQ(Log(), Stored(kNotFoundSmtp) + Stored(kNotFoundPop));
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace tarnlet

@@ -1,0 +1,142 @@
+// The wait step, whole-buffer sends and the QUIT exchange.
+#include <string>
+
+#include "net/poll_step.h"
+#include "net_fixture.h"
+
+namespace tarnlet {
+namespace testing {
+namespace {
+
+using SendTest = NetTest;
+
+const char kTimeOutLine[] = "SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n";
+
+TEST_F(SendTest, PollWaitFailsAtTheThreeThousandthStepWithTheFixedText) {
+  fault_.SkipSleeps();
+  std::uint32_t counter = 0;
+  for (unsigned i = 1; i < kPollStepLimit; ++i) {
+    ASSERT_TRUE(sender_.PollWait(&counter)) << i;
+  }
+  EXPECT_EQ(Log(), "");
+  EXPECT_FALSE(sender_.PollWait(&counter));
+  EXPECT_EQ(counter, 3000u);
+  EXPECT_EQ(fault_.Sleeps(), 3000u);
+  EXPECT_EQ(fault_.SleptMilliseconds(), 3000u);  // the shortened 1 ms step
+  // Text mode stores each LF of the message, and the line end, as CR LF.
+  EXPECT_EQ(Log(),
+            "2026/03/05 09:07:03  SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\r\n\r\n");
+
+  SetPollStepForTesting(0);
+  EXPECT_EQ(PollStepMilliseconds(), 100u);
+}
+
+TEST_F(SendTest, WholeBufferArrivesAfterShortSendsAndWouldBlock) {
+  std::string data;
+  for (int i = 0; i < 100; ++i) data += "line " + std::to_string(i) + "\r\n";
+  struct Row {
+    const char* name;
+    int shortSends;
+    int wouldBlocks;
+  };
+  for (const Row& row : {Row{"one short send", 1, 0}, Row{"three short sends", 3, 0},
+                         Row{"would block first", 0, 1}, Row{"both", 2, 2}}) {
+    SCOPED_TRACE(row.name);
+    ScriptedPeer peer({});
+    SocketHandle socket = Connect(peer);
+    const int sendsBefore = fault_.Count(Call::kSend);
+    const unsigned sleepsBefore = fault_.Sleeps();
+    int nth = 1;
+    for (int i = 0; i < row.wouldBlocks; ++i) fault_.WouldBlockNth(Call::kSend, nth++);
+    for (int i = 0; i < row.shortSends; ++i) fault_.FailNth(Call::kSend, nth++, 0, 97);
+    EXPECT_TRUE(sender_.SendAll(socket, data.data(), data.size()));
+    CloseSocket(socket);
+    EXPECT_EQ(peer.Transcript(), data);
+    EXPECT_EQ(fault_.Count(Call::kSend) - sendsBefore, nth);
+    EXPECT_EQ(fault_.Sleeps() - sleepsBefore, static_cast<unsigned>(nth - 1));
+  }
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(SendTest, SendErrorIsLoggedWithItsCodeAndNothingIsSent) {
+  ScriptedPeer peer({});
+  SocketHandle socket = Connect(peer);
+  fault_.FailNth(Call::kSend, 1, 10053);
+  EXPECT_FALSE(sender_.SendAll(socket, "MAIL FROM:<a@b>\r\n", 17));
+  CloseSocket(socket);
+  EXPECT_EQ(peer.Transcript(), "");
+  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10053-018\r\n"));
+  EXPECT_EQ(fault_.Sleeps(), 0u);
+}
+
+TEST_F(SendTest, ErrorAfterAShortSendKeepsWhatWasSent) {
+  ScriptedPeer peer({});
+  SocketHandle socket = Connect(peer);
+  fault_.FailNth(Call::kSend, 1, 0, 4);
+  fault_.FailNth(Call::kSend, 2, 10054);
+  EXPECT_FALSE(sender_.SendAll(socket, "RCPT TO:<x@y>\r\n", 15));
+  CloseSocket(socket);
+  EXPECT_EQ(peer.Transcript(), "RCPT TO:<x@");
+  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10054-018\r\n"));
+}
+
+TEST_F(SendTest, SendThatNeverGetsThroughTimesOut) {
+  ScriptedPeer peer({});
+  SocketHandle socket = Connect(peer);
+  fault_.SkipSleeps();
+  for (unsigned i = 1; i <= kPollStepLimit; ++i) fault_.WouldBlockNth(Call::kSend, i);
+  EXPECT_FALSE(sender_.SendAll(socket, "DATA\r\n", 6));
+  CloseSocket(socket);
+  EXPECT_EQ(peer.Transcript(), "");
+  EXPECT_EQ(fault_.Count(Call::kSend), 3000);
+  EXPECT_EQ(Log(), Stored(kTimeOutLine));
+}
+
+TEST_F(SendTest, QuitExchange) {
+  {
+    SCOPED_TRACE("answered with 221");
+    ScriptedPeer peer({ExpectLine(), Send("221 bye\r\n")});
+    SocketHandle socket = Connect(peer);
+    sender_.lastReplyCode = 354;
+    EXPECT_TRUE(sender_.SendQuit(socket));
+    EXPECT_EQ(sender_.lastReplyCode, 354);  // the QUIT reply keeps to itself
+    CloseSocket(socket);
+    EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
+    EXPECT_EQ(Log(), "");
+  }
+  {
+    SCOPED_TRACE("answered with 250: no second QUIT");
+    ScriptedPeer peer({ExpectLine(), Send("250 what\r\n")});
+    SocketHandle socket = Connect(peer);
+    EXPECT_FALSE(sender_.SendQuit(socket));
+    CloseSocket(socket);
+    EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
+    EXPECT_EQ(Log(), Stored("SMTP SND : Res Rcv Ng-022\r\n") +
+                         Stored("SMTP SND : Quit Understand Ng-049\r\n"));
+  }
+}
+
+TEST_F(SendTest, QuitThatCannotBeSent) {
+  ScriptedPeer peer({});
+  SocketHandle socket = Connect(peer);
+  fault_.FailNth(Call::kSend, 1, 10058);
+  EXPECT_FALSE(sender_.SendQuit(socket));
+  EXPECT_EQ(fault_.Count(Call::kReceive), 0);
+  CloseSocket(socket);
+  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10058-018\r\n") +
+                       Stored("SMTP SND : Quit Snd Ng-048\r\n"));
+}
+
+TEST_F(SendTest, CloseAndLogClosesBeforeTheLine) {
+  ScriptedPeer peer({});
+  SocketHandle socket = Connect(peer);
+  EXPECT_EQ(fault_.OpenSockets(), 1);
+  sender_.CloseAndLog(socket, "SMTP SND : Something Ng-055\r\n");
+  EXPECT_EQ(fault_.OpenSockets(), 0);
+  EXPECT_EQ(peer.Transcript(), "");
+  EXPECT_EQ(Log(), Stored("SMTP SND : Something Ng-055\r\n"));
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace tarnlet
