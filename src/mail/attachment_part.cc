@@ -1,0 +1,130 @@
+// One attachment part: its header lines and the file as base64 lines.
+#include <cstddef>
+
+#include "codec/base64.h"
+#include "frame/globals.h"
+#include "mail/attachments.h"
+#include "mail/line_builder.h"
+#include "mail/message_parts.h"
+
+namespace tarnlet {
+namespace {
+
+// 54 bytes make one base64 line of 72 characters. Lines go out in batches
+// that fill the transmit buffer, so a large file costs few sends and reads;
+// the bytes on the wire are the same as line by line.
+constexpr std::size_t kBytesPerLine = 54;
+constexpr std::size_t kLineLength = 72 + 2;
+constexpr std::size_t kLinesPerBatch = kTransmitBufferSize / kLineLength;
+static_assert(kLinesPerBatch >= 1, "one line fits the transmit buffer");
+constexpr std::size_t kAttachmentChunkSize = kBytesPerLine * kLinesPerBatch;
+unsigned char g_attachmentChunk[kAttachmentChunkSize];
+char g_headerFileName[kHeaderFileNameCapacity];
+
+ResultCode SendAttachmentHeader(MailSender& sender, SocketHandle socket, const char* path,
+                                const char* name, std::string_view boundary) {
+  LineBuilder delimiter = TransmitLine();
+  delimiter.Add("\r\n--").Add(boundary).Add("\r\n");
+  if (!SendBuilt(sender, socket, delimiter)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-086\r\n", -4);
+  }
+  const std::size_t length =
+      BuildContentTypeLine(path, g_transmitBuffer, kTransmitBufferSize, name);
+  if (length == 0 || !sender.SendAll(socket, g_transmitBuffer, length)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-087\r\n", -4);
+  }
+  LineBuilder disposition = TransmitLine();
+  disposition.Add("Content-Disposition: attachment; filename=\"").Add(name).Add("\"\r\n");
+  if (!SendBuilt(sender, socket, disposition)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-088\r\n", -4);
+  }
+  LineBuilder description = TransmitLine();
+  description.Add("Content-Description: \"").Add(name).Add("\"\r\n");
+  if (!SendBuilt(sender, socket, description)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-089\r\n", -4);
+  }
+  if (!SendText(sender, socket, "Content-Transfer-Encoding: base64\r\n\r\n")) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-090\n", -4);
+  }
+  return 0;
+}
+
+// Closes the file, then gives up the connection.
+ResultCode CloseFileAndFail(MailSender& sender, SocketHandle socket, FileHandle file,
+                            const char* message, ResultCode code) {
+  CurrentPlatform().CloseFile(file);
+  return CloseAndFail(sender, socket, message, code);
+}
+
+// Fills the chunk unless the file ends first; a short line can then only
+// be the last one of the file.
+bool ReadBatch(FileHandle file, std::size_t* filled, bool* atEnd) {
+  *filled = 0;
+  *atEnd = false;
+  while (*filled < kAttachmentChunkSize) {
+    std::size_t got = 0;
+    if (!CurrentPlatform().ReadChunk(file, g_attachmentChunk + *filled,
+                                     kAttachmentChunkSize - *filled, &got)) {
+      return false;
+    }
+    if (got == 0) {
+      *atEnd = true;
+      break;
+    }
+    *filled += got;
+  }
+  return true;
+}
+
+// Base64 lines of the chunk, each ending in CR LF; returns their length.
+std::size_t EncodeLines(std::size_t filled) {
+  std::size_t out = 0;
+  for (std::size_t at = 0; at < filled; at += kBytesPerLine) {
+    const std::size_t n = filled - at < kBytesPerLine ? filled - at : kBytesPerLine;
+    int length = 0;
+    Base64Codec::Encode(g_transmitBuffer + out, &length, g_attachmentChunk + at,
+                        static_cast<int>(n));
+    out += static_cast<std::size_t>(length);
+    g_transmitBuffer[out++] = '\r';
+    g_transmitBuffer[out++] = '\n';
+  }
+  return out;
+}
+
+ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char* path) {
+  Platform& platform = CurrentPlatform();
+  int error = 0;
+  const FileHandle file = platform.OpenForReading(path, &error);
+  if (file == kInvalidFile) {
+    return CloseAndFail(sender, socket, "SMTP SND : Image File Open Ng-091\n", -11);
+  }
+  if (!platform.SeekToStart(file)) {
+    return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Pointer Move Ng-092\n",
+                            -11);
+  }
+  bool atEnd = false;
+  while (!atEnd) {
+    std::size_t filled = 0;
+    if (!ReadBatch(file, &filled, &atEnd)) {
+      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Read Ng-093\n", -11);
+    }
+    const std::size_t length = EncodeLines(filled);
+    if (length > 0 && !sender.SendAll(socket, g_transmitBuffer, length)) {
+      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image Dat Snd Ng-094\n", -4);
+    }
+  }
+  platform.CloseFile(file);
+  return 0;
+}
+
+}  // namespace
+
+ResultCode SendAttachmentPart(MailSender& sender, SocketHandle socket, const char* path,
+                              std::string_view boundary) {
+  const char* name = HeaderFileName(FileNameOfPath(path), g_headerFileName);
+  ResultCode r = SendAttachmentHeader(sender, socket, path, name, boundary);
+  if (r != 0) return r;
+  return SendFileAsBase64(sender, socket, path);
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,71 @@
+// The message after DATA: header fields, the multipart frame, the text and
+// attachment parts, and the end-of-data marker.
+#include <cstring>
+
+#include "frame/globals.h"
+#include "mail/attachments.h"
+#include "mail/line_builder.h"
+#include "mail/message_headers.h"
+#include "mail/message_parts.h"
+
+namespace tarnlet {
+namespace {
+
+constexpr std::size_t kBoundaryCapacity = sizeof(MailSettings::Boundary) + 16;
+char g_boundary[kBoundaryCapacity];
+
+std::string_view BoundaryText() {
+  std::string_view word = FieldText(g_mailSettings.Boundary);
+  LineBuilder text(g_boundary, kBoundaryCapacity);
+  if (word.empty()) {
+    text.Add("+-+-+-Default-+-+-+");
+  } else {
+    text.Add("+-+-+-").Add(word).Add("-+-+-+");
+  }
+  return {text.data(), text.size()};
+}
+
+ResultCode SendMultipartHeader(MailSender& sender, SocketHandle socket, std::string_view boundary) {
+  if (!SendText(sender, socket, "Content-Type: multipart/mixed;\r\n")) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-077\r\n", -4);
+  }
+  LineBuilder line = TransmitLine();
+  line.Add(" boundary=\"").Add(boundary).Add("\"\r\n");
+  if (!SendBuilt(sender, socket, line)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-078\r\n", -4);
+  }
+  if (!SendText(sender, socket, "\r\nThis is a multi-part message in MIME format.\r\n")) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-079\r\n", -4);
+  }
+  return 0;
+}
+
+ResultCode SendEndOfData(MailSender& sender, SocketHandle socket, std::string_view boundary) {
+  LineBuilder line = TransmitLine();
+  if (boundary.empty()) {
+    line.Add("\r\n\r\n.\r\n");
+  } else {
+    line.Add("\r\n--").Add(boundary).Add("--\r\n\r\n.\r\n");
+  }
+  if (!SendBuilt(sender, socket, line)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Mail Snd End Snd Ng-095\n", -4);
+  }
+  return 0;
+}
+
+}  // namespace
+
+ResultCode MailSender::SendMessageContent(SocketHandle socket, const char* body) {
+  ResultCode r = SendHeaderFields(*this, socket);
+  if (r != 0) return r;
+  const int count = SplitAttachmentList(g_mailSettings.AppendFile);
+  const std::string_view boundary = count > 0 ? BoundaryText() : std::string_view();
+  if (count > 0 && (r = SendMultipartHeader(*this, socket, boundary)) != 0) return r;
+  if (body[0] != '\0' && (r = SendTextPart(*this, socket, body, boundary)) != 0) return r;
+  for (int k = 0; k < count; ++k) {
+    if ((r = SendAttachmentPart(*this, socket, AttachmentPath(k), boundary)) != 0) return r;
+  }
+  return SendEndOfData(*this, socket, boundary);
+}
+
+}  // namespace tarnlet

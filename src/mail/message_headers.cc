@@ -1,0 +1,177 @@
+#include "mail/message_headers.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "codec/iso2022jp.h"
+#include "frame/globals.h"
+#include "mail/line_builder.h"
+
+namespace tarnlet {
+namespace {
+
+constexpr std::size_t kCommentCapacity = sizeof(MailSettings::MyMailAddressComt) + 1;
+char g_commentCopy[kCommentCapacity];
+char g_encodedComment[EncodedWordCapacity(kCommentCapacity - 1)];
+
+bool g_messageIdSeeded = false;
+std::uint32_t g_messageIdState = 0;
+
+// One header field made of pieces; fails with failLine and code.
+ResultCode SendField(MailSender& sender, SocketHandle socket,
+                     std::initializer_list<std::string_view> pieces, const char* failLine,
+                     ResultCode code) {
+  LineBuilder line = TransmitLine();
+  for (std::string_view piece : pieces) line.Add(piece);
+  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
+  return 0;
+}
+
+ResultCode SendReplyTo(MailSender& sender, SocketHandle socket) {
+  std::string_view replyTo = FieldText(g_mailSettings.sReply_To);
+  if (replyTo.empty()) return 0;
+  return SendField(sender, socket, {"Reply-To: <", replyTo, ">\r\n"},
+                   "SMTP SND : Header Snd Ng-061\r\n", -4);
+}
+
+// The display comment as one encoded word; empty when memory was short.
+std::string_view EncodedComment(std::string_view comment) {
+  std::memcpy(g_commentCopy, comment.data(), comment.size());
+  g_commentCopy[comment.size()] = '\0';
+  g_encodedComment[0] = '\0';
+  EncodeHeaderWord(g_commentCopy, g_encodedComment);
+  return g_encodedComment;
+}
+
+ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
+  std::string_view comment = FieldText(g_mailSettings.MyMailAddressComt);
+  std::string_view address = FieldText(g_mailSettings.MyMailAddress);
+  const char* failLine = "SMTP SND : Header Snd Ng-062\r\n";
+  if (comment.empty())
+    return SendField(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
+  return SendField(sender, socket, {"From: \"", EncodedComment(comment), "\"<", address, ">\r\n"},
+                   failLine, -4);
+}
+
+ResultCode SendToAndCc(MailSender& sender, SocketHandle socket) {
+  std::string_view to = FieldText(g_mailSettings.Address);
+  if (!to.empty()) {
+    ResultCode r =
+        SendField(sender, socket, {"To: ", to, "\r\n"}, "SMTP SND : Header Snd Ng-063\r\n", -4);
+    if (r != 0) return r;
+  }
+  std::string_view cc = FieldText(g_mailSettings.Cc);
+  if (cc.empty()) return 0;
+  return SendField(sender, socket, {"Cc: ", cc, "\r\n"}, "SMTP SND : Header Snd Ng-064\r\n", -29);
+}
+
+ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::string_view subject) {
+  Platform& platform = CurrentPlatform();
+  char* copy = static_cast<char*>(platform.Allocate(subject.size() + 1));
+  if (copy == nullptr) {
+    return CloseAndFail(sender, socket, "SMTP SND : Title Buffer Get Ng-065\r\n", -26);
+  }
+  const std::size_t encodedSize = EncodedWordCapacity(subject.size());
+  char* encoded = static_cast<char*>(platform.Allocate(encodedSize));
+  if (encoded == nullptr) {
+    platform.Release(copy);
+    return CloseAndFail(sender, socket, "SMTP SND : Title Send Buffer Get Ng-066\r\n", -26);
+  }
+  std::memcpy(copy, subject.data(), subject.size());
+  copy[subject.size()] = '\0';
+  std::memset(encoded, 0, encodedSize);
+  if (EncodeHeaderWord(copy, encoded) == 0) {
+    platform.Release(encoded);
+    platform.Release(copy);
+    return CloseAndFail(sender, socket, "SMTP SND : Title Encode Ng-067\r\n", -26);
+  }
+  LineBuilder line = TransmitLine();
+  line.Add("Subject: ").Add(encoded).Add("\r\n");
+  platform.Release(encoded);
+  platform.Release(copy);
+  if (!SendBuilt(sender, socket, line)) {
+    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-068\r\n", -4);
+  }
+  return 0;
+}
+
+ResultCode SendSubject(MailSender& sender, SocketHandle socket) {
+  std::string_view subject = FieldText(g_mailSettings.Subject);
+  if (!subject.empty()) return SendEncodedSubject(sender, socket, subject);
+  return SendField(sender, socket, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
+}
+
+ResultCode SendDate(MailSender& sender, SocketHandle socket, const LocalTime& now) {
+  FormatDateLine(now, g_formatBuffer, kFormatBufferSize);
+  return SendField(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
+}
+
+ResultCode SendMessageId(MailSender& sender, SocketHandle socket, const LocalTime& now) {
+  std::string_view host = FieldText(g_mailSettings.MyHostFQDNName);
+  std::snprintf(g_formatBuffer, kFormatBufferSize,
+                "Message-Id: <%04d%02d%02d%02d%02d%02d.quorvex%05d@%.*s>\r\n", now.year, now.month,
+                now.day, now.hour, now.minute, now.second, NextMessageIdNumber(),
+                static_cast<int>(host.size()), host.data());
+  return SendField(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
+}
+
+// One reading of the clock serves both lines.
+ResultCode SendDateAndMessageId(MailSender& sender, SocketHandle socket) {
+  const LocalTime now = CurrentPlatform().LocalNow();
+  ResultCode r = SendDate(sender, socket, now);
+  if (r == 0) r = SendMessageId(sender, socket, now);
+  return r;
+}
+
+ResultCode SendXMailer(MailSender& sender, SocketHandle socket) {
+  std::string_view mailer = FieldText(g_mailSettings.X_MailerName);
+  if (mailer.empty()) return 0;
+  return SendField(sender, socket, {"X-Mailer: ", mailer, "\r\n"},
+                   "SMTP SND : Header Snd Ng-075\r\n", -4);
+}
+
+}  // namespace
+
+std::size_t FormatDateLine(const LocalTime& time, char* out, std::size_t capacity) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const int offset = std::abs(time.utcOffsetMinutes);
+  int n = std::snprintf(out, capacity, "Date: %s, %d %s %d %02d:%02d:%02d %c%02d%02d\r\n",
+                        kDays[static_cast<unsigned>(time.dayOfWeek) % 7], time.day,
+                        kMonths[static_cast<unsigned>(time.month + 11) % 12], time.year, time.hour,
+                        time.minute, time.second, time.utcOffsetMinutes < 0 ? '-' : '+',
+                        offset / 60, offset % 60);
+  return n < 0 ? 0 : static_cast<std::size_t>(n);
+}
+
+int NextMessageIdNumber() {
+  if (!g_messageIdSeeded) {
+    g_messageIdState = CurrentPlatform().EntropySeed();
+    g_messageIdSeeded = true;
+  }
+  // The classic C library generator: 15 bits, so the text keeps five digits.
+  g_messageIdState = g_messageIdState * 1103515245u + 12345u;
+  return static_cast<int>((g_messageIdState >> 16) & 0x7FFF);
+}
+
+void ReseedMessageIdForTesting() { g_messageIdSeeded = false; }
+
+ResultCode SendHeaderFields(MailSender& sender, SocketHandle socket) {
+  ResultCode r = SendReplyTo(sender, socket);
+  if (r == 0) r = SendFrom(sender, socket);
+  if (r == 0) r = SendToAndCc(sender, socket);
+  if (r == 0) r = SendSubject(sender, socket);
+  if (r == 0) {
+    r = SendField(sender, socket, {"MIME-Version: 1.0\r\n"}, "SMTP SND : Header Snd Ng-071\r\n",
+                  -4);
+  }
+  if (r == 0) r = SendDateAndMessageId(sender, socket);
+  if (r == 0) r = SendXMailer(sender, socket);
+  return r;
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,110 @@
+// The two POP3 reply readers: one judging a single "+OK" chunk, one
+// accumulating the APOP greeting until its timestamp is complete.
+#include <cstring>
+
+#include "frame/globals.h"
+#include "frame/mail_sender.h"
+
+namespace tarnlet {
+namespace {
+
+constexpr char kPopRcvNg[] = "POP3 BEFORE SMTP : Rcv Ng ErrCode=%d-039\r\n";
+constexpr char kPopShortNg[] = "POP3 BEFORE SMTP : Rcv Ng RcvDatLen=%d-040\r\n";
+constexpr char kPopNotOk[] = "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n";
+constexpr char kApopRcvNg[] = "POP3 RCV : Rcv Err ErrCode=%d-043\r\n";
+constexpr char kApopGreetingNg[] = "Pop3 Rcv : Res Rcv Ng-044\r\n";
+
+constexpr long kShortestReply = 5;  // "+OK" CR LF
+
+bool EndsInCrLf(const char* data, std::size_t length) {
+  return length >= 2 && data[length - 2] == '\r' && data[length - 1] == '\n';
+}
+
+bool BeginsWithOk(const char* data) { return std::memcmp(data, "+OK", 3) == 0; }
+
+}  // namespace
+
+bool MailSender::ReadPopOk(SocketHandle socket) {
+  Platform& platform = CurrentPlatform();
+  char buffer[kReceiveBufferSize];
+  std::uint32_t counter = 0;
+  for (;;) {
+    const IoResult got = platform.Receive(socket, buffer, sizeof buffer);
+    if (got.count < 0 && got.wouldBlock) {
+      if (!PollWait(&counter)) return false;
+      continue;
+    }
+    if (got.count < 0) {
+      WriteLogCode(kPopRcvNg, got.error);
+      return false;
+    }
+    if (got.count == 0) {
+      // The peer has closed: nothing more can come, so waiting would only
+      // delay the failure by the whole time-out.
+      WriteLogCode(kPopRcvNg, platform.ConnectionResetError());
+      return false;
+    }
+    const std::size_t n = static_cast<std::size_t>(got.count);
+    if (got.count < kShortestReply) {
+      WriteLogCode(kPopShortNg, got.count);
+      return false;
+    }
+    if (!EndsInCrLf(buffer, n)) return false;
+    if (BeginsWithOk(buffer)) return true;
+    WriteLog(kPopNotOk);
+    return false;
+  }
+}
+
+bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity) {
+  Platform& platform = CurrentPlatform();
+  char buffer[kReceiveBufferSize];
+  std::size_t filled = 0;
+  std::uint32_t counter = 0;
+  for (;;) {
+    if (filled == sizeof buffer) {
+      // No room left for the rest of the greeting.
+      WriteLog(kApopGreetingNg);
+      return false;
+    }
+    const IoResult got = platform.Receive(socket, buffer + filled, sizeof buffer - filled);
+    if (got.count < 0 && got.wouldBlock) {
+      if (!PollWait(&counter)) return false;
+      continue;
+    }
+    if (got.count < 0) {
+      WriteLogCode(kApopRcvNg, got.error);
+      return false;
+    }
+    if (got.count == 0) {
+      WriteLogCode(kApopRcvNg, platform.ConnectionResetError());
+      return false;
+    }
+    filled += static_cast<std::size_t>(got.count);
+    counter = 0;  // the limit counts silence, not the whole greeting
+
+    if (!EndsInCrLf(buffer, filled)) continue;
+    if (filled < static_cast<std::size_t>(kShortestReply)) {
+      WriteLog(kApopGreetingNg);
+      return false;
+    }
+    if (!BeginsWithOk(buffer)) return false;
+
+    const char* open = static_cast<const char*>(std::memchr(buffer, '<', filled));
+    if (open == nullptr) continue;
+    const std::size_t rest = filled - static_cast<std::size_t>(open - buffer);
+    const char* close = static_cast<const char*>(std::memchr(open, '>', rest));
+    if (close == nullptr) continue;
+
+    const std::size_t length = static_cast<std::size_t>(close - open) + 1;
+    if (length >= capacity) {
+      WriteLog(kApopGreetingNg);
+      return false;
+    }
+    std::memcpy(out, open, length);
+    out[length] = '\0';
+    return true;
+  }
+}
+
+}  // namespace tarnlet

@@ -1,0 +1,133 @@
+// Every way the composition of a message gives up: a failed send of each
+// item, no memory for Subject or body, an attachment that cannot be opened,
+// positioned or read. Each leaves its lines, its code and nothing open.
+#include "mail_fixture.h"
+
+namespace tarnlet {
+namespace mail_tests {
+namespace {
+
+const std::string kSendNg = "SMTP SND : Snd Ng ErrCode=10054-018\r\n";
+
+class MailFailuresTest : public MailTest {
+ protected:
+  // Every optional item present: Reply-To, comment, Cc, X-Mailer, a body
+  // and one attachment of 54 bytes (one data line).
+  void FullSettings() {
+    SetField(g_mailSettings.sReply_To, "reply@example.com");
+    SetField(g_mailSettings.MyMailAddressComt, "Sender");
+    SetField(g_mailSettings.Cc, "cc@example.com");
+    SetField(g_mailSettings.Boundary, "b");
+    const std::string file = File("fox.txt");
+    testing::WriteFileBytes(file, std::string(54, 'x'));
+    SetField(g_mailSettings.AppendFile, file);
+  }
+
+  void ExpectFailure(int recipients, const char* body, ResultCode code,
+                     const std::vector<std::string>& log) {
+    ClearLog();
+    ScriptedPeer peer(AcceptingServer(recipients));
+    EXPECT_EQ(RunWith(peer, body), code);
+    peer.Transcript();
+    EXPECT_EQ(Log(), LogOf(log));
+    ExpectAllReleased();
+  }
+};
+
+TEST_F(MailFailuresTest, AFailedSendOfEachItemGivesItsLineAndCode) {
+  FullSettings();
+  struct Row {
+    const char* item;
+    std::string line;
+    ResultCode code;
+  } rows[] = {
+      {"Reply-To", "SMTP SND : Header Snd Ng-061\r\n", -4},
+      {"From", "SMTP SND : Header Snd Ng-062\r\n", -4},
+      {"To", "SMTP SND : Header Snd Ng-063\r\n", -4},
+      {"Cc", "SMTP SND : Header Snd Ng-064\r\n", -29},
+      {"Subject", "SMTP SND : Header Snd Ng-068\r\n", -4},
+      {"MIME-Version", "SMTP SND : Header Snd Ng-071\r\n", -4},
+      {"Date", "SMTP SND : Header Snd Ng-072\r\n", -4},
+      {"Message-Id", "SMTP SND : Header Snd Ng-074\r\n", -4},
+      {"X-Mailer", "SMTP SND : Header Snd Ng-075\r\n", -4},
+      {"multipart Content-Type", "SMTP SND : Header Snd Ng-077\r\n", -4},
+      {"boundary parameter", "SMTP SND : Header Snd Ng-078\r\n", -4},
+      {"preamble", "SMTP SND : Header Snd Ng-079\r\n", -4},
+      {"text delimiter", "SMTP SND : Header Snd Ng-080\r\n", -4},
+      {"text Content-Type", "SMTP SND : Header Snd Ng-081r\n", -4},
+      {"text Content-Transfer-Encoding", "SMTP SND : Header Snd Ng-082\r\n", -4},
+      {"blank line before the text", "SMTP SND : Header Snd Ng-083\r\n", -4},
+      {"body text", "SMTP SND : Text Snd Ng-085\r\n", -4},
+      {"attachment delimiter", "SMTP SND : Header Snd Ng-086\r\n", -4},
+      {"attachment Content-Type", "SMTP SND : Header Snd Ng-087\r\n", -4},
+      {"Content-Disposition", "SMTP SND : Header Snd Ng-088\r\n", -4},
+      {"Content-Description", "SMTP SND : Header Snd Ng-089\r\n", -4},
+      {"attachment Content-Transfer-Encoding", "SMTP SND : Header Snd Ng-090\n", -4},
+      {"attachment data line", "SMTP SND : Image Dat Snd Ng-094\n", -4},
+      {"closing line and end marker", "SMTP SND : Mail Snd End Snd Ng-095\n", -4},
+  };
+  // HELO, MAIL FROM, two RCPT TO and DATA come first.
+  int send = 6;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.item);
+    platform_.FailNth(Call::kSend, send++, 10054);
+    ExpectFailure(2, "Hi", row.code, {kSendNg, row.line});
+  }
+}
+
+TEST_F(MailFailuresTest, SinglePartItemsOfTheirOwn) {
+  g_mailSettings.Subject[0] = '\0';
+  g_mailSettings.X_MailerName[0] = '\0';
+  // HELO MAIL RCPT DATA, From, To, then "Subject:".
+  platform_.FailNth(Call::kSend, 7, 10054);
+  ExpectFailure(1, "", -4, {kSendNg, "SMTP SND : Header Snd Ng-070\r\n"});
+  // ... MIME-Version, Date, Message-Id, then the end marker alone.
+  platform_.FailNth(Call::kSend, 11, 10054);
+  ExpectFailure(1, "", -4, {kSendNg, "SMTP SND : Mail Snd End Snd Ng-095\n"});
+}
+
+TEST_F(MailFailuresTest, NoMemoryForSubjectOrBody) {
+  // Allocations in order: Subject copy, encoded Subject, the two blocks of
+  // the encoding itself, the converted body.
+  struct Row {
+    int allocation;
+    ResultCode code;
+    std::string line;
+  } rows[] = {
+      {1, -26, "SMTP SND : Title Buffer Get Ng-065\r\n"},
+      {2, -26, "SMTP SND : Title Send Buffer Get Ng-066\r\n"},
+      {3, -26, "SMTP SND : Title Encode Ng-067\r\n"},
+      {4, -26, "SMTP SND : Title Encode Ng-067\r\n"},
+      {5, -25, "SMTP SND : Text Buffer Get Ng-084\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    platform_.FailNth(Call::kAllocate, row.allocation);
+    ExpectFailure(1, "Hi", row.code, {row.line});
+  }
+}
+
+TEST_F(MailFailuresTest, AttachmentThatCannotBeOpenedPositionedOrRead) {
+  const std::string file = File("data.bin");
+  testing::WriteFileBytes(file, std::string(55, 'y'));  // one read with data, one at the end
+  SetField(g_mailSettings.AppendFile, file);
+  struct Row {
+    Call call;
+    int nth;
+    std::string line;
+  } rows[] = {
+      {Call::kOpenFile, 1, "SMTP SND : Image File Open Ng-091\n"},
+      {Call::kSeek, 1, "SMTP SND : Image File Pointer Move Ng-092\n"},
+      {Call::kRead, 1, "SMTP SND : Image File Read Ng-093\n"},
+      {Call::kRead, 2, "SMTP SND : Image File Read Ng-093\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    platform_.FailNth(row.call, row.nth);
+    ExpectFailure(1, "", -11, {row.line});
+  }
+}
+
+}  // namespace
+}  // namespace mail_tests
+}  // namespace tarnlet

@@ -1,0 +1,189 @@
+// The message the server receives after DATA: single-part and multipart
+// shapes, attachment parts, boundaries and header fields, byte for byte.
+#include <algorithm>
+
+#include "mail_fixture.h"
+
+namespace tarnlet {
+namespace mail_tests {
+namespace {
+
+const std::string kFox54 = "The quick brown fox jumps over the lazy dog. 012345678";
+const std::string kFox54Base64 =
+    "VGhlIHF1aWNrIGJyb3duIGZveCBqdW1wcyBvdmVyIHRoZSBsYXp5IGRvZy4gMDEyMzQ1Njc4";
+const std::string kEnd = "\r\n\r\n.\r\n";
+
+std::string MultipartHeader(const std::string& boundary) {
+  return "Content-Type: multipart/mixed;\r\n boundary=\"" + boundary +
+         "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n";
+}
+
+std::string AttachmentHeader(const std::string& boundary, const std::string& type,
+                             const std::string& name) {
+  return "\r\n--" + boundary + "\r\nContent-Type: " + type + "; name=\"" + name +
+         "\"\r\nContent-Disposition: attachment; filename=\"" + name +
+         "\"\r\nContent-Description: \"" + name + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+}
+
+class MailShapesTest : public MailTest {
+ protected:
+  // `as` is how AppendFile names the file; its open reaches a real file
+  // holding bytes.
+  void AddAttachment(const std::string& as, const std::string& bytes) {
+    const std::string real = File("attachment" + std::to_string(list_.size()));
+    testing::WriteFileBytes(real, bytes);
+    std::string opened = as;  // the list loses its spaces before any open
+    opened.erase(std::remove(opened.begin(), opened.end(), ' '), opened.end());
+    platform_.MapPath(opened, real);
+    list_ += (list_.empty() ? "" : ";") + as;
+    SetField(g_mailSettings.AppendFile, list_);
+  }
+
+  // The whole transcript of a successful exchange carrying data.
+  std::string Exchange(const char* body) {
+    ScriptedPeer peer(AcceptingServer());
+    EXPECT_EQ(RunWith(peer, body), 0);
+    EXPECT_EQ(Log(), "");
+    return MaskMessageId(peer.Transcript());
+  }
+
+  static std::string Whole(const std::string& data) { return Commands() + data + "QUIT\r\n"; }
+
+  std::string list_;
+};
+
+TEST_F(MailShapesTest, SinglePartMessages) {
+  struct Row {
+    const char* what;
+    const char* body;
+    const char* appendFile;
+    std::string data;
+  } rows[] = {
+      {"no body: the end marker closes the header block", "", "", std::string(kBaseHeaders) + kEnd},
+      {"Japanese body converted, line ends kept", "\x8a\xbf\x8e\x9a\r\nabc", "",
+       std::string(kBaseHeaders) + kTextPartHeader + "\x1b$B4A;z\x1b(B\r\nabc" + kEnd},
+      {"a list of spaces and ';' names no attachment", "x", " ; ;; ",
+       std::string(kBaseHeaders) + kTextPartHeader + "x" + kEnd},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetField(g_mailSettings.AppendFile, row.appendFile);
+    EXPECT_EQ(Exchange(row.body), Whole(row.data));
+  }
+}
+
+TEST_F(MailShapesTest, BodyAndOneAttachment) {
+  SetField(g_mailSettings.Boundary, "abc");
+  AddAttachment("C:\\data\\fox.txt", kFox54);
+  const std::string b = "+-+-+-abc-+-+-+";
+  EXPECT_EQ(Exchange("Hi"),
+            Whole(kBaseHeaders + MultipartHeader(b) + "\r\n--" + b + "\r\n" + kTextPartHeader +
+                  "Hi" + AttachmentHeader(b, "text/plain", "fox.txt") + kFox54Base64 + "\r\n" +
+                  "\r\n--" + b + "--\r\n\r\n.\r\n"));
+}
+
+TEST_F(MailShapesTest, AttachmentsWithoutBodyAndDefaultBoundary) {
+  AddAttachment("C:\\data\\fox.JPG", kFox54 + "9");  // 55 bytes: a second, short line
+  AddAttachment("C:\\data\\empty.jpeg", "");         // headers, no data line
+  AddAttachment("C:\\data\\report.pdf", "%PDF-1.4\n");
+  AddAttachment("C:\\ver1.2\\notes.txt", "n");  // extension "2\notes.txt"
+  const std::string b = "+-+-+-Default-+-+-+";
+  EXPECT_EQ(Exchange(""),
+            Whole(kBaseHeaders + MultipartHeader(b) +
+                  AttachmentHeader(b, "application/octet-stream", "fox.JPG") + kFox54Base64 +
+                  "\r\nOQ==\r\n" + AttachmentHeader(b, "image/jpeg", "empty.jpeg") +
+                  AttachmentHeader(b, "application/pdf", "report.pdf") + "JVBERi0xLjQK\r\n" +
+                  AttachmentHeader(b, "application/octet-stream", "notes.txt") + "bg==\r\n" +
+                  "\r\n--" + b + "--\r\n\r\n.\r\n"));
+}
+
+TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutAsOneEncodedWord) {
+  AddAttachment("C:\\data\\\x95\x5c.txt", "n");  // 表.txt; its 0x5C is no separator
+  AddAttachment("/home/user/plain name.txt", "n");
+  const std::string b = "+-+-+-Default-+-+-+";
+  EXPECT_EQ(Exchange(""),
+            Whole(kBaseHeaders + MultipartHeader(b) +
+                  AttachmentHeader(b, "text/plain", "=?ISO-2022-JP?B?GyRCST0bKEIudHh0?=") +
+                  "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") + "bg==\r\n" +
+                  "\r\n--" + b + "--\r\n\r\n.\r\n"));
+  EXPECT_EQ(platform_.openedPaths(),
+            (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plainname.txt"}));
+}
+
+TEST_F(MailShapesTest, EveryHeaderFieldAndNoBcc) {
+  SetField(g_mailSettings.sReply_To, "reply@example.com");
+  SetField(g_mailSettings.MyMailAddressComt, "\x91\x97\x90\x4d\x8e\xd2");  // 送信者
+  SetField(g_mailSettings.Cc, "cc@example.com");
+  SetField(g_mailSettings.Bcc, "bcc@example.com");
+  SetField(g_mailSettings.Subject, "\x8c\x8f\x96\xbc\x83\x65\x83\x58\x83\x67");  // 件名テスト
+  g_mailSettings.X_MailerName[0] = '\0';
+  ScriptedPeer peer(AcceptingServer(3));
+  EXPECT_EQ(RunWith(peer, ""), 0);
+  EXPECT_EQ(MaskMessageId(peer.Transcript()),
+            Commands({"RCPT TO: to@example.com\r\n", "RCPT TO: cc@example.com\r\n",
+                      "RCPT TO: bcc@example.com\r\n"}) +
+                "Reply-To: <reply@example.com>\r\n"
+                "From: \"=?ISO-2022-JP?B?GyRCQXc/LjxUGyhC?=\"<from@example.com>\r\n"
+                "To: to@example.com\r\n"
+                "Cc: cc@example.com\r\n"
+                "Subject: =?ISO-2022-JP?B?GyRCN29MPiVGJTklSBsoQg==?=\r\n"
+                "MIME-Version: 1.0\r\n"
+                "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n"
+                "Message-Id: <20260305090703.quorvex#####@client.example>\r\n"
+                "\r\n\r\n.\r\nQUIT\r\n");
+}
+
+TEST_F(MailShapesTest, EmptySubjectAndCommentWithoutMemoryForItsEncoding) {
+  g_mailSettings.Subject[0] = '\0';
+  SetField(g_mailSettings.MyMailAddressComt, "Sender");
+  platform_.FailNth(Call::kAllocate, 1);  // the encoding of the comment
+  EXPECT_EQ(Exchange(""), Whole("From: \"\"<from@example.com>\r\n"
+                                "To: to@example.com\r\n"
+                                "Subject:\r\n"
+                                "MIME-Version: 1.0\r\n"
+                                "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n"
+                                "Message-Id: <20260305090703.quorvex#####@client.example>\r\n"
+                                "X-Mailer: TestMailer\r\n" +
+                                kEnd));
+  ExpectAllReleased();
+}
+
+TEST_F(MailShapesTest, MissingFileEndsTheCallAfterItsHeaderLines) {
+  AddAttachment("C:\\data\\fox.txt", kFox54);
+  list_ += ";C:\\data\\missing.txt";
+  SetField(g_mailSettings.AppendFile, list_);
+  ScriptedPeer peer(AcceptingServer());
+  EXPECT_EQ(RunWith(peer, ""), -11);
+  const std::string b = "+-+-+-Default-+-+-+";
+  EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands() + kBaseHeaders + MultipartHeader(b) +
+                                                  AttachmentHeader(b, "text/plain", "fox.txt") +
+                                                  kFox54Base64 + "\r\n" +
+                                                  AttachmentHeader(b, "text/plain", "missing.txt"));
+  EXPECT_EQ(Log(), LogOf({"SMTP SND : Image File Open Ng-091\n"}));
+  ExpectAllReleased();
+}
+
+// DATA transparency: no line of the text can end the data early, and no
+// bare CR or LF reaches the server.
+TEST_F(MailShapesTest, BodyLinesAreDotStuffedAndLineEndsMadeCrLf) {
+  struct Row {
+    const char* what;
+    const char* body;
+    const char* wire;
+  } rows[] = {
+      {"a line holding only '.'", ".\r\nafter", "..\r\nafter"},
+      {"the end marker inside the text", "a\r\n.\r\nb", "a\r\n..\r\nb"},
+      {"leading dots", "..x\r\n.y", "...x\r\n..y"},
+      {"bare LF and bare CR", "a\nb\rc\r\n", "a\r\nb\r\nc\r\n"},
+      {"dot after a bare LF", "a\n.", "a\r\n.."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(Exchange(row.body),
+              Whole(kBaseHeaders + std::string(kTextPartHeader) + row.wire + kEnd));
+  }
+}
+
+}  // namespace
+}  // namespace mail_tests
+}  // namespace tarnlet

@@ -1,0 +1,73 @@
+// POP before SMTP through the whole SMTP dialogue: the POP3 login comes
+// first on its own connection, and its failure keeps the SMTP server
+// untouched.
+#include <string>
+
+#include "mail_fixture.h"
+#include "support/pop_scripts.h"
+
+namespace tarnlet {
+namespace mail_tests {
+namespace {
+
+const std::string kStart = "POP3 BEFORE SMTP : Start-024\r\n";
+const std::string kComplete = "POP3 BEFORE SMTP : Complete-038\r\n";
+// "Pop3認証 Miss-015"
+const std::string kPopFailed = "Pop3\x94\x46\x8f\xd8 Miss-015";
+const std::string kSmtpTranscript =
+    "HELO client.example\r\nMAIL FROM: <from@example.com>\r\nRCPT TO: to@example.com\r\n"
+    "DATA\r\n" +
+    std::string(kBaseHeaders) + kTextPartHeader + "Hello\r\n\r\n.\r\nQUIT\r\n";
+const char kRfcGreeting[] = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+
+class PopDialogueTest : public MailTest {
+ protected:
+  PopDialogueTest() {
+    g_mailSettings.Kind = 2;
+    SetField(g_mailSettings.UserName, "mrose");
+    SetField(g_mailSettings.Password, "tanstaaf");
+  }
+  ResultCode RunWithBoth(ScriptedPeer& pop, ScriptedPeer& smtp) {
+    g_mailSettings.POP3PortNo = pop.port();
+    return RunWith(smtp, "Hello");
+  }
+};
+
+TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
+  struct Row {
+    std::int16_t apop;
+    std::vector<PeerStep> pop;
+    std::string popTranscript;
+  } rows[] = {
+      {0, testing::GreetThenAnswer("+OK ready\r\n", {"+OK\r\n", "+OK\r\n", "+OK\r\n"}),
+       "USER mrose\r\nPASS tanstaaf\r\nQUIT\r\n"},
+      {1, testing::GreetThenAnswer(kRfcGreeting, {"+OK\r\n", "+OK\r\n"}),
+       "APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\nQUIT\r\n"},
+  };
+  for (Row& row : rows) {
+    ClearLog();
+    g_mailSettings.APOP = row.apop;
+    ScriptedPeer pop(std::move(row.pop));
+    ScriptedPeer smtp(AcceptingServer());
+    EXPECT_EQ(RunWithBoth(pop, smtp), 0);
+    EXPECT_EQ(pop.Transcript(), row.popTranscript);
+    EXPECT_EQ(MaskMessageId(smtp.Transcript()), kSmtpTranscript);
+    EXPECT_EQ(Log(), LogOf({kStart, kComplete}));
+    ExpectAllReleased();
+  }
+}
+
+TEST_F(PopDialogueTest, FailedLoginNeverContactsTheSmtpServer) {
+  ScriptedPeer pop(testing::GreetThenAnswer("+OK ready\r\n", {"+OK\r\n", "-ERR denied\r\n"}));
+  ScriptedPeer smtp(AcceptingServer());
+  EXPECT_EQ(RunWithBoth(pop, smtp), -12);
+  EXPECT_EQ(pop.Transcript(), "USER mrose\r\nPASS tanstaaf\r\n");
+  EXPECT_FALSE(smtp.Connected());
+  EXPECT_EQ(Log(), LogOf({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+                          "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
+  ExpectAllReleased();
+}
+
+}  // namespace
+}  // namespace mail_tests
+}  // namespace tarnlet

@@ -1,0 +1,94 @@
+// RCPT TO commands from the To, Cc and Bcc lists, and the To and Cc header
+// lines that go with them.
+#include "mail_fixture.h"
+
+namespace tarnlet {
+namespace mail_tests {
+namespace {
+
+using MailRecipientsTest = MailTest;
+
+const std::string kHeadersAfterCc =
+    "Subject: =?ISO-2022-JP?B?VGVzdA==?=\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n"
+    "Message-Id: <20260305090703.quorvex#####@client.example>\r\n"
+    "X-Mailer: TestMailer\r\n"
+    "\r\n\r\n.\r\n";
+
+struct RecipientRow {
+  const char* what;
+  std::string to, cc, bcc;
+  std::vector<std::string> rcpt;
+};
+
+TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
+  const std::string longAddress = std::string(1011, 'm') + "@example.com";  // 1023 bytes
+  const RecipientRow rows[] = {
+      {"two entries, stray spaces and empty entries",
+       "a@x.example; b@y.example ;;",
+       "",
+       "",
+       {"RCPT TO: a@x.example\r\n", "RCPT TO: b@y.example\r\n"}},
+      {"display name and bracketed address run together",
+       "Taro Yamada <taro@x.example>",
+       "",
+       "",
+       {"RCPT TO: TaroYamada<taro@x.example>\r\n"}},
+      {"leading ';' and an entry of spaces",
+       ";  ; a@x.example",
+       "",
+       "",
+       {"RCPT TO: a@x.example\r\n"}},
+      {"To, Cc and Bcc in that order",
+       "a@x.example",
+       "c@x.example;d@x.example",
+       "e@x.example",
+       {"RCPT TO: a@x.example\r\n", "RCPT TO: c@x.example\r\n", "RCPT TO: d@x.example\r\n",
+        "RCPT TO: e@x.example\r\n"}},
+      {"an address in To and Cc gets two commands",
+       "a@x.example",
+       "a@x.example",
+       "",
+       {"RCPT TO: a@x.example\r\n", "RCPT TO: a@x.example\r\n"}},
+      {"Bcc only", "", "", "hidden@x.example", {"RCPT TO: hidden@x.example\r\n"}},
+      {"To of spaces only: DATA follows MAIL FROM", "   ", "", "", {}},
+      {"a 1023-byte address goes out whole",
+       longAddress,
+       "",
+       "",
+       {"RCPT TO: " + longAddress + "\r\n"}},
+  };
+  for (const RecipientRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetField(g_mailSettings.Address, row.to);
+    SetField(g_mailSettings.Cc, row.cc);
+    SetField(g_mailSettings.Bcc, row.bcc);
+    ScriptedPeer peer(AcceptingServer(static_cast<int>(row.rcpt.size())));
+    EXPECT_EQ(RunWith(peer, ""), 0);
+    std::string headers = "From: <from@example.com>\r\n";
+    if (!row.to.empty()) headers += "To: " + row.to + "\r\n";
+    if (!row.cc.empty()) headers += "Cc: " + row.cc + "\r\n";
+    EXPECT_EQ(MaskMessageId(peer.Transcript()),
+              Commands(row.rcpt) + headers + kHeadersAfterCc + "QUIT\r\n");
+    EXPECT_EQ(Log(), "");
+  }
+}
+
+TEST_F(MailRecipientsTest, ARefusedCcAddressStopsTheListsWithMinus7) {
+  SetField(g_mailSettings.Cc, "c@x.example; d@x.example");
+  SetField(g_mailSettings.Bcc, "e@x.example");
+  ScriptedPeer peer(Greet({"250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n",
+                           "550 no such user\r\n", "221 bye\r\n"}));
+  EXPECT_EQ(RunWith(peer, "Hello"), -7);
+  EXPECT_EQ(peer.Transcript(),
+            "HELO client.example\r\nMAIL FROM: <from@example.com>\r\n"
+            "RCPT TO: to@example.com\r\nRCPT TO: c@x.example\r\nRCPT TO: d@x.example\r\n"
+            "QUIT\r\n");
+  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n"}));
+  ExpectAllReleased();
+}
+
+}  // namespace
+}  // namespace mail_tests
+}  // namespace tarnlet
