@@ -102,16 +102,21 @@ bool ScriptedPeer::State::ReceiveMore() {
 
 bool ScriptedPeer::State::ConsumeThrough(const std::string& marker,
                                          const std::string& startMarker) {
+  // Only the newly received tail (and the marker's length before it) is
+  // searched again, so a long DATA section costs linear time.
+  std::size_t searched = 0;
   for (;;) {
     if (!startMarker.empty() && pending.compare(0, startMarker.size(), startMarker) == 0) {
       pending.erase(0, startMarker.size());
       return true;
     }
-    std::size_t at = pending.find(marker);
+    std::size_t from = searched >= marker.size() ? searched - marker.size() + 1 : 0;
+    std::size_t at = pending.find(marker, from);
     if (at != std::string::npos) {
       pending.erase(0, at + marker.size());
       return true;
     }
+    searched = pending.size();
     if (!ReceiveMore()) return false;
   }
 }
