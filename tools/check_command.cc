@@ -1,0 +1,61 @@
+// tarnlet check and tarnlet codes.
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+
+#include "commands.h"
+#include "frame/globals.h"
+#include "frame/mail_sender.h"
+#include "frame/settings.h"
+#include "platform/tool_support.h"
+#include "record_builder.h"
+#include "result_codes.h"
+#include "settings_report.h"
+#include "text_convert.h"
+
+namespace tarnlet {
+namespace tool {
+
+int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err) {
+  std::string path = LibraryPathOf(ini, "--ini");
+  path = AbsolutePath(path);
+  if (!std::ifstream(path)) {
+    err << "tarnlet: note: \"" << ForTerminal(ini, MessageEncoding())
+        << "\" cannot be read; every setting is empty\n";
+  }
+  // The library's own loader and validation, so the file is read exactly as
+  // a call reads it.
+  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+  LoadIniSettings(path.c_str(), IniFieldTable, kIniFieldCount);
+  MailSettings settings = g_mailSettings;
+  bool valid = MailSender().ValidateSettings();
+
+  out << "settings as a call loads them from " << path << ":\n";
+  PrintSettings(settings, out);
+
+  Verdict verdict = JudgeSettings(settings);
+  std::int32_t decided = (settings.Address[0] == '\0' && settings.Bcc[0] == '\0') ? -32
+                         : valid                                                  ? 0
+                                                                                  : -30;
+  if (decided != verdict.code) {
+    verdict.code = decided;
+    verdict.reasons.clear();
+    if (decided == -30) verdict.reasons.push_back("the library's validation refuses the record");
+  }
+  PrintVerdict(verdict, out);
+  return decided < 0 ? static_cast<int>(-decided) : 0;
+}
+
+int RunCodes(std::ostream& out) {
+  out << "code  meaning\n";
+  for (std::size_t i = 0; i < kResultCodeCount; ++i) {
+    out << std::right << std::setw(4) << kResultCodes[i].code << "  " << kResultCodes[i].meaning
+        << "\n";
+  }
+  out << "tarnlet send exits with the code's absolute value; 64 usage, 65 a text or value "
+         "that cannot go into the record, 66 an unreadable input file.\n";
+  return 0;
+}
+
+}  // namespace tool
+}  // namespace tarnlet

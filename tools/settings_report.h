@@ -1,0 +1,35 @@
+// Shows a settings record to a person and explains why the library's checks
+// would refuse it.
+#ifndef TARNLET_TOOLS_SETTINGS_REPORT_H_
+#define TARNLET_TOOLS_SETTINGS_REPORT_H_
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tarnlet.h"
+
+namespace tarnlet {
+namespace tool {
+
+struct Verdict {
+  std::int32_t code;                 // 0 passes, else -32 or -30
+  std::vector<std::string> reasons;  // for a failure: what is wrong, field by field
+};
+
+// The checks a call makes before any network work, in their order: the
+// recipient check (-32), then validation (-30). The reasons are the
+// command's own reading; the library's check decides (see check_command).
+Verdict JudgeSettings(const MailSettings& settings);
+
+// Every field, grouped by INI section, texts shown in the terminal's
+// encoding; the password is never shown.
+void PrintSettings(const MailSettings& settings, std::ostream& out);
+
+void PrintVerdict(const Verdict& verdict, std::ostream& out);
+
+}  // namespace tool
+}  // namespace tarnlet
+
+#endif  // TARNLET_TOOLS_SETTINGS_REPORT_H_

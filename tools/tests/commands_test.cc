@@ -1,0 +1,381 @@
+// The subcommands run as a shell runs them: arguments in, exit status and
+// output out, the library called for real against loopback peers.
+#include "commands.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "platform/tool_support.h"
+#include "result_codes.h"
+#include "support/scripted_peer.h"
+#include "support/test_files.h"
+#include "tool_error.h"
+
+namespace tarnlet {
+namespace tool {
+namespace {
+
+using ::tarnlet::testing::ClosedPort;
+using ::tarnlet::testing::ExpectLine;
+using ::tarnlet::testing::ReadFileBytes;
+using ::tarnlet::testing::ReceiveData;
+using ::tarnlet::testing::ScriptedPeer;
+using ::tarnlet::testing::Send;
+using ::tarnlet::testing::TempDir;
+using ::tarnlet::testing::WriteFileBytes;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome Tarnlet(const std::vector<std::string>& arguments, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out;
+  std::ostringstream err;
+  int status = RunTool(arguments, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+bool Utf8Terminal() { return TerminalEncoding() == "UTF-8"; }
+
+// "2026/03/05 09:07:03  " before a log message, as the tool shows it.
+const char kStamp[] = "  \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  ";
+
+bool HasLogLine(const std::string& text, const std::string& messagePattern) {
+  return std::regex_search(text,
+                           std::regex(std::string("(^|\n)") + kStamp + messagePattern + "\n"));
+}
+
+std::vector<::tarnlet::testing::PeerStep> AcceptingSmtp(int recipients = 1) {
+  std::vector<::tarnlet::testing::PeerStep> script = {Send("220 peer ready\r\n"), ExpectLine(),
+                                                      Send("250 hello\r\n"), ExpectLine(),
+                                                      Send("250 sender ok\r\n")};
+  for (int i = 0; i < recipients; ++i) {
+    script.push_back(ExpectLine());
+    script.push_back(Send("250 rcpt ok\r\n"));
+  }
+  for (auto step : {ExpectLine(), Send("354 go on\r\n"), ReceiveData(), Send("250 queued\r\n"),
+                    ExpectLine(), Send("221 bye\r\n")}) {
+    script.push_back(step);
+  }
+  return script;
+}
+
+TEST(Codes, ListsEveryCodeWithItsMeaning) {
+  Outcome run = Tarnlet({"codes"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  for (std::size_t i = 0; i < kResultCodeCount; ++i) {
+    std::ostringstream line;
+    line << (kResultCodes[i].code == 0    ? "   "
+             : kResultCodes[i].code > -10 ? "  "
+                                          : " ")
+         << kResultCodes[i].code << "  " << kResultCodes[i].meaning << "\n";
+    EXPECT_THAT(run.out, HasSubstr(line.str()));
+  }
+  EXPECT_STREQ(MeaningOf(-10), "not a result code of this library");
+}
+
+TEST(Codes, DocumentedInResultCodesPage) {
+  std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/result-codes.md");
+  ASSERT_FALSE(page.empty());
+  for (std::size_t i = 0; i < kResultCodeCount; ++i) {
+    EXPECT_THAT(page, HasSubstr("| " + std::to_string(kResultCodes[i].code) + " |"));
+  }
+}
+
+struct UsageCase {
+  std::vector<std::string> arguments;
+  const char* fragment;
+};
+
+TEST(Usage, WrongCommandLinesExit64) {
+  const UsageCase cases[] = {
+      {{}, "A subcommand is required"},
+      {{"send"}, "send needs --server and --from"},
+      {{"send", "--ini", "x.ini", "--server", "h"}, "excludes"},
+      {{"send", "--server", "h", "--from", "f", "--auth", "login"}, "login"},
+      {{"send", "--server", "h", "--from", "f", "--port", "70000"}, "70000"},
+      {{"send", "--server", "h", "--from", "f", "--to", "t", "--encoding", "klingon"}, "klingon"},
+      {{"check"}, "--ini is required"},
+  };
+  for (const UsageCase& c : cases) {
+    Outcome run = Tarnlet(c.arguments);
+    EXPECT_EQ(run.status, kExitUsage) << c.fragment;
+    EXPECT_THAT(run.err, HasSubstr(c.fragment));
+  }
+}
+
+TEST(Usage, AuthWithoutAPasswordSourceIsRefused) {
+  std::string ignored;
+  if (ReadEnvironment("TARNLET_PASSWORD", &ignored)) GTEST_SKIP() << "TARNLET_PASSWORD is set";
+  Outcome run = Tarnlet({"send", "--server", "127.0.0.1", "--from", "f@x", "--to", "t@x", "--auth",
+                         "pop", "--user", "u"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_EQ(run.err,
+            "tarnlet: --auth pop needs a password: --password-file FILE or the "
+            "TARNLET_PASSWORD environment variable\n");
+}
+
+TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
+  TempDir dir;
+  std::string ini = dir.File("mail.ini");
+  WriteFileBytes(ini,
+                 "[INIT]\nStartup=1\n[AUTH]\nKind=2\nAPOP=1\nUserName=user\nPassword=hunter2\n"
+                 "SMTPPortNo=70000\nPOP3PortNo=110\nSMTPServerAddress=smtp.example.jp\n"
+                 "POP3ServerAddress=pop.example.jp\n[SEND]\nAddress=a@example.jp;b@example.jp\n"
+                 "Cc=\nBcc=c@example.jp\nSubject=Hello\nsReply_To=r@example.jp\n[ETC]\n"
+                 "Boundary=bnd\nX_MailerName=mailer\nMyHostFQDNName=client.example.jp\n"
+                 "MyMailAddress=me@example.jp\nMyMailAddressComt=Me\n[FILE]\n"
+                 "AppendFile=a.txt;b.pdf\nLog=mail.log\n");
+  Outcome run = Tarnlet({"check", "--ini", ini});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string fields =
+      "[INIT]\n"
+      "  Startup           = 1\n"
+      "[AUTH]\n"
+      "  Kind              = 2  (POP before SMTP)\n"
+      "  APOP              = 1\n"
+      "  UserName          = user\n"
+      "  Password          = (set, not shown)\n"
+      "  SMTPPortNo        = 4464\n"
+      "  POP3PortNo        = 110\n"
+      "  SMTPServerAddress = smtp.example.jp\n"
+      "  POP3ServerAddress = pop.example.jp\n"
+      "[SEND]\n"
+      "  Address           = a@example.jp;b@example.jp\n"
+      "  Cc                = \n"
+      "  Bcc               = c@example.jp\n"
+      "  Subject           = Hello\n"
+      "  sReply_To         = r@example.jp\n"
+      "[ETC]\n"
+      "  Boundary          = bnd\n"
+      "  X_MailerName      = mailer\n"
+      "  MyHostFQDNName    = client.example.jp\n"
+      "  MyMailAddress     = me@example.jp\n"
+      "  MyMailAddressComt = Me\n"
+      "[FILE]\n"
+      "  AppendFile        = a.txt;b.pdf\n"
+      "  Log               = mail.log\n"
+      "checks: pass (recipients present, validation passes)\n";
+  std::size_t firstLineEnd = run.out.find('\n');
+  ASSERT_NE(firstLineEnd, std::string::npos);
+  EXPECT_THAT(run.out.substr(0, firstLineEnd), HasSubstr("mail.ini:"));
+  EXPECT_EQ(run.out.substr(firstLineEnd + 1), fields);
+  EXPECT_THAT(run.out, Not(HasSubstr("hunter2")));
+}
+
+struct CheckCase {
+  std::string ini;
+  int status;
+  std::string verdict;  // the output from "checks:" on
+};
+
+TEST(Check, ExplainsWhichFieldFailsTheChecks) {
+  const std::string server =
+      "[AUTH]\nSMTPServerAddress=s\nPOP3ServerAddress=p\n[ETC]\nMyHostFQDNName=h\n"
+      "MyMailAddress=m\n";
+  const CheckCase cases[] = {
+      {server + "[SEND]\nAddress=a\n", 0, "checks: pass (recipients present, validation passes)\n"},
+      {server + "[SEND]\nBcc=a\n", 0, "checks: pass (recipients present, validation passes)\n"},
+      {server + "[SEND]\nCc=a\n[AUTH]\nKind=9\n", 32,
+       "checks: fail; a call returns -32 (" + std::string(MeaningOf(-32)) +
+           ")\n  - no recipient: Address (To) and Bcc are both empty\n"},
+      {"[AUTH]\nKind=3\nSMTPServerAddress=s\n[SEND]\nAddress=a\n", 30,
+       "checks: fail; a call returns -30 (the settings failed validation)\n"
+       "  - Kind is 3; it must be 0, 1 or 2\n  - POP3ServerAddress is empty\n"
+       "  - MyHostFQDNName is empty\n  - MyMailAddress is empty\n"},
+      {"[AUTH]\nKind=-1\nPOP3ServerAddress=p\n[ETC]\nMyHostFQDNName=h\nMyMailAddress=m\n"
+       "[SEND]\nAddress=a\n",
+       30,
+       "checks: fail; a call returns -30 (the settings failed validation)\n"
+       "  - Kind is -1; it must be 0, 1 or 2\n  - SMTPServerAddress is empty\n"},
+  };
+  TempDir dir;
+  for (const CheckCase& c : cases) {
+    std::string ini = dir.File("case.ini");
+    WriteFileBytes(ini, c.ini);
+    Outcome run = Tarnlet({"check", "--ini", ini});
+    EXPECT_EQ(run.status, c.status) << c.ini;
+    std::size_t at = run.out.find("checks: ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(at), c.verdict) << c.ini;
+  }
+}
+
+TEST(Check, AMissingFileLoadsAsEmptySettings) {
+  TempDir dir;
+  Outcome run = Tarnlet({"check", "--ini", dir.File("none.ini")});
+  EXPECT_EQ(run.status, 32);
+  EXPECT_THAT(run.err, HasSubstr("cannot be read; every setting is empty"));
+  EXPECT_THAT(run.out, HasSubstr("  SMTPPortNo        = 0\n"));
+}
+
+TEST(Check, ShowsShiftJisValuesInTheTerminalEncoding) {
+  if (!Utf8Terminal()) GTEST_SKIP() << "terminal is " << TerminalEncoding();
+  TempDir dir;
+  std::string ini = dir.File("sjis.ini");
+  WriteFileBytes(ini, "[SEND]\nSubject=\x8c\x8f\x96\xbc\x81\x46\xb1\xdd\xb9\xb0\xc4\n");
+  Outcome run = Tarnlet({"check", "--ini", ini});
+  EXPECT_THAT(run.out, HasSubstr("  Subject           = 件名：ｱﾝｹｰﾄ\n"));
+}
+
+std::vector<std::string> SendTo(std::uint16_t port, std::vector<std::string> more) {
+  std::vector<std::string> arguments = {
+      "send", "--server", "127.0.0.1", "--port", std::to_string(port), "--from", "me@example.jp"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return arguments;
+}
+
+TEST(Send, AClosedPortShowsTheCodeAndTheCallsLogLines) {
+  Outcome run = Tarnlet(SendTo(ClosedPort(), {"--to", "you@example.jp"}));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(
+      run.err.rfind(
+          "tarnlet: result -2: " + std::string(MeaningOf(-2)) + "\nlog lines of this call:\n", 0),
+      0u)
+      << run.err;
+  EXPECT_TRUE(HasLogLine(run.err, "SMTP SND : Connect Ng ErrCode=\\d+-050")) << run.err;
+}
+
+TEST(Send, AGivenLogFileKeepsEarlierLinesAndShowsOnlyThisCalls) {
+  TempDir dir;
+  std::string log = dir.File("mail.log");
+  WriteFileBytes(log, "2000/01/01 00:00:00  earlier line-050\r\n");
+  Outcome run = Tarnlet(SendTo(ClosedPort(), {"--to", "you@example.jp", "--log", log}));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_THAT(run.err, HasSubstr("log lines of this call (" + log + "):\n"));
+  EXPECT_THAT(run.err, Not(HasSubstr("earlier line")));
+  EXPECT_EQ(ReadFileBytes(log).rfind("2000/01/01 00:00:00  earlier line-050\r\n", 0), 0u);
+  EXPECT_THAT(ReadFileBytes(log), HasSubstr("Connect Ng ErrCode="));
+}
+
+TEST(Send, FailedChecksAreExplainedFieldByField) {
+  Outcome noRecipient = Tarnlet(SendTo(ClosedPort(), {}));
+  EXPECT_EQ(noRecipient.status, 32);
+  EXPECT_EQ(noRecipient.err, "tarnlet: result -32: " + std::string(MeaningOf(-32)) +
+                                 "\n  - no recipient: Address (To) and Bcc are both empty\n"
+                                 "(the call wrote no log line)\n");
+
+  Outcome invalid = Tarnlet(SendTo(ClosedPort(), {"--to", "you@example.jp", "--host-name", ""}));
+  EXPECT_EQ(invalid.status, 30);
+  EXPECT_THAT(invalid.err, HasSubstr("tarnlet: result -30: the settings failed validation\n"
+                                     "  - MyHostFQDNName is empty\nlog lines of this call:\n"));
+  EXPECT_TRUE(HasLogLine(invalid.err, ".*-001")) << invalid.err;
+  if (Utf8Terminal()) {
+    EXPECT_TRUE(HasLogLine(invalid.err, "初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001"));
+  }
+}
+
+TEST(Send, RefusesTextItCannotConvertBeforeCallingTheLibrary) {
+  TempDir dir;
+  std::string body = dir.File("body.txt");
+  WriteFileBytes(body, "一行目\n二行目は ü を含む\n");
+  Outcome run =
+      Tarnlet(SendTo(ClosedPort(), {"--to", "t@x", "--body", body, "--encoding", "UTF-8"}));
+  EXPECT_EQ(run.status, kExitData);
+  EXPECT_EQ(run.err.rfind("tarnlet: the body (" + body + "), line 2, column 6: U+00FC", 0), 0u)
+      << run.err;
+  EXPECT_THAT(run.err, Not(HasSubstr("result")));
+
+  Outcome subject =
+      Tarnlet(SendTo(ClosedPort(), {"--to", "t@x", "--subject", std::string(300, 'x')}));
+  EXPECT_EQ(subject.status, kExitData);
+  EXPECT_EQ(subject.err, "tarnlet: --subject: 300 bytes in Shift-JIS; Subject holds at most 255\n");
+
+  Outcome missing = Tarnlet(SendTo(ClosedPort(), {"--to", "t@x", "--body", dir.File("none.txt")}));
+  EXPECT_EQ(missing.status, kExitNoInput);
+}
+
+TEST(Send, DeliversConvertedTextThroughTheLibrary) {
+  ScriptedPeer peer(AcceptingSmtp());
+  Outcome run =
+      Tarnlet(SendTo(peer.port(), {"--to", "you@example.jp", "--subject", "テスト", "--from-name",
+                                   "送信者", "--body", "-", "--encoding", "UTF-8"}),
+              "本文\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "sent: the server accepted the message\n");
+  std::string wire = peer.Transcript();
+  EXPECT_EQ(wire.rfind("HELO localhost\r\nMAIL FROM: <me@example.jp>\r\n"
+                       "RCPT TO: you@example.jp\r\nDATA\r\n",
+                       0),
+            0u)
+      << wire;
+  EXPECT_THAT(wire, HasSubstr("From: \"=?ISO-2022-JP?B?GyRCQXc/LjxUGyhC?=\"<me@example.jp>\r\n"));
+  EXPECT_THAT(wire, HasSubstr("Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"));
+  EXPECT_THAT(wire, HasSubstr("\r\n\r\n\x1b$BK\\J8\x1b(B\r\n"));
+  EXPECT_THAT(wire, HasSubstr("\r\n.\r\nQUIT\r\n"));
+}
+
+TEST(Send, RepeatedAddressOptionsBecomeOneListEach) {
+  ScriptedPeer peer(AcceptingSmtp(4));
+  Outcome run = Tarnlet(SendTo(
+      peer.port(), {"--to", "a@example.jp", "--to", "b@example.jp", "--cc", "c@example.jp", "--bcc",
+                    "d@example.jp", "--x-mailer", "mailer 2", "--host-name", "me.jp"}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::string wire = peer.Transcript();
+  EXPECT_EQ(wire.rfind("HELO me.jp\r\nMAIL FROM: <me@example.jp>\r\nRCPT TO: a@example.jp\r\n"
+                       "RCPT TO: b@example.jp\r\nRCPT TO: c@example.jp\r\n"
+                       "RCPT TO: d@example.jp\r\nDATA\r\n",
+                       0),
+            0u)
+      << wire;
+  EXPECT_THAT(wire, HasSubstr("\r\nTo: a@example.jp;b@example.jp\r\nCc: c@example.jp\r\n"));
+  EXPECT_THAT(wire, HasSubstr("\r\nX-Mailer: mailer 2\r\n"));
+  std::string content = wire.substr(wire.find("DATA\r\n"));
+  EXPECT_THAT(content, Not(HasSubstr("d@example.jp"))) << "Bcc stays out of the message";
+}
+
+TEST(Send, PasswordFileFeedsPopBeforeSmtp) {
+  TempDir dir;
+  std::string secret = dir.File("secret");
+  WriteFileBytes(secret, "s3cr et\r\n");
+  ScriptedPeer pop({Send("+OK pop ready\r\n"), ExpectLine(), Send("+OK\r\n"), ExpectLine(),
+                    Send("+OK\r\n"), ExpectLine(), Send("+OK bye\r\n")});
+  ScriptedPeer smtp(AcceptingSmtp());
+  Outcome run =
+      Tarnlet(SendTo(smtp.port(), {"--to", "you@example.jp", "--auth", "pop", "--user", "user",
+                                   "--password-file", secret, "--pop-server", "127.0.0.1",
+                                   "--pop-port", std::to_string(pop.port())}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(pop.Transcript(), "USER user\r\nPASS s3cr et\r\nQUIT\r\n");
+  EXPECT_THAT(smtp.Transcript(), HasSubstr("RCPT TO: you@example.jp\r\n"));
+}
+
+TEST(Send, IniSendsAsTarnlet2AndShowsTheLogItNames) {
+  TempDir dir;
+  std::string ini = dir.File("mail.ini");
+  std::string log = dir.File("mail.log");
+  std::string libraryLog;
+  ASSERT_TRUE(LibraryPathFromArgument(log, &libraryLog));
+  WriteFileBytes(ini,
+                 "[INIT]\nStartup=1\n[AUTH]\nSMTPServerAddress=127.0.0.1\n"
+                 "POP3ServerAddress=127.0.0.1\nSMTPPortNo=" +
+                     std::to_string(ClosedPort()) +
+                     "\n[SEND]\nAddress=you@example.jp\n[ETC]\nMyHostFQDNName=h\n"
+                     "MyMailAddress=me@example.jp\n[FILE]\nLog=" +
+                     libraryLog + "\n");
+  Outcome run = Tarnlet({"send", "--ini", ini});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_THAT(run.err, HasSubstr("log lines of this call (" + libraryLog + "):\n"));
+  EXPECT_TRUE(HasLogLine(run.err, "SMTP SND : Connect Ng ErrCode=\\d+-050")) << run.err;
+
+  WriteFileBytes(ini, "[SEND]\nAddress=you@example.jp\n");
+  Outcome noLog = Tarnlet({"send", "--ini", ini});
+  EXPECT_EQ(noLog.status, 30);
+  EXPECT_THAT(noLog.err, HasSubstr("the settings name no log file"));
+}
+
+}  // namespace
+}  // namespace tool
+}  // namespace tarnlet

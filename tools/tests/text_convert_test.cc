@@ -1,0 +1,144 @@
+// Typed text into Shift-JIS, and Shift-JIS log text back for the terminal.
+#include "text_convert.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "log_watch.h"
+#include "platform/tool_support.h"
+#include "tool_error.h"
+
+namespace tarnlet {
+namespace tool {
+namespace {
+
+using ::testing::HasSubstr;
+
+struct Accepted {
+  std::string utf8;
+  std::string sjis;
+  const char* why;
+};
+
+TEST(ToShiftJis, ConvertsWhatCodePage932Holds) {
+  const Accepted cases[] = {
+      {"漢字", "\x8a\xbf\x8e\x9a", "kanji"},
+      {"かなカナ", "\x82\xa9\x82\xc8\x83\x4a\x83\x69", "hiragana and katakana"},
+      {"ｱｲｳﾞ", "\xb1\xb2\xb3\xde", "half-width katakana stay single bytes; the library widens"},
+      {"～", "\x81\x60", "full-width tilde"},
+      {"〜", "\x81\x60", "wave dash: the JIS spelling of the same JIS character"},
+      {"−‖¢£¬—", "\x81\x7c\x81\x61\x81\x91\x81\x92\x81\xca\x81\x5c", "the other JIS spellings"},
+      {"①", "\x87\x40", "NEC special row"},
+      {"ⅰ", "\xfa\x40", "IBM extension row"},
+      {"abc\r\ndef\n", "abc\r\ndef\n", "ASCII and line ends pass unchanged"},
+      {"\xef\xbb\xbf"
+       "あ",
+       "\x82\xa0", "a leading byte-order mark is dropped"},
+      {"", "", "empty"},
+  };
+  for (const Accepted& c : cases) {
+    EXPECT_EQ(ToShiftJis(c.utf8, "UTF-8", "--subject"), c.sjis) << c.why;
+  }
+}
+
+struct Refused {
+  std::string text;
+  std::string where;    // the location part of the message
+  std::string problem;  // the part after the character
+  const char* why;
+};
+
+TEST(ToShiftJis, RefusesAndLocatesWhatItCannotConvert) {
+  const Refused cases[] = {
+      {"café", "--subject, column 4: U+00E9", " has no Shift-JIS (code page 932) form",
+       "a Latin letter outside code page 932"},
+      {"a😀", "--subject, column 2: U+1F600", " has no Shift-JIS (code page 932) form",
+       "a character outside the Basic Multilingual Plane"},
+      {"¥100", "--subject, column 1: U+00A5", " has one", "the yen sign would become a backslash"},
+      {"一行目\n二行目\nさんé", "--subject, line 3, column 3: U+00E9",
+       " has no Shift-JIS (code page 932) form", "line and column of a multi-line text"},
+      {"ab\xff", "--subject, column 3: byte 0xFF is not valid UTF-8 text", "",
+       "a byte that is no UTF-8"},
+      {"x\n\xe3\x81", "--subject, line 2, column 1: byte 0xE3 is not valid UTF-8 text", "",
+       "a character cut short at the end"},
+      {std::string("a\0b", 3), "--subject, column 2: a NUL byte", "", "the library stops at NUL"},
+  };
+  for (const Refused& c : cases) {
+    try {
+      ToShiftJis(c.text, "UTF-8", "--subject");
+      ADD_FAILURE() << c.why << ": accepted";
+    } catch (const ToolError& e) {
+      EXPECT_EQ(e.exitStatus(), kExitData) << c.why;
+      std::string message = e.what();
+      EXPECT_EQ(message.rfind(c.where, 0), 0u) << c.why << ": " << message;
+      EXPECT_THAT(message, HasSubstr(c.problem)) << c.why;
+    }
+  }
+}
+
+TEST(ToShiftJis, SuggestsTheFullWidthYen) {
+  try {
+    ToShiftJis("¥", "UTF-8", "--subject");
+    FAIL() << "accepted";
+  } catch (const ToolError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("the full-width U+FFE5"));
+  }
+}
+
+TEST(ToShiftJis, ShowsTheCharacterOnAUtf8Terminal) {
+  if (TerminalEncoding() != "UTF-8") GTEST_SKIP() << "terminal is " << TerminalEncoding();
+  try {
+    ToShiftJis("café", "UTF-8", "--subject");
+    FAIL() << "accepted";
+  } catch (const ToolError& e) {
+    EXPECT_STREQ(e.what(),
+                 "--subject, column 4: U+00E9 \"é\" has no Shift-JIS (code page 932) form");
+  }
+}
+
+TEST(ToShiftJis, ShiftJisPassesThroughUnchecked) {
+  const std::string bytes = "\x82\xa0\xff\x80 abc";
+  for (const char* name : {"sjis", "SJIS", "cp932", "Shift_JIS", "windows-31j"}) {
+    EXPECT_EQ(ToShiftJis(bytes, name, "the body"), bytes) << name;
+  }
+  EXPECT_THROW(ToShiftJis(std::string("\x82\xa0\0", 3), "sjis", "the body"), ToolError);
+}
+
+TEST(ToShiftJis, ReadsOtherEncodingsTheSystemKnows) {
+  // あ in EUC-JP.
+  EXPECT_EQ(ToShiftJis("\xa4\xa2", "EUC-JP", "the body"), "\x82\xa0");
+  try {
+    ToShiftJis("x", "no-such-encoding", "the body");
+    FAIL() << "accepted";
+  } catch (const ToolError& e) {
+    EXPECT_EQ(e.exitStatus(), kExitUsage);
+  }
+}
+
+TEST(SplitLogText, DropsLineEndsAndTheEmptyLinesOfCrLfMessages) {
+  const std::string log =
+      "2026/03/05 09:07:03  SMTP SND : Connect Ng ErrCode=111-050\r\r\n\r\n"
+      "2026/03/05 09:07:03  1-097\r\n\r\n"
+      "2026/03/05 09:07:04  WSAStartup Miss-002\r\n";
+  std::vector<std::string> expected = {
+      "2026/03/05 09:07:03  SMTP SND : Connect Ng ErrCode=111-050",
+      "2026/03/05 09:07:03  1-097",
+      "2026/03/05 09:07:04  WSAStartup Miss-002",
+  };
+  EXPECT_EQ(SplitLogText(log), expected);
+}
+
+TEST(ForTerminal, ShowsJapaneseMessagesAndEscapesStrayBytes) {
+  // 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001
+  const std::string message =
+      "\x8f\x89\x8a\xfa\x89\xbb\xcc\xa7\xb2\xd9\xc3\xde\xb0\xc0\x88\xd9\x8f\xed-001";
+  EXPECT_EQ(ForTerminal(message, "CP932", "UTF-8"), "初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001");
+  EXPECT_EQ(ForTerminal("a\x82 b\x82\xa0", "CP932", "UTF-8"), "a\\x82 bあ")
+      << "a lead byte before a byte that cannot trail it";
+  // A terminal without Japanese shows what it can.
+  EXPECT_EQ(ForTerminal("x\x82\xa0-001", "CP932", "CP1252"), "x?-001");
+}
+
+}  // namespace
+}  // namespace tool
+}  // namespace tarnlet
