@@ -7,11 +7,11 @@
 
 #include <ctime>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
-void PosixPlatform::SleepMilliseconds(unsigned milliseconds) {
+void SystemPlatform::SleepMilliseconds(unsigned milliseconds) {
   timespec left;
   left.tv_sec = static_cast<time_t>(milliseconds / 1000);
   left.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
@@ -19,7 +19,7 @@ void PosixPlatform::SleepMilliseconds(unsigned milliseconds) {
   }
 }
 
-LocalTime PosixPlatform::LocalNow() {
+LocalTime SystemPlatform::LocalNow() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
@@ -36,7 +36,7 @@ LocalTime PosixPlatform::LocalNow() {
   return result;
 }
 
-std::uint32_t PosixPlatform::EntropySeed() {
+std::uint32_t SystemPlatform::EntropySeed() {
   std::uint32_t seed = 0;
   ssize_t got;
   do {

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -13,7 +13,7 @@ int Fd(FileHandle file) { return static_cast<int>(file); }
 
 }  // namespace
 
-FileHandle PosixPlatform::OpenForReading(const char* path, int* error) {
+FileHandle SystemPlatform::OpenForReading(const char* path, int* error) {
   // O_NONBLOCK keeps a FIFO from hanging the open; it is refused below
   // anyway, as are devices (which could be read forever) and directories
   // (which Windows refuses at the open too). Regular files ignore the flag.
@@ -42,9 +42,9 @@ FileHandle PosixPlatform::OpenForReading(const char* path, int* error) {
   return fd;
 }
 
-bool PosixPlatform::SeekToStart(FileHandle file) { return ::lseek(Fd(file), 0, SEEK_SET) == 0; }
+bool SystemPlatform::SeekToStart(FileHandle file) { return ::lseek(Fd(file), 0, SEEK_SET) == 0; }
 
-bool PosixPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
+bool SystemPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
                               std::size_t* got) {
   ssize_t n;
   do {
@@ -58,6 +58,6 @@ bool PosixPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacit
   return true;
 }
 
-void PosixPlatform::CloseFile(FileHandle file) { ::close(Fd(file)); }
+void SystemPlatform::CloseFile(FileHandle file) { ::close(Fd(file)); }
 
 }  // namespace tarnlet

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -124,7 +124,7 @@ char* ReadWholeFile(const char* path, std::size_t* size) {
 
 }  // namespace
 
-std::size_t PosixPlatform::ReadProfileString(const char* path, const char* section, const char* key,
+std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section, const char* key,
                                              char* out, std::size_t capacity) {
   if (capacity == 0) return 0;
   out[0] = '\0';

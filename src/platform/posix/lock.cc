@@ -3,7 +3,7 @@
 // and a release by a thread that does not own it fails harmlessly).
 #include <pthread.h>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -25,17 +25,17 @@ pthread_mutex_t* AsMutex(LockHandle lock) { return static_cast<pthread_mutex_t*>
 
 }  // namespace
 
-LockHandle PosixPlatform::OpenCallLock() { return CallMutex(); }
+LockHandle SystemPlatform::OpenCallLock() { return CallMutex(); }
 
-void PosixPlatform::WaitCallLock(LockHandle lock) {
+void SystemPlatform::WaitCallLock(LockHandle lock) {
   if (lock != nullptr) pthread_mutex_lock(AsMutex(lock));
 }
 
-void PosixPlatform::ReleaseCallLock(LockHandle lock) {
+void SystemPlatform::ReleaseCallLock(LockHandle lock) {
   if (lock != nullptr) pthread_mutex_unlock(AsMutex(lock));
 }
 
 // The mutex lives as long as the process; a handle is only a pointer to it.
-void PosixPlatform::CloseCallLock(LockHandle) {}
+void SystemPlatform::CloseCallLock(LockHandle) {}
 
 }  // namespace tarnlet

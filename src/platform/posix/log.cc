@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -54,7 +54,7 @@ class TextModeWriter {
 
 }  // namespace
 
-bool PosixPlatform::AppendLogLine(const char* path, const char* line) {
+bool SystemPlatform::AppendLogLine(const char* path, const char* line) {
   if (path == nullptr || path[0] == '\0') return false;
   int fd;
   do {

@@ -1,10 +1,10 @@
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
 // Built on first use, so loading the library runs no constructor of ours.
 Platform& NativePlatform() {
-  static PosixPlatform platform;
+  static SystemPlatform platform;
   return platform;
 }
 

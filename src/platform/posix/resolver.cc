@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -34,7 +34,7 @@ LookupResult FailureRow(int code) {
 
 }  // namespace
 
-LookupResult PosixPlatform::ResolveIpv4(const char* name, char* out, int* error) {
+LookupResult SystemPlatform::ResolveIpv4(const char* name, char* out, int* error) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;

@@ -11,7 +11,7 @@
 #include <climits>
 #include <cstring>
 
-#include "platform/posix/posix_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -40,11 +40,11 @@ int FinishInterruptedConnect(int fd) {
 }  // namespace
 
 // Nothing to start: the POSIX socket interface needs no start-up.
-int PosixPlatform::StartupSockets() { return 0; }
+int SystemPlatform::StartupSockets() { return 0; }
 
-void PosixPlatform::CleanupSockets() {}
+void SystemPlatform::CleanupSockets() {}
 
-SocketHandle PosixPlatform::CreateTcpSocket(int* error) {
+SocketHandle SystemPlatform::CreateTcpSocket(int* error) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *error = errno;
@@ -53,7 +53,7 @@ SocketHandle PosixPlatform::CreateTcpSocket(int* error) {
   return fd;
 }
 
-bool PosixPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+bool SystemPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
                                 int* error) {
   // inet_addr's INADDR_NONE is both garbage and the broadcast address, and
   // INADDR_ANY would reach this machine here but fails on Windows: neither
@@ -75,7 +75,7 @@ bool PosixPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::ui
   return false;
 }
 
-bool PosixPlatform::SetNonBlocking(SocketHandle socket, int* error) {
+bool SystemPlatform::SetNonBlocking(SocketHandle socket, int* error) {
   int flags = ::fcntl(Fd(socket), F_GETFL);
   if (flags < 0 || ::fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) < 0) {
     *error = errno;
@@ -84,7 +84,7 @@ bool PosixPlatform::SetNonBlocking(SocketHandle socket, int* error) {
   return true;
 }
 
-IoResult PosixPlatform::Send(SocketHandle socket, const char* data, std::size_t length) {
+IoResult SystemPlatform::Send(SocketHandle socket, const char* data, std::size_t length) {
   // The count must fit a long, which is 32 bits on some targets.
   if (length > static_cast<std::size_t>(LONG_MAX)) length = LONG_MAX;
   ssize_t sent;
@@ -95,7 +95,7 @@ IoResult PosixPlatform::Send(SocketHandle socket, const char* data, std::size_t 
   return IoResult{static_cast<long>(sent), 0, false};
 }
 
-IoResult PosixPlatform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
+IoResult SystemPlatform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
   if (capacity > static_cast<std::size_t>(LONG_MAX)) capacity = LONG_MAX;
   ssize_t got;
   do {
@@ -105,12 +105,12 @@ IoResult PosixPlatform::Receive(SocketHandle socket, char* buffer, std::size_t c
   return IoResult{static_cast<long>(got), 0, false};
 }
 
-void PosixPlatform::CloseSocket(SocketHandle socket) {
+void SystemPlatform::CloseSocket(SocketHandle socket) {
   // Retrying close after EINTR could close a descriptor reused by another
   // thread; Linux has released it in any case.
   ::close(Fd(socket));
 }
 
-int PosixPlatform::ConnectionResetError() { return ECONNRESET; }
+int SystemPlatform::ConnectionResetError() { return ECONNRESET; }
 
 }  // namespace tarnlet

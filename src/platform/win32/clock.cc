@@ -1,16 +1,10 @@
 // Sleeping, the local wall clock with its offset from UTC, and a seed from
 // the system's random generator.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 // After windows.h, which it needs.
 #include <ntsecapi.h>  // RtlGenRandom, exported by advapi32 as SystemFunction036
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -32,9 +26,9 @@ int CurrentUtcOffsetMinutes() {
 
 }  // namespace
 
-void Win32Platform::SleepMilliseconds(unsigned milliseconds) { ::Sleep(milliseconds); }
+void SystemPlatform::SleepMilliseconds(unsigned milliseconds) { ::Sleep(milliseconds); }
 
-LocalTime Win32Platform::LocalNow() {
+LocalTime SystemPlatform::LocalNow() {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   LocalTime result;
@@ -49,7 +43,7 @@ LocalTime Win32Platform::LocalNow() {
   return result;
 }
 
-std::uint32_t Win32Platform::EntropySeed() {
+std::uint32_t SystemPlatform::EntropySeed() {
   std::uint32_t seed = 0;
   if (::RtlGenRandom(&seed, sizeof seed)) return seed;
   LARGE_INTEGER counter;

@@ -1,14 +1,8 @@
 // Attachment files: opened read-only without sharing, so a file that
 // another program holds open is refused; read from the start in pieces.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -17,7 +11,7 @@ HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 }  // namespace
 
-FileHandle Win32Platform::OpenForReading(const char* path, int* error) {
+FileHandle SystemPlatform::OpenForReading(const char* path, int* error) {
   HANDLE file =
       ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -27,11 +21,11 @@ FileHandle Win32Platform::OpenForReading(const char* path, int* error) {
   return reinterpret_cast<FileHandle>(file);
 }
 
-bool Win32Platform::SeekToStart(FileHandle file) {
+bool SystemPlatform::SeekToStart(FileHandle file) {
   return ::SetFilePointer(AsHandle(file), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
 }
 
-bool Win32Platform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
+bool SystemPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
                               std::size_t* got) {
   DWORD asked = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
   DWORD read = 0;
@@ -40,6 +34,6 @@ bool Win32Platform::ReadChunk(FileHandle file, void* buffer, std::size_t capacit
   return ok != FALSE;
 }
 
-void Win32Platform::CloseFile(FileHandle file) { ::CloseHandle(AsHandle(file)); }
+void SystemPlatform::CloseFile(FileHandle file) { ::CloseHandle(AsHandle(file)); }
 
 }  // namespace tarnlet

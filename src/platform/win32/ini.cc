@@ -1,17 +1,11 @@
 // Settings files through the system's own profile reader.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
-std::size_t Win32Platform::ReadProfileString(const char* path, const char* section, const char* key,
+std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section, const char* key,
                                              char* out, std::size_t capacity) {
   if (capacity == 0) return 0;
   out[0] = '\0';

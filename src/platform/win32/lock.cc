@@ -3,15 +3,9 @@
 // own). Each call gets a duplicate of its handle, so closing a call's handle
 // never closes the lock. Having no name, no other process can reach it; the
 // one original handle lives until the process ends.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -31,7 +25,7 @@ HANDLE SharedMutex() {
 
 }  // namespace
 
-LockHandle Win32Platform::OpenCallLock() {
+LockHandle SystemPlatform::OpenCallLock() {
   HANDLE shared = SharedMutex();
   if (shared == nullptr) return nullptr;
   HANDLE own = nullptr;
@@ -42,15 +36,15 @@ LockHandle Win32Platform::OpenCallLock() {
   return own;
 }
 
-void Win32Platform::WaitCallLock(LockHandle lock) {
+void SystemPlatform::WaitCallLock(LockHandle lock) {
   if (lock != nullptr) ::WaitForSingleObject(lock, INFINITE);
 }
 
-void Win32Platform::ReleaseCallLock(LockHandle lock) {
+void SystemPlatform::ReleaseCallLock(LockHandle lock) {
   if (lock != nullptr) ::ReleaseMutex(lock);
 }
 
-void Win32Platform::CloseCallLock(LockHandle lock) {
+void SystemPlatform::CloseCallLock(LockHandle lock) {
   if (lock != nullptr) ::CloseHandle(lock);
 }
 

@@ -3,11 +3,11 @@
 // it between lines.
 #include <cstdio>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
-bool Win32Platform::AppendLogLine(const char* path, const char* line) {
+bool SystemPlatform::AppendLogLine(const char* path, const char* line) {
   if (path == nullptr) return false;
   std::FILE* file = std::fopen(path, "a");
   if (file == nullptr) return false;

@@ -1,11 +1,11 @@
 #include <cstdlib>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
-void* Win32Platform::Allocate(std::size_t size) { return std::malloc(size); }
+void* SystemPlatform::Allocate(std::size_t size) { return std::malloc(size); }
 
-void Win32Platform::Release(void* block) { std::free(block); }
+void SystemPlatform::Release(void* block) { std::free(block); }
 
 }  // namespace tarnlet

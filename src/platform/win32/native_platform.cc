@@ -1,10 +1,10 @@
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 
 // Built on first use, so loading the DLL runs no constructor of ours.
 Platform& NativePlatform() {
-  static Win32Platform platform;
+  static SystemPlatform platform;
   return platform;
 }
 

@@ -1,16 +1,10 @@
 // Host names to dotted IPv4 text through gethostbyname; its four lookup
 // errors are the rows of the lookup table.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
+#include "platform/win32/windows_api.h"
 
 #include <cstdio>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -32,7 +26,7 @@ LookupResult FailureRow(int error) {
 
 }  // namespace
 
-LookupResult Win32Platform::ResolveIpv4(const char* name, char* out, int* error) {
+LookupResult SystemPlatform::ResolveIpv4(const char* name, char* out, int* error) {
   const hostent* host = ::gethostbyname(name);
   if (host == nullptr) {
     *error = ::WSAGetLastError();

@@ -1,15 +1,9 @@
 // Windows Sockets 2: start-up, IPv4 TCP sockets and their errors.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
+#include "platform/win32/windows_api.h"
 
 #include <climits>
 
-#include "platform/win32/win32_platform.h"
+#include "platform/system_platform.h"
 
 namespace tarnlet {
 namespace {
@@ -29,14 +23,14 @@ IoResult Outcome(int count) {
 
 }  // namespace
 
-int Win32Platform::StartupSockets() {
+int SystemPlatform::StartupSockets() {
   WSADATA data;
   return ::WSAStartup(0x0002, &data);
 }
 
-void Win32Platform::CleanupSockets() { ::WSACleanup(); }
+void SystemPlatform::CleanupSockets() { ::WSACleanup(); }
 
-SocketHandle Win32Platform::CreateTcpSocket(int* error) {
+SocketHandle SystemPlatform::CreateTcpSocket(int* error) {
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) {
     *error = ::WSAGetLastError();
@@ -45,7 +39,7 @@ SocketHandle Win32Platform::CreateTcpSocket(int* error) {
   return static_cast<SocketHandle>(s);
 }
 
-bool Win32Platform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+bool SystemPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
                                 int* error) {
   // inet_addr's INADDR_NONE is both garbage and the broadcast address, and
   // INADDR_ANY is no server either: no connect is attempted for them.
@@ -65,7 +59,7 @@ bool Win32Platform::ConnectIpv4(SocketHandle socket, const char* dotted, std::ui
   return true;
 }
 
-bool Win32Platform::SetNonBlocking(SocketHandle socket, int* error) {
+bool SystemPlatform::SetNonBlocking(SocketHandle socket, int* error) {
   u_long on = 1;
   if (::ioctlsocket(Sock(socket), FIONBIO, &on) != 0) {
     *error = ::WSAGetLastError();
@@ -74,16 +68,16 @@ bool Win32Platform::SetNonBlocking(SocketHandle socket, int* error) {
   return true;
 }
 
-IoResult Win32Platform::Send(SocketHandle socket, const char* data, std::size_t length) {
+IoResult SystemPlatform::Send(SocketHandle socket, const char* data, std::size_t length) {
   return Outcome(::send(Sock(socket), data, Clamp(length), 0));
 }
 
-IoResult Win32Platform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
+IoResult SystemPlatform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
   return Outcome(::recv(Sock(socket), buffer, Clamp(capacity), 0));
 }
 
-void Win32Platform::CloseSocket(SocketHandle socket) { ::closesocket(Sock(socket)); }
+void SystemPlatform::CloseSocket(SocketHandle socket) { ::closesocket(Sock(socket)); }
 
-int Win32Platform::ConnectionResetError() { return WSAECONNRESET; }
+int SystemPlatform::ConnectionResetError() { return WSAECONNRESET; }
 
 }  // namespace tarnlet

@@ -1,5 +1,5 @@
 // Process, environment and file services of the tarnlet command.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,5 +1,5 @@
 // Text conversion of the tarnlet command through the Windows code pages.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cctype>
 #include <cstdlib>

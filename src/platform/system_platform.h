@@ -1,13 +1,14 @@
-// The POSIX backend: our own counterparts of the Windows services the core
-// was written against. Each group of calls lives in a file of its own.
-#ifndef TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
-#define TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
+// The backend compiled into this build: posix/ holds our own counterparts of
+// the Windows services the core was written against, win32/ those services
+// themselves. Each group of calls lives in a file of its own.
+#ifndef TARNLET_PLATFORM_SYSTEM_PLATFORM_H_
+#define TARNLET_PLATFORM_SYSTEM_PLATFORM_H_
 
 #include "platform/platform.h"
 
 namespace tarnlet {
 
-class PosixPlatform final : public Platform {
+class SystemPlatform final : public Platform {
  public:
   // lock.cc
   LockHandle OpenCallLock() override;
@@ -55,4 +56,4 @@ class PosixPlatform final : public Platform {
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_PLATFORM_POSIX_POSIX_PLATFORM_H_
+#endif  // TARNLET_PLATFORM_SYSTEM_PLATFORM_H_

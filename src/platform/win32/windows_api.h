@@ -1,0 +1,15 @@
+// The Windows headers, trimmed, for the backend files only: the core never
+// sees them, so their macros (min, max, SendMessage...) cannot reach it.
+#ifndef TARNLET_PLATFORM_WIN32_WINDOWS_API_H_
+#define TARNLET_PLATFORM_WIN32_WINDOWS_API_H_
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock.h
+#include <windows.h>
+
+#endif  // TARNLET_PLATFORM_WIN32_WINDOWS_API_H_
