@@ -1,0 +1,230 @@
+"""Shared pieces of the interoperability tests: the settings record, INI
+files, log comparison, mailbox readers and the check of a delivered message.
+
+The environment names the servers' state folder (INTEROP_STATE), a scratch
+folder (INTEROP_WORK) and the builds (INTEROP_LINUX_SO, INTEROP_WIN_HOST,
+INTEROP_DLL); scripts/interop sets them.
+"""
+import email
+import email.policy
+import glob
+import json
+import os
+import random
+import re
+import struct
+import time
+import unicodedata
+
+STATE = os.environ.get("INTEROP_STATE", "")
+WORK = os.environ.get("INTEROP_WORK", "")
+DOMAIN = "interop.test"
+USER = "tester"
+PASSWORD = "Tarn-pw1"
+SMTP_PORT = 2525
+SUBMISSION_PORT = 587
+POP3_PORT = 1110
+CAPTURE_PORT = 2526
+CLOSED_PORT = 2599  # nothing listens here
+
+RECORD_SIZE = 7946
+# (offset, width) of each text field; the numbers are the binary interface.
+TEXT_FIELDS = {
+    "UserName": (6, 256), "Password": (262, 256),
+    "SMTPServerAddress": (522, 256), "POP3ServerAddress": (778, 256),
+    "Address": (1034, 1024), "Cc": (2058, 1024), "Bcc": (3082, 1024),
+    "Subject": (4106, 256), "sReply_To": (4362, 1024), "Boundary": (5386, 256),
+    "X_MailerName": (5642, 256), "MyHostFQDNName": (5898, 256),
+    "MyMailAddress": (6154, 256), "MyMailAddressComt": (6410, 256),
+    "AppendFile": (6666, 1024), "Log": (7690, 256),
+}
+INT16_FIELDS = {"Startup": (0, "<h"), "Kind": (2, "<h"), "APOP": (4, "<h"),
+                "SMTPPortNo": (518, "<H"), "POP3PortNo": (520, "<H")}
+INI_SECTIONS = [
+    ("INIT", ["Startup"]),
+    ("AUTH", ["Kind", "APOP", "UserName", "Password", "SMTPPortNo", "POP3PortNo",
+              "SMTPServerAddress", "POP3ServerAddress"]),
+    ("SEND", ["Address", "Cc", "Bcc", "Subject", "sReply_To"]),
+    ("ETC", ["Boundary", "X_MailerName", "MyHostFQDNName", "MyMailAddress",
+             "MyMailAddressComt"]),
+    ("FILE", ["AppendFile", "Log"]),
+]
+
+
+def sjis(text):
+    return text.encode("cp932")
+
+
+def base_settings(**overrides):
+    """Settings as text (UTF-8 str) and numbers; overrides win."""
+    s = {
+        "Startup": 1, "Kind": 0, "APOP": 0, "UserName": USER, "Password": PASSWORD,
+        "SMTPPortNo": SMTP_PORT, "POP3PortNo": POP3_PORT,
+        "SMTPServerAddress": "127.0.0.1", "POP3ServerAddress": "127.0.0.1",
+        "Address": "alice@" + DOMAIN, "Cc": "", "Bcc": "", "Subject": "interop",
+        "sReply_To": "", "Boundary": "interop", "X_MailerName": "tarnlet-interop",
+        "MyHostFQDNName": "client." + DOMAIN, "MyMailAddress": "sender@" + DOMAIN,
+        "MyMailAddressComt": "", "AppendFile": "", "Log": "",
+    }
+    s.update(overrides)
+    return s
+
+
+def make_record(settings):
+    record = bytearray(RECORD_SIZE)
+    for name, (offset, fmt) in INT16_FIELDS.items():
+        struct.pack_into(fmt, record, offset, settings[name])
+    for name, (offset, width) in TEXT_FIELDS.items():
+        value = sjis(settings[name])
+        assert len(value) < width, name
+        record[offset:offset + len(value)] = value
+    return bytes(record)
+
+
+def make_ini(settings):
+    lines = []
+    for section, keys in INI_SECTIONS:
+        lines.append(b"[" + section.encode() + b"]")
+        for key in keys:
+            lines.append(key.encode() + b"=" + sjis(str(settings[key])))
+    return b"\r\n".join(lines) + b"\r\n"
+
+
+# --- the log file ---------------------------------------------------------
+
+_TIMESTAMP = re.compile(rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d  ", re.M)
+
+
+def read_log(path):
+    """The log's bytes with each line's timestamp replaced by 'TS  ';
+    None when there is no file."""
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return _TIMESTAMP.sub(b"TS  ", f.read())
+
+
+def log_lines(*messages):
+    """The stored form of the given messages: every LF, the added one
+    included, becomes CR LF."""
+    out = b""
+    for m in messages:
+        data = m if isinstance(m, bytes) else sjis(m)
+        out += b"TS  " + (data + b"\n").replace(b"\n", b"\r\n")
+    return out
+
+
+# --- the message and what must arrive ------------------------------------
+
+SUBJECT = "相互接続試験：日本語の件名と漢字"
+COMMENT = "送信担当 山田太郎"
+BODY_LINES = [
+    "相互接続の試験です。ひらがな、カタカナ、漢字を混ぜた本文。",
+    "半角カナ：ｶﾞｲﾄﾞ ﾊﾟｽﾎﾟｰﾄ ｱｲｳｴｵ ﾃﾞｰﾀ",
+    "ASCII line: The quick brown fox jumps over the lazy dog. 0123456789",
+    ".この行はドットで始まる",
+    ".",
+    "..two dots",
+    "最後の行です。",
+]
+BODY = "\r\n".join(BODY_LINES) + "\r\n"
+MEMO = "添付のテキストです。\r\nsecond line\r\n"
+BIG_SIZE = 5 * 1024 * 1024
+TO = "alice@" + DOMAIN
+CC = "bob@" + DOMAIN + ";carol@" + DOMAIN
+BCC = "dave@" + DOMAIN + ";erin@" + DOMAIN
+ALL_RECIPIENTS = ["alice", "bob", "carol", "dave", "erin"]
+
+_HALF_KANA = re.compile("[\uff61-\uff9f]+")
+
+
+def widened(text):
+    """What the receiver reads back: half-width katakana in full width."""
+    return _HALF_KANA.sub(lambda m: unicodedata.normalize("NFKC", m.group()), text)
+
+
+def attachment_files(folder):
+    """Writes the two attachments once; returns their paths and contents."""
+    memo_path = os.path.join(folder, "memo.txt")
+    big_path = os.path.join(folder, "data.bin")
+    memo = sjis(MEMO)
+    big = random.Random(20261207).randbytes(BIG_SIZE)
+    if not os.path.exists(big_path):
+        with open(memo_path, "wb") as f:
+            f.write(memo)
+        with open(big_path, "wb") as f:
+            f.write(big)
+    return [(memo_path, "memo.txt", memo), (big_path, "data.bin", big)]
+
+
+# The type comes from everything after the first '.' of the whole path, so
+# the scratch folder's path must hold no other dot.
+ATTACHMENT_TYPES = {"memo.txt": "text/plain", "data.bin": "application/octet-stream"}
+
+
+def check_message(test, raw, attachments, to=TO, cc=CC, windows_names=False):
+    """Parses what a server stored and checks it against the originals."""
+    raw_headers = email.message_from_bytes(raw, policy=email.policy.compat32)
+    msg = email.message_from_bytes(raw, policy=email.policy.default)
+    test.assertEqual(str(msg["Subject"]), widened(SUBJECT))
+    sender = msg["From"].addresses[0]
+    test.assertEqual(sender.display_name, widened(COMMENT))
+    test.assertEqual(sender.addr_spec, "sender@" + DOMAIN)
+    test.assertEqual(raw_headers["To"], to)
+    test.assertEqual(raw_headers["Cc"], cc)
+    test.assertIsNone(raw_headers["Bcc"])
+    parts = list(msg.iter_parts())
+    test.assertEqual(len(parts), 1 + len(attachments))
+    text = parts[0]
+    test.assertEqual(text.get_content_type(), "text/plain")
+    test.assertEqual(text.get_content_charset(), "iso-2022-jp")
+    decoded = text.get_payload(decode=True).decode("iso-2022-jp")
+    test.assertEqual(decoded.replace("\r\n", "\n"), widened(BODY).replace("\r\n", "\n"))
+    for part, (_, name, content) in zip(parts[1:], attachments):
+        filename = part.get_filename()
+        if windows_names:
+            test.assertEqual(filename, name)
+        else:
+            test.assertTrue(filename.endswith(name), filename)
+        test.assertEqual(part.get_content_type(), ATTACHMENT_TYPES[name])
+        test.assertEqual(part.get_payload(decode=True), content, name)
+
+
+# --- mailboxes ------------------------------------------------------------
+
+def maildir_files(name):
+    return set(glob.glob(os.path.join(STATE, "mail", DOMAIN, name, "new", "*")))
+
+
+def snapshot(names):
+    return {n: maildir_files(n) for n in names}
+
+
+def wait_for_new_mail(test, before, timeout=30.0):
+    """Waits until each mailbox in before holds exactly one new message;
+    returns {name: bytes}."""
+    deadline = time.monotonic() + timeout
+    while True:
+        fresh = {n: maildir_files(n) - old for n, old in before.items()}
+        if all(len(f) >= 1 for f in fresh.values()) or time.monotonic() > deadline:
+            break
+        time.sleep(0.1)
+    out = {}
+    for n, files in fresh.items():
+        test.assertEqual(len(files), 1, "new messages for " + n)
+        with open(files.pop(), "rb") as f:
+            out[n] = f.read()
+    return out
+
+
+def capture_count():
+    return len(glob.glob(os.path.join(STATE, "capture", "*.eml")))
+
+
+def read_capture(number):
+    base = os.path.join(STATE, "capture", str(number))
+    with open(base + ".eml", "rb") as f:
+        raw = f.read()
+    with open(base + ".json") as f:
+        envelope = json.load(f)
+    return raw, envelope

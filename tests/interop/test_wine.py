@@ -1,0 +1,120 @@
+"""The Windows x64 DLL under wine64 against the same servers, through a small
+host program that loads it with LoadLibraryA."""
+import os
+import subprocess
+import unittest
+
+import interop_support as s
+from test_linux import (EXPECTED_POP_LOG, EXPECTED_REFUSED_RECIPIENT,
+                        EXPECTED_WRONG_PASSWORD, UNKNOWN_HOST)
+
+WINE = "/usr/lib/wine/wine64"
+WSAECONNREFUSED = 10061
+# The locale fixes wine's ANSI code page, through which the INI reader passes
+# the Shift-JIS values; pinned so every machine reads them alike.
+WINE_ENV = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all")
+
+
+def windows_path(path):
+    """The path as wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class WineInteropTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.host = os.environ["INTEROP_WIN_HOST"]
+        cls.dll = os.environ["INTEROP_DLL"]
+        if not (os.path.exists(cls.host) and os.path.exists(cls.dll)):
+            raise unittest.SkipTest("no Windows x64 build")
+        cls.folder = os.path.join(s.WORK, "wine")
+        os.makedirs(cls.folder, exist_ok=True)
+        cls.attachments = s.attachment_files(s.WORK)
+        cls.counter = 0
+
+    def next_name(self):
+        WineInteropTest.counter += 1
+        return os.path.join(self.folder, "call%d" % self.counter)
+
+    def call(self, mode, body, settings):
+        """Runs one export in the host; returns its result code and the
+        masked log."""
+        base = self.next_name()
+        settings = dict(settings, Log=windows_path(base + ".log"))
+        with open(base + ".body", "wb") as f:
+            f.write(s.sjis(body))
+        if mode == "record":
+            data, suffix = s.make_record(settings), ".rec"
+        else:
+            data, suffix = s.make_ini(settings), ".ini"
+        with open(base + suffix, "wb") as f:
+            f.write(data)
+        done = subprocess.run(
+            [WINE, self.host, windows_path(self.dll), mode, windows_path(base + suffix),
+             windows_path(base + ".body")],
+            capture_output=True, timeout=120, env=WINE_ENV)
+        out = done.stdout.decode("ascii", "replace")
+        self.assertEqual(done.returncode, 0, out + done.stderr.decode("utf-8", "replace"))
+        lines = [l for l in out.splitlines() if l.startswith("result=")]
+        self.assertEqual(len(lines), 1, out)
+        return int(lines[0][len("result="):]), s.read_log(base + ".log")
+
+    def test_full_message_via_ini_reaches_every_recipient(self):
+        before = s.snapshot(s.ALL_RECIPIENTS)
+        settings = s.base_settings(
+            Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT, Address=s.TO, Cc=s.CC,
+            Bcc=s.BCC, AppendFile=";".join(windows_path(p) for p, _, _ in self.attachments))
+        code, log = self.call("ini", s.BODY, settings)
+        self.assertEqual(code, 0)
+        self.assertIsNone(log)
+        delivered = s.wait_for_new_mail(self, before)
+        for name in s.ALL_RECIPIENTS:
+            with self.subTest(mailbox=name):
+                s.check_message(self, delivered[name], self.attachments, windows_names=True)
+
+    def test_full_message_record_to_capturing_server(self):
+        number = s.capture_count() + 1
+        settings = s.base_settings(
+            SMTPPortNo=s.CAPTURE_PORT, Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT,
+            Address=s.TO, Cc=s.CC, Bcc=s.BCC,
+            AppendFile=";".join(windows_path(p) for p, _, _ in self.attachments))
+        code, log = self.call("record", s.BODY, settings)
+        self.assertEqual(code, 0)
+        self.assertIsNone(log)
+        raw, envelope = s.read_capture(number)
+        s.check_message(self, raw, self.attachments, windows_names=True)
+        self.assertEqual(envelope["rcpt_tos"],
+                         [n + "@" + s.DOMAIN for n in s.ALL_RECIPIENTS])
+
+    def test_cram_md5_on_submission_port(self):
+        before = s.snapshot(["dave"])
+        settings = s.base_settings(Kind=1, SMTPPortNo=s.SUBMISSION_PORT,
+                                   Address="dave@" + s.DOMAIN)
+        code, log = self.call("record", "wine cram-md5\r\n", settings)
+        self.assertEqual((code, log), (0, None))
+        self.assertIn(b"wine cram-md5", s.wait_for_new_mail(self, before)["dave"])
+        code, log = self.call("record", "x\r\n", dict(settings, Password="wrong-pw"))
+        self.assertEqual((code, log), (-13, EXPECTED_WRONG_PASSWORD))
+
+    def test_pop_before_smtp_user_pass_and_apop(self):
+        for apop in (0, 1):
+            with self.subTest(apop=apop):
+                before = s.snapshot(["erin"])
+                settings = s.base_settings(Kind=2, APOP=apop, Address="erin@" + s.DOMAIN)
+                code, log = self.call("record", "wine pop %d\r\n" % apop, settings)
+                self.assertEqual((code, log), (0, EXPECTED_POP_LOG))
+                self.assertIn(b"wine pop %d" % apop, s.wait_for_new_mail(self, before)["erin"])
+
+    def test_failures_against_real_servers(self):
+        cases = [
+            ("refused recipient", {"Address": "nobody@" + s.DOMAIN}, -7,
+             EXPECTED_REFUSED_RECIPIENT),
+            ("closed port", {"SMTPPortNo": s.CLOSED_PORT}, -2,
+             s.log_lines("SMTP SND : Connect Ng ErrCode=%d-050\r\n" % WSAECONNREFUSED)),
+            ("unknown host", {"SMTPServerAddress": "no-such-host.invalid"}, -15,
+             s.log_lines(UNKNOWN_HOST)),
+        ]
+        for name, overrides, code, expected_log in cases:
+            with self.subTest(case=name):
+                self.assertEqual(self.call("record", "x\r\n", s.base_settings(**overrides)),
+                                 (code, expected_log))
