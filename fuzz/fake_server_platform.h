@@ -1,0 +1,204 @@
+// A platform with no network, no clock and no files: connects always
+// succeed, every receive hands out the next chunk of a reply stream chosen
+// by the caller (or, in answering mode, a canned reply to each client line),
+// sends are recorded, sleeps return at once, log lines are kept in memory.
+// It tracks sockets, files and heap blocks so a run can prove it released
+// everything. Used by the fuzz targets and by the tests replaying their
+// kept inputs.
+#ifndef TARNLET_FUZZ_FAKE_SERVER_PLATFORM_H_
+#define TARNLET_FUZZ_FAKE_SERVER_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "platform/platform_wrapper.h"
+
+namespace tarnlet {
+namespace fuzzing {
+
+class FakeServerPlatform : public PlatformWrapper {
+ public:
+  // A chunk of this marker makes the receive report "would block"; one of
+  // kResetChunk a connection reset.
+  static constexpr const char* kWouldBlockChunk = "\x01WB";
+  static constexpr const char* kResetChunk = "\x01RS";
+
+  FakeServerPlatform() : PlatformWrapper(NativePlatform()) {}
+
+  // Scripted mode: receives return these chunks in order, then end of
+  // stream. Each chunk may be split across receives by the reader's size.
+  void AddChunk(std::string chunk) { chunks_.push_back(std::move(chunk)); }
+  // Answering mode: every connection greets, and every client line gets a
+  // plausible reply. popPort: connections to it speak POP3.
+  void Answer(std::uint16_t popPort, std::string challenge) {
+    answering_ = true;
+    popPort_ = popPort;
+    challenge_ = std::move(challenge);
+  }
+
+  int openSockets = 0;
+  int openFiles = 0;
+  long liveBlocks = 0;
+  std::string sent;  // the first kSentLimit bytes the client sent
+  std::string log;   // every log line, LF-terminated, up to kLogLimit bytes
+  std::string lastLine;  // the message of the latest log line
+  static constexpr std::size_t kSentLimit = 1 << 16;
+  static constexpr std::size_t kLogLimit = 1 << 16;
+
+  int StartupSockets() override { return 0; }
+  void CleanupSockets() override {}
+  SocketHandle CreateTcpSocket(int*) override {
+    ++openSockets;
+    return 100 + openSockets;
+  }
+  bool ConnectIpv4(SocketHandle, const char*, std::uint16_t port, int*) override {
+    if (answering_) {
+      pop_ = port == popPort_;
+      chunks_.clear();
+      chunks_.push_back(pop_ ? "+OK POP3 ready <1896.697170952@dbc.mtview.ca.us>\r\n"
+                             : "220 ready\r\n");
+    }
+    return true;
+  }
+  bool SetNonBlocking(SocketHandle, int*) override { return true; }
+  IoResult Send(SocketHandle, const char* data, std::size_t length) override {
+    std::string bytes(data, length);  // reads every byte: ASan sees overruns
+    if (sent.size() < kSentLimit) sent.append(bytes, 0, kSentLimit - sent.size());
+    if (answering_) Respond(bytes);
+    return IoResult{static_cast<long>(length), 0, false};
+  }
+  IoResult Receive(SocketHandle, char* buffer, std::size_t capacity) override {
+    if (chunks_.empty()) return IoResult{0, 0, false};
+    std::string& chunk = chunks_.front();
+    if (chunk == kWouldBlockChunk) {
+      chunks_.pop_front();
+      return IoResult{-1, 0, true};
+    }
+    if (chunk == kResetChunk) {
+      chunks_.pop_front();
+      return IoResult{-1, ConnectionResetError(), false};
+    }
+    const std::size_t n = chunk.size() < capacity ? chunk.size() : capacity;
+    std::memcpy(buffer, chunk.data(), n);
+    chunk.erase(0, n);
+    if (chunk.empty()) chunks_.pop_front();
+    return IoResult{static_cast<long>(n), 0, false};
+  }
+  void CloseSocket(SocketHandle) override { --openSockets; }
+  int ConnectionResetError() override { return 10054; }
+  LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
+    if (std::strcmp(name, "mail.example") == 0) {
+      std::strcpy(out, "127.0.0.1");
+      return LookupResult::kOk;
+    }
+    *error = 11001;
+    return LookupResult::kHostNotFound;
+  }
+  void SleepMilliseconds(unsigned) override {}
+  LocalTime LocalNow() override { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
+  std::uint32_t EntropySeed() override { return 20260305u; }
+  bool AppendLogLine(const char*, const char* line) override {
+    lastLine = line;
+    if (log.size() < kLogLimit) {
+      log += line;
+      log += '\n';
+    }
+    return true;
+  }
+  // Paths ending in ".txt" open as a small file; every other path is
+  // missing.
+  FileHandle OpenForReading(const char* path, int* error) override {
+    const std::size_t length = std::strlen(path);
+    if (length < 4 || std::strcmp(path + length - 4, ".txt") != 0) {
+      *error = 2;
+      return kInvalidFile;
+    }
+    ++openFiles;
+    filePosition_ = 0;
+    return 7;
+  }
+  bool SeekToStart(FileHandle) override {
+    filePosition_ = 0;
+    return true;
+  }
+  bool ReadChunk(FileHandle, void* buffer, std::size_t capacity, std::size_t* got) override {
+    static const char kContent[] = "attached line\r\nand a second one\r\n";
+    const std::size_t left = sizeof kContent - 1 - filePosition_;
+    const std::size_t n = left < capacity ? left : capacity;
+    std::memcpy(buffer, kContent + filePosition_, n);
+    filePosition_ += n;
+    *got = n;
+    return true;
+  }
+  void CloseFile(FileHandle) override { --openFiles; }
+  void* Allocate(std::size_t size) override {
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block != nullptr) ++liveBlocks;
+    return block;
+  }
+  void Release(void* block) override {
+    if (block == nullptr) return;
+    --liveBlocks;
+    std::free(block);
+  }
+
+ private:
+  // One canned reply per complete client line; the message body (after a
+  // 354) is taken whole up to its final dot line.
+  void Respond(const std::string& bytes) {
+    pending_ += bytes;
+    for (;;) {
+      if (inData_) {
+        const std::size_t end = pending_.find("\r\n.\r\n");
+        if (end == std::string::npos) {
+          if (pending_.size() > 8) pending_.erase(0, pending_.size() - 8);
+          return;
+        }
+        pending_.erase(0, end + 5);
+        inData_ = false;
+        chunks_.push_back("250 queued\r\n");
+        continue;
+      }
+      const std::size_t end = pending_.find('\n');
+      if (end == std::string::npos) return;
+      const std::string line = pending_.substr(0, end + 1);
+      pending_.erase(0, end + 1);
+      chunks_.push_back(ReplyTo(line));
+    }
+  }
+  std::string ReplyTo(const std::string& line) {
+    auto starts = [&line](const char* word) {
+      return line.compare(0, std::strlen(word), word) == 0;
+    };
+    if (pop_) return "+OK\r\n";
+    if (starts("EHLO")) return "250-hello\r\n250 AUTH LOGIN CRAM-MD5\r\n";
+    if (starts("AUTH")) return "334 " + challenge_ + "\r\n";
+    if (starts("DATA")) {
+      inData_ = true;
+      return "354 go\r\n";
+    }
+    if (starts("QUIT")) return "221 bye\r\n";
+    if (starts("MAIL") || starts("RCPT") || starts("HELO") || starts("RSET")) {
+      return "250 ok\r\n";
+    }
+    return "235 accepted\r\n";  // the CRAM-MD5 response line
+  }
+
+  std::deque<std::string> chunks_;
+  bool answering_ = false;
+  bool pop_ = false;
+  bool inData_ = false;
+  std::uint16_t popPort_ = 0;
+  std::string challenge_;
+  std::string pending_;
+  std::size_t filePosition_ = 0;
+};
+
+}  // namespace fuzzing
+}  // namespace tarnlet
+
+#endif  // TARNLET_FUZZ_FAKE_SERVER_PLATFORM_H_

@@ -1,0 +1,9 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tarnlet::fuzzing::RunEncodedWordInput(data, size);
+  return 0;
+}

@@ -1,0 +1,274 @@
+// What each fuzz target does with one input, shared by the fuzzers and by
+// the test that replays the kept inputs. Every runner aborts when a rule
+// is broken, so a fuzzer reports it as a crash.
+//
+// Reply streams: the bytes after the selector are the server's replies;
+// 0xFF '|' ends one receive chunk, 0xFF 'W' is a receive that would block,
+// 0xFF 'R' a connection reset, 0xFF 0xFF a literal 0xFF.
+#ifndef TARNLET_FUZZ_FUZZ_INPUTS_H_
+#define TARNLET_FUZZ_FUZZ_INPUTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codec/base64.h"
+#include "codec/iso2022jp.h"
+#include "fake_server_platform.h"
+#include "frame/globals.h"
+#include "frame/mail_sender.h"
+#include "frame/settings.h"
+#include "net/poll_step.h"
+#include "tarnlet.h"
+
+namespace tarnlet {
+namespace fuzzing {
+
+inline void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "broken rule: %s\n", what);
+    std::abort();
+  }
+}
+
+inline std::string AsText(const std::uint8_t* data, std::size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size);
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+// The heap block holds exactly the documented capacity, so ASan catches a
+// single byte written beyond it.
+inline void RunSjisInput(const std::uint8_t* data, std::size_t size) {
+  const std::string source = AsText(data, size);
+  const std::size_t capacity = Iso2022JpCapacity(source.size());
+  std::vector<char> out(capacity);
+  SjisToIso2022Jp(source.c_str(), out.data());
+  const std::size_t length = std::strlen(out.data());
+  Require(length < capacity, "conversion within capacity");
+  // Control bytes pass unchanged and odd trail bytes may compute to ESC, so
+  // the mode at the end is checked only for text that cannot fake one.
+  bool clean = true;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(source[i]);
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (lead && i + 1 < source.size()) {
+      const unsigned char trail = static_cast<unsigned char>(source[++i]);
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) clean = false;
+    } else if (c < 0x20 && c != '\r' && c != '\n') {
+      clean = false;
+    }
+  }
+  const std::string text(out.data(), length);
+  const std::size_t escape = text.rfind('\x1b');
+  if (clean && escape != std::string::npos) {
+    Require(text.compare(escape, 3, "\x1b(B") == 0, "ends in ASCII mode");
+  }
+}
+
+inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
+  FakeServerPlatform platform;  // the encoder allocates through the seam
+  SetPlatformForTesting(&platform);
+  const std::string source = AsText(data, size);
+  const std::size_t capacity = EncodedWordCapacity(source.size());
+  std::vector<char> out(capacity);
+  const int ok = EncodeHeaderWord(source.c_str(), out.data());
+  SetPlatformForTesting(nullptr);
+  Require(platform.liveBlocks == 0, "encoder releases its blocks");
+  if (ok == 0) return;
+  const std::string word(out.data());
+  Require(word.size() < capacity, "word within capacity");
+  Require(word.compare(0, 16, "=?ISO-2022-JP?B?") == 0, "word prefix");
+  Require(word.size() >= 18 && word.compare(word.size() - 2, 2, "?=") == 0, "word suffix");
+}
+
+// Decoding any text stays inside an exactly sized block; encoding any bytes
+// gives canonical text that decodes back to the same bytes.
+inline void RunBase64Input(const std::uint8_t* data, std::size_t size) {
+  const int inLength = static_cast<int>(size);
+  std::vector<char> text(data, data + size);
+  std::vector<unsigned char> decoded(3 * (size / 4) + 1);
+  int decodedLength = -1;
+  if (Base64Codec::Decode(decoded.data(), &decodedLength, text.data(), inLength) == 1) {
+    Require(decodedLength >= 0 && decodedLength <= 3 * (inLength / 4), "decoded length");
+  }
+  if (size == 0) return;
+  const int encodedSize = 4 * ((inLength + 2) / 3);
+  std::vector<char> encoded(encodedSize > 0 ? encodedSize : 1);
+  int encodedLength = -1;
+  Base64Codec::Encode(encoded.data(), &encodedLength, data, inLength);
+  Require(encodedLength == encodedSize, "encoded length");
+  std::vector<unsigned char> again(3 * (encodedSize / 4) + 1);
+  int againLength = -1;
+  Require(Base64Codec::Decode(again.data(), &againLength, encoded.data(), encodedLength) == 1,
+          "canonical text decodes");
+  Require(againLength == inLength && (size == 0 || std::memcmp(again.data(), data, size) == 0),
+          "round trip keeps the bytes");
+}
+
+// Feeds the reply-stream part of an input to the platform.
+inline void LoadChunks(FakeServerPlatform& platform, const std::uint8_t* data, std::size_t size) {
+  std::string chunk;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] != 0xFF || i + 1 == size) {
+      chunk += static_cast<char>(data[i]);
+      continue;
+    }
+    const std::uint8_t control = data[++i];
+    if (control == 0xFF) {
+      chunk += '\xff';
+      continue;
+    }
+    if (!chunk.empty()) platform.AddChunk(chunk);
+    chunk.clear();
+    if (control == 'W') platform.AddChunk(FakeServerPlatform::kWouldBlockChunk);
+    if (control == 'R') platform.AddChunk(FakeServerPlatform::kResetChunk);
+  }
+  if (!chunk.empty()) platform.AddChunk(chunk);
+}
+
+inline MailSettings FuzzSettings(int kind, std::uint16_t smtpPort, bool apop) {
+  MailSettings settings;
+  std::memset(&settings, 0, sizeof settings);
+  settings.Startup = 1;
+  settings.Kind = static_cast<std::int16_t>(kind);
+  settings.APOP = apop ? 1 : 0;
+  settings.SMTPPortNo = smtpPort;
+  settings.POP3PortNo = 110;
+  std::strcpy(settings.UserName, "user");
+  std::strcpy(settings.Password, "secret");
+  std::strcpy(settings.SMTPServerAddress, "127.0.0.1");
+  std::strcpy(settings.POP3ServerAddress, "127.0.0.1");
+  std::strcpy(settings.Address, "to@example.com;two@example.com");
+  std::strcpy(settings.Cc, "cc@example.com");
+  std::strcpy(settings.Subject, "\x8c\x8f\x96\xbc");
+  std::strcpy(settings.X_MailerName, "FuzzMailer");
+  std::strcpy(settings.MyHostFQDNName, "client.example");
+  std::strcpy(settings.MyMailAddress, "from@example.com");
+  std::strcpy(settings.AppendFile, "note.txt");
+  std::strcpy(settings.Log, "fuzz.log");
+  return settings;
+}
+
+// A run leaves nothing open, and fails only with a negative code.
+inline void CheckReleased(const FakeServerPlatform& platform, ResultCode result) {
+  Require(result <= 0, "result is 0 or a negative code");
+  Require(platform.openSockets == 0, "sockets closed");
+  Require(platform.openFiles == 0, "files closed");
+  Require(platform.liveBlocks == 0, "blocks released");
+  if (result < 0 && result != -32) Require(!platform.log.empty(), "failure is logged");
+}
+
+// Selector byte: 0 one reply reader straight on the stream, else a whole
+// call: 1 Kind 0, 2 Kind 1 on port 25, 3 Kind 1 on port 587, 4 Kind 2
+// USER/PASS, 5 Kind 2 APOP. The second byte picks the reader for 0.
+// Returns the call's result; for a reader 1 when it succeeded, else 0.
+inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const int mode = data[0] % 6;
+  FakeServerPlatform platform;
+  SetPlatformForTesting(&platform);
+  SetPollStepForTesting(1);
+  if (mode == 0) {
+    const int reader = data[1] % 5;
+    LoadChunks(platform, data + 2, size - 2);
+    bool ok = false;
+    g_mailSettings = FuzzSettings(0, 25, false);
+    {
+      MailSender sender;
+      std::int32_t code = 0;
+      const SocketHandle socket = platform.CreateTcpSocket(nullptr);
+      std::vector<char> out(kReceiveBufferSize);
+      switch (reader) {
+        case 0: ok = sender.ReadReply(socket, 250, &code); break;
+        case 1: ok = sender.ReadEhloReply(socket, 250, &code) != 0; break;
+        case 2: ok = sender.ReadChallenge(socket, out.data(), out.size()); break;
+        case 3: ok = sender.ReadPopOk(socket); break;
+        default: ok = sender.ReadApopTimestamp(socket, out.data(), out.size()); break;
+      }
+      platform.CloseSocket(socket);
+    }
+    std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+    SetPollStepForTesting(0);
+    SetPlatformForTesting(nullptr);
+    Require(platform.liveBlocks == 0 && platform.openSockets == 0, "reader releases");
+    return ok ? 1 : 0;
+  }
+  LoadChunks(platform, data + 1, size - 1);
+  const int kinds[] = {0, 0, 1, 1, 2, 2};
+  const MailSettings settings =
+      FuzzSettings(kinds[mode], mode == 3 ? 587 : 25, mode == 5);
+  ResultCode result;
+  {
+    MailSender sender;
+    result = sender.SendFromRecord("Body line\r\n.\r\nlast", &settings);
+  }
+  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+  SetPollStepForTesting(0);
+  SetPlatformForTesting(nullptr);
+  CheckReleased(platform, result);
+  return result;
+}
+
+// A record of arbitrary bytes (padded or cut to its size), the rest of the
+// input the body; the server answers every line plausibly.
+inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
+  MailSettings settings;
+  std::memset(&settings, 0, sizeof settings);
+  const std::size_t recordBytes = size < sizeof settings ? size : sizeof settings;
+  std::memcpy(&settings, data, recordBytes);
+  const std::string body = AsText(data + recordBytes, size - recordBytes);
+  FakeServerPlatform platform;
+  platform.Answer(settings.POP3PortNo, "PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UuZXhhbXBsZT4=");
+  SetPlatformForTesting(&platform);
+  SetPollStepForTesting(1);
+  ResultCode result;
+  {
+    MailSender sender;
+    result = sender.SendFromRecord(body.c_str(), &settings);
+  }
+  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+  SetPollStepForTesting(0);
+  SetPlatformForTesting(nullptr);
+  Require(result <= 0, "result is 0 or a negative code");
+  Require(platform.openSockets == 0, "sockets closed");
+  Require(platform.openFiles == 0, "files closed");
+  Require(platform.liveBlocks == 0, "blocks released");
+}
+
+// The input becomes an INI file in a fresh temporary file; all 21 keys are
+// read, through the platform reader and through the settings loader.
+inline void RunIniInput(const std::uint8_t* data, std::size_t size, const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  Require(file != nullptr, "temporary file opens");
+  if (size > 0) std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  for (std::size_t i = 0; i < kIniFieldCount; ++i) {
+    std::vector<char> value(kIniValueBufferSize);
+    const std::size_t length = NativePlatform().ReadProfileString(
+        path.c_str(), IniFieldTable[i].section, IniFieldTable[i].key, value.data(), value.size());
+    Require(length < value.size() && std::strlen(value.data()) == length, "value in bounds");
+  }
+  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+  LoadIniSettings(path.c_str(), IniFieldTable, kIniFieldCount);
+  // Every text field of the record must stay terminated within its width.
+  const MailSettings& s = g_mailSettings;
+  const char* fields[] = {s.UserName, s.Password, s.SMTPServerAddress, s.Subject, s.Log};
+  const std::size_t widths[] = {sizeof s.UserName, sizeof s.Password,
+                                sizeof s.SMTPServerAddress, sizeof s.Subject, sizeof s.Log};
+  for (std::size_t i = 0; i < 5; ++i) {
+    Require(std::memchr(fields[i], '\0', widths[i]) != nullptr, "field terminated");
+  }
+  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
+  std::remove(path.c_str());
+}
+
+}  // namespace fuzzing
+}  // namespace tarnlet
+
+#endif  // TARNLET_FUZZ_FUZZ_INPUTS_H_

@@ -1,0 +1,180 @@
+// Servers that send what no server should: overlong replies, binary bytes,
+// huge challenges and timestamps, endless greetings, resets and silence.
+// Every call must end with its own code and log, release everything, and
+// take no longer than the time-out.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "mail/mail_fixture.h"
+#include "support/pop_scripts.h"
+
+namespace tarnlet {
+namespace mail_tests {
+namespace {
+
+using testing::Reset;
+using testing::Stall;
+
+constexpr char kReadyNg[] = "SMTP SND : Server Ready Ng-052\r\n";
+
+class HostileServerTest : public MailTest {
+ protected:
+  // Runs against script and returns the result; the transcript is kept.
+  ResultCode RunScript(std::vector<PeerStep> script) {
+    ScriptedPeer peer(std::move(script));
+    const ResultCode r = RunWith(peer, "Hi\r\n");
+    transcript_ = peer.Transcript();
+    ExpectAllReleased();
+    return r;
+  }
+  std::string transcript_;
+};
+
+TEST_F(HostileServerTest, GreetingsThatAreNoReplyFail) {
+  const std::string noLineEnd = "220 " + std::string(1396, 'x');
+  const struct {
+    const char* name;
+    std::vector<PeerStep> script;
+  } kCases[] = {
+      {"1400 bytes, no line end", {Send(noLineEnd)}},
+      {"a greeting that never ends",
+       {Send(noLineEnd), Send(std::string(1400, 'y')), Send(std::string(1400, 'z')), Stall()}},
+      {"three bytes and silence", {Send("220"), Stall()}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ClearLog();
+    EXPECT_EQ(RunScript(c.script), -3);
+    const std::string log = Log();
+    ASSERT_GE(log.size(), sizeof kReadyNg - 1);
+    EXPECT_EQ(log.substr(log.size() - LogOf({kReadyNg}).size()), LogOf({kReadyNg}));
+    EXPECT_EQ(transcript_, "");
+  }
+}
+
+TEST_F(HostileServerTest, BinaryBytesAfterTheCodeAreIgnored) {
+  std::vector<PeerStep> script = AcceptingServer(1);
+  static const char kGreeting[] = "220 \0\x01\xfe\xff\x1b ready\r\n";
+  script[0] = Send(std::string(kGreeting, sizeof kGreeting - 1));
+  EXPECT_EQ(RunScript(script), 0);
+  EXPECT_EQ(Log(), "");
+  ASSERT_GE(transcript_.size(), 6u);
+  EXPECT_EQ(transcript_.substr(transcript_.size() - 6), "QUIT\r\n");
+}
+
+TEST_F(HostileServerTest, BinaryOrOverlongRepliesFailTheirStep) {
+  const std::string binaryCode("25\0 ok\r\n", 8);
+  const std::string overlong = "250 " + std::string(1396, 'q');
+  const struct {
+    const char* name;
+    std::vector<PeerStep> script;
+    ResultCode expected;
+    std::vector<std::string> log;
+  } kCases[] = {
+      {"NUL inside the code of the HELO reply",
+       {Send("220 hi\r\n"), ExpectLine(), Send(binaryCode), ExpectLine(), Send("221 bye\r\n")},
+       -5,
+       {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : Domain Name Understand Ng-054\r\n"}},
+      {"1400-byte MAIL reply without line end",
+       {Send("220 hi\r\n"), ExpectLine(), Send("250 hello\r\n"), ExpectLine(), Send(overlong)},
+       -6,
+       {"SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ClearLog();
+    EXPECT_EQ(RunScript(c.script), c.expected);
+    EXPECT_EQ(Log(), LogOf(c.log));
+  }
+}
+
+TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
+  std::vector<PeerStep> script = Greet({"250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n",
+                                        "354 go ahead\r\n"});
+  script.push_back(ExpectLine());
+  script.push_back(Reset());
+  ScriptedPeer peer(script);
+  const std::string body = std::string(200, 'b') + "\r\n";
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += body;
+  g_mailSettings.SMTPPortNo = peer.port();
+  const ResultCode r = Run(text.c_str());
+  peer.Transcript();
+  ExpectAllReleased();
+  // Whether a send or the final reply meets the reset depends on timing;
+  // either way the code and the last line belong together.
+  const std::string log = Log();
+  if (r == -4) {
+    EXPECT_NE(log.find("Ng-0"), std::string::npos);
+    EXPECT_NE(log.find("SMTP SND : Snd Ng ErrCode="), std::string::npos) << log;
+  } else {
+    EXPECT_EQ(r, -9) << log;
+    const std::string last = LogOf({"SMTP SND : Mail Snd End Understand Ng-096\n"});
+    ASSERT_GE(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
+  }
+}
+
+TEST_F(HostileServerTest, SilentServerTimesOut) {
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunScript({Stall()}), -3);
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                           std::chrono::steady_clock::now() - start)
+                           .count();
+  EXPECT_LT(seconds, 30);
+  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
+}
+
+// Challenge text of 1392 base64 characters: the longest valid one that
+// fits a 1400-byte receive with its code and line end.
+TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
+  g_mailSettings.Kind = 1;
+  SetField(g_mailSettings.UserName, "user");
+  SetField(g_mailSettings.Password, "secret");
+  std::string challenge;
+  for (int i = 0; i < 1044; ++i) challenge += static_cast<char>('!' + i % 90);
+  const std::string encoded = testing::Base64Of(challenge);
+  ASSERT_EQ(encoded.size(), 1392u);
+
+  std::vector<PeerStep> script =
+      Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "\r\n", "235 ok\r\n",
+             "250 reset\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go\r\n"});
+  script.push_back(ReceiveData());
+  script.push_back(Send("250 queued\r\n"));
+  script.push_back(ExpectLine());
+  script.push_back(Send("221 bye\r\n"));
+  EXPECT_EQ(RunScript(script), 0) << Log();
+  EXPECT_NE(transcript_.find("AUTH CRAM-MD5\r\n" +
+                             testing::CramResponseLine("user", "secret", challenge) + "RSET\r\n"),
+            std::string::npos);
+
+  // Two more characters make the text no base64 at all.
+  ClearLog();
+  EXPECT_EQ(RunScript(Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n",
+                             "334 " + encoded + "AB\r\n"})),
+            -14);
+  EXPECT_EQ(Log(), LogOf({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
+                          "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));
+}
+
+TEST_F(HostileServerTest, ThousandByteApopTimestampIsUsedWhole) {
+  std::string timestamp = "<";
+  while (timestamp.size() < 998) timestamp += static_cast<char>('0' + timestamp.size() % 10);
+  timestamp += "@h>";
+  timestamp.resize(999);
+  timestamp += ">";
+  ASSERT_EQ(timestamp.size(), 1000u);
+  ScriptedPeer pop(testing::GreetThenAnswer("+OK " + timestamp + "\r\n", {"+OK\r\n", "+OK\r\n"}));
+  g_mailSettings.Kind = 2;
+  g_mailSettings.APOP = 1;
+  g_mailSettings.POP3PortNo = pop.port();
+  SetField(g_mailSettings.UserName, "user");
+  SetField(g_mailSettings.Password, "secret");
+  EXPECT_EQ(RunScript(AcceptingServer(1)), 0) << Log();
+  EXPECT_EQ(pop.Transcript(), testing::ApopLine("user", timestamp, "secret") + "QUIT\r\n");
+}
+
+}  // namespace
+}  // namespace mail_tests
+}  // namespace tarnlet
