@@ -1,9 +1,25 @@
 #include "codec/base64.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tarnlet {
 namespace {
 
-const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12-bit value: one lookup per half group
+// instead of one per character (8 KiB, built at compile time).
+struct CharacterPairs {
+  char pair[4096][2];
+  constexpr CharacterPairs() : pair{} {
+    for (int v = 0; v < 4096; ++v) {
+      pair[v][0] = kAlphabet[v >> 6];
+      pair[v][1] = kAlphabet[v & 0x3F];
+    }
+  }
+};
+constexpr CharacterPairs kPairs;
 
 // -1 for '=', -2 for anything outside the alphabet.
 int ValueOf(char c) {
@@ -26,11 +42,14 @@ void Base64Codec::Encode(char* out, int* outLength, const unsigned char* in, int
   char* p = out;
   int i = 0;
   for (; i + 3 <= inLength; i += 3) {
-    const unsigned b0 = in[i], b1 = in[i + 1], b2 = in[i + 2];
-    *p++ = kAlphabet[b0 >> 2];
-    *p++ = kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
-    *p++ = kAlphabet[((b1 & 0x0F) << 2) | (b2 >> 6)];
-    *p++ = kAlphabet[b2 & 0x3F];
+    const std::uint32_t v = (static_cast<std::uint32_t>(in[i]) << 16) |
+                            (static_cast<std::uint32_t>(in[i + 1]) << 8) | in[i + 2];
+    // Assembled apart from out, which as char may alias in: one store.
+    char group[4];
+    std::memcpy(group, kPairs.pair[v >> 12], 2);
+    std::memcpy(group + 2, kPairs.pair[v & 0xFFF], 2);
+    std::memcpy(p, group, 4);
+    p += 4;
   }
   const int rest = inLength - i;
   if (rest == 1) {

@@ -27,6 +27,7 @@ class BodyWriter {
 
  private:
   bool Put(char c);
+  bool PutRun(const char* text, std::size_t length);
   bool Flush();
 
   char* buffer_;

@@ -88,6 +88,25 @@ TEST(BodyWriterTest, AFailedDeliveryStopsEverything) {
   EXPECT_EQ(out.bytes, "abcd");
 }
 
+// Runs of text are copied whole, yet the sink still gets full buffers only:
+// what goes to the socket is cut where it always was.
+TEST(BodyWriterTest, EveryPieceButTheLastFillsTheBuffer) {
+  const std::string text = "first line\r\n.dotted\nlong line without an end in sight\r.x";
+  const std::string wire = "first line\r\n..dotted\r\nlong line without an end in sight\r\n..x";
+  for (std::size_t capacity : {1, 3, 7, 16, 100}) {
+    SCOPED_TRACE(capacity);
+    std::vector<char> buffer(capacity);
+    Collected out;
+    BodyWriter writer(buffer.data(), capacity, &Collect, &out);
+    EXPECT_TRUE(writer.Write(text.data(), text.size()));
+    EXPECT_TRUE(writer.Finish());
+    EXPECT_EQ(out.bytes, wire);
+    ASSERT_FALSE(out.pieces.empty());
+    for (std::size_t i = 0; i + 1 < out.pieces.size(); ++i) EXPECT_EQ(out.pieces[i], capacity);
+    EXPECT_EQ(out.pieces.back(), wire.size() - capacity * (out.pieces.size() - 1));
+  }
+}
+
 TEST(BodyWriterTest, NoEmptyPieceIsDelivered) {
   char buffer[4];
   Collected out;
