@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "platform/tool_support.h"
 #include "tool_error.h"
@@ -136,8 +138,21 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
   }
   std::size_t start = (!characters.empty() && characters[0] == 0xFEFF) ? 1 : 0;
   std::string sjis;
+  sjis.reserve(characters.size() * 2);
+  // Each distinct character is asked of the converter once; ASCII is the
+  // same byte in Shift-JIS and needs no asking.
+  std::unordered_map<char32_t, std::string> known;
   for (std::size_t i = start; i < characters.size(); ++i) {
     char32_t c = characters[i];
+    if (c < 0x80) {
+      sjis += static_cast<char>(c);
+      continue;
+    }
+    auto hit = known.find(c);
+    if (hit != known.end()) {
+      sjis += hit->second;
+      continue;
+    }
     std::string bytes;
     if (!EncodeChar(Cp932Spelling(c), kShiftJis, &bytes)) {
       std::u32string before = characters.substr(start, i - start);
@@ -149,6 +164,7 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
       throw ToolError(kExitData, message);
     }
     sjis += bytes;
+    known.emplace(c, std::move(bytes));
   }
   return sjis;
 }
