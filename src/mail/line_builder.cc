@@ -24,4 +24,13 @@ ResultCode CloseAndFail(MailSender& sender, SocketHandle socket, const char* mes
   return code;
 }
 
+ResultCode SendLineOrFail(MailSender& sender, SocketHandle socket,
+                          std::initializer_list<std::string_view> pieces, const char* failLine,
+                          ResultCode code) {
+  LineBuilder line = TransmitLine();
+  for (std::string_view piece : pieces) line.Add(piece);
+  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
+  return 0;
+}
+
 }  // namespace tarnlet

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 #include "frame/mail_sender.h"
@@ -62,6 +63,12 @@ bool SendBuilt(MailSender& sender, SocketHandle socket, const LineBuilder& line)
 
 // Copies text into the transmit buffer and sends it whole.
 bool SendText(MailSender& sender, SocketHandle socket, std::string_view text);
+
+// Sends one line made of pieces; on failure closes the socket, writes
+// failLine and returns code.
+ResultCode SendLineOrFail(MailSender& sender, SocketHandle socket,
+                          std::initializer_list<std::string_view> pieces, const char* failLine,
+                          ResultCode code);
 
 // Closes the socket, writes message, returns code: the common way out of
 // every step that gives up once the connection exists.

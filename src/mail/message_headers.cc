@@ -20,21 +20,11 @@ char g_encodedComment[EncodedWordCapacity(kCommentCapacity - 1)];
 bool g_messageIdSeeded = false;
 std::uint32_t g_messageIdState = 0;
 
-// One header field made of pieces; fails with failLine and code.
-ResultCode SendField(MailSender& sender, SocketHandle socket,
-                     std::initializer_list<std::string_view> pieces, const char* failLine,
-                     ResultCode code) {
-  LineBuilder line = TransmitLine();
-  for (std::string_view piece : pieces) line.Add(piece);
-  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
-  return 0;
-}
-
 ResultCode SendReplyTo(MailSender& sender, SocketHandle socket) {
   std::string_view replyTo = FieldText(g_mailSettings.sReply_To);
   if (replyTo.empty()) return 0;
-  return SendField(sender, socket, {"Reply-To: <", replyTo, ">\r\n"},
-                   "SMTP SND : Header Snd Ng-061\r\n", -4);
+  return SendLineOrFail(sender, socket, {"Reply-To: <", replyTo, ">\r\n"},
+                        "SMTP SND : Header Snd Ng-061\r\n", -4);
 }
 
 // The display comment as one encoded word; empty when memory was short.
@@ -51,21 +41,22 @@ ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
   std::string_view address = FieldText(g_mailSettings.MyMailAddress);
   const char* failLine = "SMTP SND : Header Snd Ng-062\r\n";
   if (comment.empty())
-    return SendField(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
-  return SendField(sender, socket, {"From: \"", EncodedComment(comment), "\"<", address, ">\r\n"},
-                   failLine, -4);
+    return SendLineOrFail(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
+  return SendLineOrFail(
+      sender, socket, {"From: \"", EncodedComment(comment), "\"<", address, ">\r\n"}, failLine, -4);
 }
 
 ResultCode SendToAndCc(MailSender& sender, SocketHandle socket) {
   std::string_view to = FieldText(g_mailSettings.Address);
   if (!to.empty()) {
-    ResultCode r =
-        SendField(sender, socket, {"To: ", to, "\r\n"}, "SMTP SND : Header Snd Ng-063\r\n", -4);
+    ResultCode r = SendLineOrFail(sender, socket, {"To: ", to, "\r\n"},
+                                  "SMTP SND : Header Snd Ng-063\r\n", -4);
     if (r != 0) return r;
   }
   std::string_view cc = FieldText(g_mailSettings.Cc);
   if (cc.empty()) return 0;
-  return SendField(sender, socket, {"Cc: ", cc, "\r\n"}, "SMTP SND : Header Snd Ng-064\r\n", -29);
+  return SendLineOrFail(sender, socket, {"Cc: ", cc, "\r\n"}, "SMTP SND : Header Snd Ng-064\r\n",
+                        -29);
 }
 
 ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::string_view subject) {
@@ -101,12 +92,12 @@ ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::stri
 ResultCode SendSubject(MailSender& sender, SocketHandle socket) {
   std::string_view subject = FieldText(g_mailSettings.Subject);
   if (!subject.empty()) return SendEncodedSubject(sender, socket, subject);
-  return SendField(sender, socket, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
+  return SendLineOrFail(sender, socket, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
 }
 
 ResultCode SendDate(MailSender& sender, SocketHandle socket, const LocalTime& now) {
   FormatDateLine(now, g_formatBuffer, kFormatBufferSize);
-  return SendField(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
+  return SendLineOrFail(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
 }
 
 ResultCode SendMessageId(MailSender& sender, SocketHandle socket, const LocalTime& now) {
@@ -115,7 +106,7 @@ ResultCode SendMessageId(MailSender& sender, SocketHandle socket, const LocalTim
                 "Message-Id: <%04d%02d%02d%02d%02d%02d.quorvex%05d@%.*s>\r\n", now.year, now.month,
                 now.day, now.hour, now.minute, now.second, NextMessageIdNumber(),
                 static_cast<int>(host.size()), host.data());
-  return SendField(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
+  return SendLineOrFail(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
 }
 
 // One reading of the clock serves both lines.
@@ -129,8 +120,8 @@ ResultCode SendDateAndMessageId(MailSender& sender, SocketHandle socket) {
 ResultCode SendXMailer(MailSender& sender, SocketHandle socket) {
   std::string_view mailer = FieldText(g_mailSettings.X_MailerName);
   if (mailer.empty()) return 0;
-  return SendField(sender, socket, {"X-Mailer: ", mailer, "\r\n"},
-                   "SMTP SND : Header Snd Ng-075\r\n", -4);
+  return SendLineOrFail(sender, socket, {"X-Mailer: ", mailer, "\r\n"},
+                        "SMTP SND : Header Snd Ng-075\r\n", -4);
 }
 
 }  // namespace
@@ -166,8 +157,8 @@ ResultCode SendHeaderFields(MailSender& sender, SocketHandle socket) {
   if (r == 0) r = SendToAndCc(sender, socket);
   if (r == 0) r = SendSubject(sender, socket);
   if (r == 0) {
-    r = SendField(sender, socket, {"MIME-Version: 1.0\r\n"}, "SMTP SND : Header Snd Ng-071\r\n",
-                  -4);
+    r = SendLineOrFail(sender, socket, {"MIME-Version: 1.0\r\n"},
+                       "SMTP SND : Header Snd Ng-071\r\n", -4);
   }
   if (r == 0) r = SendDateAndMessageId(sender, socket);
   if (r == 0) r = SendXMailer(sender, socket);

@@ -51,15 +51,6 @@ void CopyCredentials(Credentials* credentials) {
   CopyField(credentials->password, g_mailSettings.Password);
 }
 
-ResultCode SendCommand(MailSender& sender, SocketHandle socket,
-                       std::initializer_list<std::string_view> pieces, const char* failLine,
-                       ResultCode code) {
-  LineBuilder line = TransmitLine();
-  for (std::string_view piece : pieces) line.Add(piece);
-  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
-  return 0;
-}
-
 ResultCode ExpectReply(MailSender& sender, SocketHandle socket, int expected, const char* failLine,
                        ResultCode code) {
   if (!sender.ReadReply(socket, expected, &sender.lastReplyCode)) {
@@ -105,10 +96,10 @@ ResultCode OpenConnection(MailSender& sender, const char* dotted, SocketHandle* 
 
 ResultCode SendHello(MailSender& sender, SocketHandle socket) {
   // EHLO only for CRAM-MD5 login, whatever the port.
-  return SendCommand(sender, socket,
-                     {g_mailSettings.Kind == 1 ? "EHLO " : "HELO ",
-                      FieldText(g_mailSettings.MyHostFQDNName), "\r\n"},
-                     "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
+  return SendLineOrFail(sender, socket,
+                        {g_mailSettings.Kind == 1 ? "EHLO " : "HELO ",
+                         FieldText(g_mailSettings.MyHostFQDNName), "\r\n"},
+                        "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
 }
 
 ResultCode LogIn(MailSender& sender, SocketHandle socket, const Credentials& credentials) {
@@ -143,9 +134,9 @@ ResultCode Authenticate(MailSender& sender, SocketHandle socket, const Credentia
 }
 
 ResultCode SendMailFrom(MailSender& sender, SocketHandle socket) {
-  ResultCode r = SendCommand(sender, socket,
-                             {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
-                             "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
+  ResultCode r = SendLineOrFail(sender, socket,
+                                {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
+                                "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
   if (r != 0) return r;
   return ExpectReply(sender, socket, 250, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n", -6);
 }
@@ -159,7 +150,7 @@ ResultCode SendAllRecipients(MailSender& sender, SocketHandle socket) {
 
 ResultCode StartData(MailSender& sender, SocketHandle socket) {
   ResultCode r =
-      SendCommand(sender, socket, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
+      SendLineOrFail(sender, socket, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
   if (r != 0) return r;
   return ExpectReply(sender, socket, 354, "SMTP SND : Mail Snd Start Understand Ng-060\r\n", -8);
 }
