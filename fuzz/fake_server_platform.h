@@ -43,8 +43,8 @@ class FakeServerPlatform : public PlatformWrapper {
   int openSockets = 0;
   int openFiles = 0;
   long liveBlocks = 0;
-  std::string sent;  // the first kSentLimit bytes the client sent
-  std::string log;   // every log line, LF-terminated, up to kLogLimit bytes
+  std::string sent;      // the first kSentLimit bytes the client sent
+  std::string log;       // every log line, LF-terminated, up to kLogLimit bytes
   std::string lastLine;  // the message of the latest log line
   static constexpr std::size_t kSentLimit = 1 << 16;
   static constexpr std::size_t kLogLimit = 1 << 16;

@@ -185,11 +185,21 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
       const SocketHandle socket = platform.CreateTcpSocket(nullptr);
       std::vector<char> out(kReceiveBufferSize);
       switch (reader) {
-        case 0: ok = sender.ReadReply(socket, 250, &code); break;
-        case 1: ok = sender.ReadEhloReply(socket, 250, &code) != 0; break;
-        case 2: ok = sender.ReadChallenge(socket, out.data(), out.size()); break;
-        case 3: ok = sender.ReadPopOk(socket); break;
-        default: ok = sender.ReadApopTimestamp(socket, out.data(), out.size()); break;
+        case 0:
+          ok = sender.ReadReply(socket, 250, &code);
+          break;
+        case 1:
+          ok = sender.ReadEhloReply(socket, 250, &code) != 0;
+          break;
+        case 2:
+          ok = sender.ReadChallenge(socket, out.data(), out.size());
+          break;
+        case 3:
+          ok = sender.ReadPopOk(socket);
+          break;
+        default:
+          ok = sender.ReadApopTimestamp(socket, out.data(), out.size());
+          break;
       }
       platform.CloseSocket(socket);
     }
@@ -201,8 +211,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
   }
   LoadChunks(platform, data + 1, size - 1);
   const int kinds[] = {0, 0, 1, 1, 2, 2};
-  const MailSettings settings =
-      FuzzSettings(kinds[mode], mode == 3 ? 587 : 25, mode == 5);
+  const MailSettings settings = FuzzSettings(kinds[mode], mode == 3 ? 587 : 25, mode == 5);
   ResultCode result;
   {
     MailSender sender;
@@ -259,8 +268,8 @@ inline void RunIniInput(const std::uint8_t* data, std::size_t size, const std::s
   // Every text field of the record must stay terminated within its width.
   const MailSettings& s = g_mailSettings;
   const char* fields[] = {s.UserName, s.Password, s.SMTPServerAddress, s.Subject, s.Log};
-  const std::size_t widths[] = {sizeof s.UserName, sizeof s.Password,
-                                sizeof s.SMTPServerAddress, sizeof s.Subject, sizeof s.Log};
+  const std::size_t widths[] = {sizeof s.UserName, sizeof s.Password, sizeof s.SMTPServerAddress,
+                                sizeof s.Subject, sizeof s.Log};
   for (std::size_t i = 0; i < 5; ++i) {
     Require(std::memchr(fields[i], '\0', widths[i]) != nullptr, "field terminated");
   }

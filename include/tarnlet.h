@@ -30,16 +30,16 @@ extern "C" {
  * NUL-terminated Shift-JIS (code page 932) and must end within their width. */
 #pragma pack(push, 1)
 typedef struct MailSettings {
-  int16_t Startup;             /* non-zero: the call starts and stops the socket library */
-  int16_t Kind;                /* 0 plain SMTP, 1 SMTP AUTH CRAM-MD5, 2 POP before SMTP */
-  int16_t APOP;                /* non-zero: POP3 login with APOP instead of USER/PASS */
+  int16_t Startup; /* non-zero: the call starts and stops the socket library */
+  int16_t Kind;    /* 0 plain SMTP, 1 SMTP AUTH CRAM-MD5, 2 POP before SMTP */
+  int16_t APOP;    /* non-zero: POP3 login with APOP instead of USER/PASS */
   char UserName[256];
   char Password[256];
   uint16_t SMTPPortNo;
   uint16_t POP3PortNo;
   char SMTPServerAddress[256]; /* host name or dotted IPv4 literal */
   char POP3ServerAddress[256];
-  char Address[1024];          /* To list, ';'-separated */
+  char Address[1024]; /* To list, ';'-separated */
   char Cc[1024];
   char Bcc[1024];
   char Subject[256];

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tarnlet.h"
 #include "platform/platform.h"
+#include "tarnlet.h"
 
 namespace tarnlet {
 
@@ -59,14 +59,12 @@ class MailSender {
 
   // --- mail transaction ---
   ResultCode RunSmtpDialogue(const char* body);
-  ResultCode SendRecipients(SocketHandle socket, const char* to, const char* cc,
-                            const char* bcc);
+  ResultCode SendRecipients(SocketHandle socket, const char* to, const char* cc, const char* bcc);
   ResultCode SendMessageContent(SocketHandle socket, const char* body);
   ResultCode AuthCramMd5(SocketHandle socket, const char* user, const char* password);
   ResultCode SendRset(SocketHandle socket, const char* user, const char* password);
   // 1 when the POP3 login went through and its connection is closed, else 0.
-  int PopBeforeSmtp(const char* user, const char* password, const char* dotted,
-                    std::uint16_t port);
+  int PopBeforeSmtp(const char* user, const char* password, const char* dotted, std::uint16_t port);
   bool ReadPopOk(SocketHandle socket);
   bool ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity);
 

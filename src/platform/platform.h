@@ -100,16 +100,14 @@ class Platform {
   virtual FileHandle OpenForReading(const char* path, int* error) = 0;
   virtual bool SeekToStart(FileHandle file) = 0;
   // Returns false on a read error; *got = 0 at the end of the file.
-  virtual bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
-                         std::size_t* got) = 0;
+  virtual bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity, std::size_t* got) = 0;
   virtual void CloseFile(FileHandle file) = 0;
 
   // Reads one value of an INI (profile) file into out (NUL-terminated, at
   // most capacity - 1 bytes); an empty string when the file, the section or
   // the key is missing. Returns the length of the value.
-  virtual std::size_t ReadProfileString(const char* path, const char* section,
-                                        const char* key, char* out,
-                                        std::size_t capacity) = 0;
+  virtual std::size_t ReadProfileString(const char* path, const char* section, const char* key,
+                                        char* out, std::size_t capacity) = 0;
 
   // Heap blocks of the library; Allocate returns null when memory is short.
   virtual void* Allocate(std::size_t size) = 0;

@@ -50,13 +50,12 @@ class PlatformWrapper : public Platform {
     return target_.OpenForReading(path, error);
   }
   bool SeekToStart(FileHandle file) override { return target_.SeekToStart(file); }
-  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
-                 std::size_t* got) override {
+  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity, std::size_t* got) override {
     return target_.ReadChunk(file, buffer, capacity, got);
   }
   void CloseFile(FileHandle file) override { target_.CloseFile(file); }
-  std::size_t ReadProfileString(const char* path, const char* section, const char* key,
-                                char* out, std::size_t capacity) override {
+  std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
+                                std::size_t capacity) override {
     return target_.ReadProfileString(path, section, key, out, capacity);
   }
   void* Allocate(std::size_t size) override { return target_.Allocate(size); }

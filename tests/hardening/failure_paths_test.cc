@@ -110,8 +110,9 @@ TEST_P(FailurePathsTest, EachFailingCallEndsWithItsStep) {
   EXPECT_EQ(clean.openSockets, 0);
   EXPECT_EQ(clean.liveBlocks, 0);
 
-  const Kind kinds[] = {Kind::kSocket, Kind::kConnect, Kind::kNonBlocking, Kind::kSend,
-                        Kind::kReceive, Kind::kOpen, Kind::kSeek, Kind::kRead, Kind::kAllocate};
+  const Kind kinds[] = {Kind::kSocket, Kind::kConnect, Kind::kNonBlocking,
+                        Kind::kSend,   Kind::kReceive, Kind::kOpen,
+                        Kind::kSeek,   Kind::kRead,    Kind::kAllocate};
   int runs = 0;
   for (Kind kind : kinds) {
     const int count = clean.Count(kind);

@@ -63,9 +63,9 @@ TEST(FuzzReplayTest, DialogueSeedsReachTheirEnd) {
     const char* seed;
     ResultCode expected;
   } kSeeds[] = {
-      {"kind0", 0},       {"kind0_multiline", 0}, {"kind1_25", 0}, {"kind1_587", 0},
-      {"kind1_rset", -13}, {"kind2_user", 0},     {"kind2_apop", 0}, {"reset", -9},
-      {"reader0", 1},     {"reader1", 1},         {"reader2", 1},  {"reader3", 1},
+      {"kind0", 0},        {"kind0_multiline", 0}, {"kind1_25", 0},   {"kind1_587", 0},
+      {"kind1_rset", -13}, {"kind2_user", 0},      {"kind2_apop", 0}, {"reset", -9},
+      {"reader0", 1},      {"reader1", 1},         {"reader2", 1},    {"reader3", 1},
       {"reader4", 1},
   };
   for (const auto& row : kSeeds) {

@@ -90,8 +90,8 @@ TEST_F(HostileServerTest, BinaryOrOverlongRepliesFailTheirStep) {
 }
 
 TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
-  std::vector<PeerStep> script = Greet({"250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n",
-                                        "354 go ahead\r\n"});
+  std::vector<PeerStep> script =
+      Greet({"250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go ahead\r\n"});
   script.push_back(ExpectLine());
   script.push_back(Reset());
   ScriptedPeer peer(script);
@@ -119,9 +119,9 @@ TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
 TEST_F(HostileServerTest, SilentServerTimesOut) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(RunScript({Stall()}), -3);
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::steady_clock::now() - start)
-                           .count();
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+          .count();
   EXPECT_LT(seconds, 30);
   EXPECT_EQ(Log(), LogOf({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
 }
@@ -151,8 +151,7 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
 
   // Two more characters make the text no base64 at all.
   ClearLog();
-  EXPECT_EQ(RunScript(Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n",
-                             "334 " + encoded + "AB\r\n"})),
+  EXPECT_EQ(RunScript(Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "AB\r\n"})),
             -14);
   EXPECT_EQ(Log(), LogOf({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
                           "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));

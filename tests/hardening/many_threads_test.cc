@@ -35,8 +35,7 @@ Plan PlanFor(int call) {
 // The log blocks of the two failing plans, with every error number
 // replaced by '#'.
 const std::vector<std::string> kPopBlock = {
-    "POP3 BEFORE SMTP : Start-024\r",
-    "POP3 BEFORE SMTP : Connect Ng ErrCode=#-026\r",
+    "POP3 BEFORE SMTP : Start-024\r", "POP3 BEFORE SMTP : Connect Ng ErrCode=#-026\r",
     "Pop3\x94\x46\x8f\xd8 Miss-015",  // Pop3認証 Miss-015
 };
 const std::vector<std::string> kSmtpBlock = {"SMTP SND : Connect Ng ErrCode=#-050\r"};
@@ -158,8 +157,8 @@ TEST_F(ManyThreadsTest, CallsKeepTheirResultsMessagesAndLogBlocks) {
       switch (PlanFor(i)) {
         case Plan::kDeliver: {
           EXPECT_EQ(o.result, 0);
-          const std::string subject = "Subject: =?ISO-2022-JP?B?" +
-                                      EncodeBase64("Subject " + Tag(t, i)) + "?=\r\n";
+          const std::string subject =
+              "Subject: =?ISO-2022-JP?B?" + EncodeBase64("Subject " + Tag(t, i)) + "?=\r\n";
           EXPECT_EQ(o.transcript.find("RCPT TO: rcpt-" + Tag(t, i) + "@example.com\r\n"),
                     std::string("HELO client.example\r\nMAIL FROM: <from@example.com>\r\n").size());
           EXPECT_NE(o.transcript.find(subject), std::string::npos) << o.transcript;

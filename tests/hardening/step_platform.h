@@ -12,7 +12,18 @@
 namespace tarnlet {
 namespace hardening {
 
-enum class Kind { kSocket, kConnect, kNonBlocking, kSend, kReceive, kOpen, kSeek, kRead, kAllocate, kCount };
+enum class Kind {
+  kSocket,
+  kConnect,
+  kNonBlocking,
+  kSend,
+  kReceive,
+  kOpen,
+  kSeek,
+  kRead,
+  kAllocate,
+  kCount
+};
 
 class StepPlatform : public fuzzing::FakeServerPlatform {
  public:
@@ -68,7 +79,8 @@ class StepPlatform : public fuzzing::FakeServerPlatform {
     if (step_ != "POP") {
       if (step_ == "DATA" && bytes.rfind("DATA", 0) != 0) step_ = "content";
       if (step_ == "content") {
-        if (bytes.size() >= 5 && bytes.compare(bytes.size() - 5, 5, "\r\n.\r\n") == 0) step_ = "END";
+        if (bytes.size() >= 5 && bytes.compare(bytes.size() - 5, 5, "\r\n.\r\n") == 0)
+          step_ = "END";
       } else {
         step_ = bytes.substr(0, bytes.find_first_of(" \r"));
         if (step_ != "HELO" && step_ != "EHLO" && step_ != "AUTH" && step_ != "MAIL" &&

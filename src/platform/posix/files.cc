@@ -45,7 +45,7 @@ FileHandle SystemPlatform::OpenForReading(const char* path, int* error) {
 bool SystemPlatform::SeekToStart(FileHandle file) { return ::lseek(Fd(file), 0, SEEK_SET) == 0; }
 
 bool SystemPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
-                              std::size_t* got) {
+                               std::size_t* got) {
   ssize_t n;
   do {
     n = ::read(Fd(file), buffer, capacity);

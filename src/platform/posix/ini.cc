@@ -124,8 +124,8 @@ char* ReadWholeFile(const char* path, std::size_t* size) {
 
 }  // namespace
 
-std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section, const char* key,
-                                             char* out, std::size_t capacity) {
+std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section,
+                                              const char* key, char* out, std::size_t capacity) {
   if (capacity == 0) return 0;
   out[0] = '\0';
   if (path == nullptr || section == nullptr || key == nullptr || path[0] == '\0') return 0;

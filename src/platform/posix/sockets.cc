@@ -54,7 +54,7 @@ SocketHandle SystemPlatform::CreateTcpSocket(int* error) {
 }
 
 bool SystemPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
-                                int* error) {
+                                 int* error) {
   // inet_addr's INADDR_NONE is both garbage and the broadcast address, and
   // INADDR_ANY would reach this machine here but fails on Windows: neither
   // is a server, so no connect is attempted.

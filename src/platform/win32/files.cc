@@ -26,7 +26,7 @@ bool SystemPlatform::SeekToStart(FileHandle file) {
 }
 
 bool SystemPlatform::ReadChunk(FileHandle file, void* buffer, std::size_t capacity,
-                              std::size_t* got) {
+                               std::size_t* got) {
   DWORD asked = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
   DWORD read = 0;
   BOOL ok = ::ReadFile(AsHandle(file), buffer, asked, &read, nullptr);

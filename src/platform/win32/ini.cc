@@ -5,8 +5,8 @@
 
 namespace tarnlet {
 
-std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section, const char* key,
-                                             char* out, std::size_t capacity) {
+std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section,
+                                              const char* key, char* out, std::size_t capacity) {
   if (capacity == 0) return 0;
   out[0] = '\0';
   // A null section or key would list names instead of reading one value.

@@ -40,7 +40,7 @@ SocketHandle SystemPlatform::CreateTcpSocket(int* error) {
 }
 
 bool SystemPlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
-                                int* error) {
+                                 int* error) {
   // inet_addr's INADDR_NONE is both garbage and the broadcast address, and
   // INADDR_ANY is no server either: no connect is attempted for them.
   unsigned long address = ::inet_addr(dotted);

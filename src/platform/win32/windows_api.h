@@ -9,7 +9,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <winsock2.h>  // before windows.h, which would pull in the old winsock.h
+// winsock2.h first: windows.h would otherwise pull in the old winsock.h.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #endif  // TARNLET_PLATFORM_WIN32_WINDOWS_API_H_
