@@ -20,6 +20,7 @@
 #include "support/fault_platform.h"
 #include "support/scripted_peer.h"
 #include "support/settings_fixture.h"
+#include "support/stored_log.h"
 #include "support/test_files.h"
 
 namespace tarnlet {
@@ -41,16 +42,7 @@ inline LocalTime TestTime() { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
 // TestTime(): timestamp, two spaces, message with each LF stored as CR LF,
 // CR LF.
 inline std::string LogOf(const std::vector<std::string>& messages) {
-  std::string log;
-  for (const std::string& message : messages) {
-    log += "2026/03/05 09:07:03  ";
-    for (char c : message) {
-      if (c == '\n') log += '\r';
-      log += c;
-    }
-    log += "\r\n";
-  }
-  return log;
+  return testing::StoredLog(messages);
 }
 
 // The five random digits of the Message-Id become "#####"; a Message-Id

@@ -14,24 +14,15 @@
 #include "net/poll_step.h"
 #include "support/fault_platform.h"
 #include "support/scripted_peer.h"
+#include "support/stored_log.h"
 #include "support/test_files.h"
 
 namespace tarnlet {
 namespace testing {
 
-// The pinned clock as the log stamps it.
-constexpr char kStamp[] = "2026/03/05 09:07:03  ";
+constexpr const char* kStamp = kPinnedStamp;
 
-// A log line as stored: the stamp, the message with each LF as CR LF, and
-// the CR LF of the line end.
-inline std::string Stored(const std::string& message) {
-  std::string line = kStamp;
-  for (char c : message) {
-    if (c == '\n') line += '\r';
-    line += c;
-  }
-  return line + "\r\n";
-}
+inline std::string Stored(const std::string& message) { return StoredLogLine(message); }
 
 class NetTest : public ::testing::Test {
  protected:

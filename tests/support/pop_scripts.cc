@@ -8,6 +8,7 @@
 #include "mail/hmac_md5.h"
 #include "net/poll_step.h"
 #include "support/settings_fixture.h"
+#include "support/stored_log.h"
 
 namespace tarnlet {
 namespace testing {
@@ -64,18 +65,7 @@ std::string ApopLine(const std::string& user, const std::string& timestamp,
 
 LocalTime LoginTestTime() { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
 
-std::string ExpectedLog(const std::vector<std::string>& messages) {
-  std::string log;
-  for (const std::string& message : messages) {
-    log += "2026/03/05 09:07:03  ";
-    for (char c : message) {
-      if (c == '\n') log += '\r';
-      log += c;
-    }
-    log += "\r\n";
-  }
-  return log;
-}
+std::string ExpectedLog(const std::vector<std::string>& messages) { return StoredLog(messages); }
 
 void CloseWatchingPlatform::CloseSocket(SocketHandle socket) {
   logAtClose.push_back(ReadFileBytes(logPath));
