@@ -1,10 +1,16 @@
 // The log file, compared byte for byte with the clock pinned.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "frame_test_platform.h"
+#include "support/blocking_log_targets.h"
 #include "support/fault_platform.h"
 #include "support/test_files.h"
 
@@ -144,6 +150,44 @@ TEST(LogCallTest, UnwritableLogLeavesResultCodesUnchanged) {
     EXPECT_EQ(Tarnlet1("", &record), -30);
   }
   EXPECT_FALSE(FileExists(dir.File("missing")));
+}
+
+// A log that a write would wait on (a FIFO nobody reads, a pipe, a device)
+// is skipped at once: the call, which holds the call lock, goes on with its
+// own code, on the frame's path and on the dialogue's, and another thread's
+// call is not held up behind it.
+TEST(LogCallTest, LogThatCouldBlockIsSkippedAtOnce) {
+  FramePlatform platform;
+  ScopedPlatform installed(platform);
+  TempDir dir;
+  BlockingLogTargets targets(dir);
+  const std::string ordinary = dir.File("mail.log");
+  for (const std::string& log : targets.paths()) {
+    SCOPED_TRACE("Log '" + log + "'");
+    auto blocked = std::async(std::launch::async, [&log] {
+      MailSettings record = ValidRecord(log);
+      ResultCode dialogue = Tarnlet1("", &record);  // the server name is not found
+      record.Kind = 3;
+      return std::make_pair(dialogue, Tarnlet1("", &record));
+    });
+    auto other = std::async(std::launch::async, [&ordinary] {
+      MailSettings record = ValidRecord(ordinary);
+      record.Kind = 3;
+      return Tarnlet1("", &record);
+    });
+    // A hang here would hold the test for ever: end it loudly instead.
+    const auto limit = std::chrono::seconds(30);
+    if (blocked.wait_for(limit) != std::future_status::ready ||
+        other.wait_for(limit) != std::future_status::ready) {
+      std::fprintf(stderr, "a call waited on its log %s\n", log.c_str());
+      std::abort();
+    }
+    EXPECT_EQ(blocked.get(), std::make_pair(-15, -30));
+    EXPECT_EQ(other.get(), -30);
+  }
+  std::string expected;
+  for (std::size_t i = 0; i < targets.paths().size(); ++i) expected += kBadSettingsLine;
+  EXPECT_EQ(ReadFileBytes(ordinary), expected);
 }
 
 TEST(LogCallTest, LinesOfSeveralCallsAppendInOrder) {

@@ -3,6 +3,7 @@
 // lines, and O_APPEND keeps lines of other processes whole.
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -56,11 +57,20 @@ class TextModeWriter {
 
 bool SystemPlatform::AppendLogLine(const char* path, const char* line) {
   if (path == nullptr || path[0] == '\0') return false;
+  // O_NONBLOCK: a FIFO without a reader fails the open at once instead of
+  // holding the call (and the call lock) for ever. Only a regular file is
+  // written, so a FIFO with a reader or a device cannot block a write
+  // either; regular files ignore the flag.
   int fd;
   do {
-    fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
+  struct stat status;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   TextModeWriter writer(fd);
   for (const char* p = line; *p != '\0'; ++p) writer.Put(*p);
   writer.Put('\n');
