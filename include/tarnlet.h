@@ -22,6 +22,13 @@
 #define TARNLET_EXPORT
 #endif
 
+/* No exception leaves an export. */
+#ifdef __cplusplus
+#define TARNLET_NOEXCEPT noexcept
+#else
+#define TARNLET_NOEXCEPT
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -89,11 +96,13 @@ TARNLET_STATIC_ASSERT(offsetof(MailSettings, Log) == 7690, "Log");
 
 /* Sends one message described by the caller's record. body: NUL-terminated
  * Shift-JIS text, may be empty. Neither pointer is kept after the call. */
-TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet1(const char* body, const MailSettings* settings);
+TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet1(const char* body,
+                                             const MailSettings* settings) TARNLET_NOEXCEPT;
 
 /* Same, with the settings read from an INI file (sections INIT, AUTH, SEND,
  * ETC, FILE). */
-TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet2(const char* body, const char* iniPath);
+TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet2(const char* body,
+                                             const char* iniPath) TARNLET_NOEXCEPT;
 
 #ifdef __cplusplus
 }

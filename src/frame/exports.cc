@@ -6,12 +6,14 @@
 
 extern "C" {
 
-TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet1(const char* body, const MailSettings* settings) {
+TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet1(const char* body,
+                                             const MailSettings* settings) TARNLET_NOEXCEPT {
   tarnlet::MailSender sender;
   return sender.SendFromRecord(body, settings);
 }
 
-TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet2(const char* body, const char* iniPath) {
+TARNLET_EXPORT int32_t TARNLET_CALL Tarnlet2(const char* body,
+                                             const char* iniPath) TARNLET_NOEXCEPT {
   tarnlet::MailSender sender;
   return sender.SendFromIni(body, iniPath);
 }

@@ -14,6 +14,7 @@ namespace {
 constexpr ResultCode kNoRecipients = -32;
 constexpr ResultCode kBadSettings = -30;
 constexpr ResultCode kStartupFailed = -27;
+constexpr ResultCode kNoMemory = -25;
 
 // 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001
 constexpr char kBadSettingsMessage[] =
@@ -59,6 +60,11 @@ ResultCode RunLocked(MailSender& sender, const char* body, LockHandle lock) {
     CheckAndSend(sender, body, state);
   } catch (ResultCode) {
     // state.result holds the code of the early exit.
+  } catch (...) {
+    // Nothing below throws today; should the runtime ever run out of memory
+    // there, the host still gets a failure code and the lock back, never an
+    // exception it cannot catch.
+    if (state.result == 0) state.result = kNoMemory;
   }
   if (state.socketsStarted) CurrentPlatform().CleanupSockets();
   CurrentPlatform().ReleaseCallLock(lock);
