@@ -36,8 +36,10 @@ TempDir::~TempDir() {
   fs::remove_all(fs::path(path_), error);
 }
 
+// Joined as bytes: a path object would take a Windows name for UTF-8 and
+// spoil Shift-JIS, which the library passes on through the ANSI code page.
 std::string TempDir::File(const std::string& name) const {
-  return (fs::path(path_) / name).string();
+  return path_ + static_cast<char>(fs::path::preferred_separator) + name;
 }
 
 std::string ReadFileBytes(const std::string& path) {
