@@ -121,19 +121,39 @@ namespace Tarnlet
         [DllImport(Library, EntryPoint = "Tarnlet2", CallingConvention = CallingConvention.Cdecl)]
         static extern int Tarnlet2Plain(byte[] body, byte[] iniPath);
 
-        static readonly bool Decorated =
-            IntPtr.Size == 4 && Environment.OSVersion.Platform == PlatformID.Win32NT;
+        [DllImport("kernel32", CharSet = CharSet.Unicode, SetLastError = true)]
+        static extern IntPtr LoadLibraryW(string path);
+
+        static readonly bool Windows = Environment.OSVersion.Platform == PlatformID.Win32NT;
+        static readonly bool Decorated = Windows && IntPtr.Size == 4;
+        static bool located;
+
+        // The Windows bundle keeps the two DLLs in x86 and x64 folders: a DLL
+        // there, beside the program, is loaded first, and the imports bind to it.
+        static void Locate()
+        {
+            if (located) return;
+            located = true;
+            if (!Windows) return;
+            string folder = AppDomain.CurrentDomain.BaseDirectory;
+            if (File.Exists(Path.Combine(folder, "tarnlet.dll"))) return;
+            string dll = Path.Combine(Path.Combine(folder, IntPtr.Size == 4 ? "x86" : "x64"), "tarnlet.dll");
+            if (File.Exists(dll) && LoadLibraryW(dll) == IntPtr.Zero)
+                throw new DllNotFoundException(dll + " cannot be loaded (error " + Marshal.GetLastWin32Error() + ")");
+        }
 
         // body and iniPath: NUL-terminated Shift-JIS (ShiftJis.Terminated).
         public static int Tarnlet1(byte[] body, ref MailSettings settings)
         {
             if (Marshal.SizeOf(typeof(MailSettings)) != MailSettings.Size)
                 throw new InvalidOperationException("MailSettings is not 7946 bytes");
+            Locate();
             return Decorated ? Tarnlet1X86(body, ref settings) : Tarnlet1Plain(body, ref settings);
         }
 
         public static int Tarnlet2(byte[] body, byte[] iniPath)
         {
+            Locate();
             return Decorated ? Tarnlet2X86(body, iniPath) : Tarnlet2Plain(body, iniPath);
         }
     }

@@ -10,11 +10,13 @@ a character that code page 932 cannot hold raises FieldError, as does a value
 longer than its field, before anything is sent. send() returns the library's
 result code (0: sent); with check=True a failure raises TarnletError instead.
 
-The library is found beside this file, then on the system's search path; the
-environment variable TARNLET_LIBRARY, when set, names the file to load.
+The library is found beside this file (or in its x86/x64 folder, by the
+interpreter's bitness), then on the system's search path; the environment
+variable TARNLET_LIBRARY, when set, names the file to load.
 Hosts that fill the record themselves use MailSettings and Library directly.
 """
 import ctypes
+import ctypes.util
 import os
 import socket
 import sys
@@ -233,9 +235,15 @@ class Library:
 
     @staticmethod
     def _default_path(windows):
+        """Beside this file, or in its x86/x64 folder as the Windows bundle
+        has them; else the system's search."""
+        here = os.path.dirname(os.path.abspath(__file__))
         name = "tarnlet.dll" if windows else "libtarnlet.so"
-        beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), name)
-        return beside if os.path.exists(beside) else name
+        bits = "x86" if ctypes.sizeof(ctypes.c_void_p) == 4 else "x64"
+        for candidate in (os.path.join(here, name), os.path.join(here, bits, name)):
+            if os.path.exists(candidate):
+                return candidate
+        return name if windows else (ctypes.util.find_library("tarnlet") or name)
 
     def tarnlet1(self, body, record):
         return self._t1(body, ctypes.byref(record))

@@ -221,24 +221,36 @@ End Sub
 ' hold the workbook's folder: a DLL found there is loaded by its full path
 ' first, and the Declares then bind to it.
 Private Sub LoadTarnlet()
-    Dim folder As String, lastError As Long
+    Dim folder As String
     If tarnletLoaded Then Exit Sub
     If GetModuleHandleW(StrPtr("tarnlet.dll")) = 0 Then
         folder = TarnletFolder
         If folder = "" Then folder = HostFolder()
         If folder <> "" Then
-            If LoadLibraryW(StrPtr(folder & "\tarnlet.dll")) = 0 Then
-                lastError = Err.LastDllError
-                ' 2, 3, 126: not there; the search path may still hold it.
-                If lastError <> 2 And lastError <> 3 And lastError <> 126 Then
-                    Err.Raise TARNLET_LOAD_ERROR, "Tarnlet", folder & "\tarnlet.dll cannot be loaded (error " & _
-                        lastError & "; 193: a 32-bit DLL in a 64-bit process or the reverse)"
-                End If
+            ' Beside the workbook, or in the bundle's folder for this Office.
+            If Not TryLoad(folder & "\tarnlet.dll") Then
+#If Win64 Then
+                TryLoad folder & "\x64\tarnlet.dll"
+#Else
+                TryLoad folder & "\x86\tarnlet.dll"
+#End If
             End If
         End If
     End If
     tarnletLoaded = True
 End Sub
+
+' True when the DLL at path is loaded; false when there is none.
+Private Function TryLoad(ByVal path As String) As Boolean
+    Dim lastError As Long
+    If LoadLibraryW(StrPtr(path)) <> 0 Then TryLoad = True: Exit Function
+    lastError = Err.LastDllError
+    ' 2, 3, 126: not there; the search path may still hold it.
+    If lastError <> 2 And lastError <> 3 And lastError <> 126 Then
+        Err.Raise TARNLET_LOAD_ERROR, "Tarnlet", path & " cannot be loaded (error " & lastError & _
+            "; 193: a 32-bit DLL in a 64-bit process or the reverse)"
+    End If
+End Function
 
 Private Function HostFolder() As String
 #If VBA6 Or VBA7 Then
