@@ -133,6 +133,7 @@ def _width(field):
 
 
 def _unmappable(field, text, index):
+    index = min(index, len(text) - 1)
     ch = text[index]
     return FieldError(field, "sjis", "%r (U+%04X) at position %d has no Shift-JIS (code page 932) "
                       "form" % (ch, ord(ch), index))
@@ -151,7 +152,8 @@ def to_sjis(field, text):
     # U+FF5E); what does not come back unchanged is refused too.
     back = data.decode("cp932")
     if back != text:
-        raise _unmappable(field, text, next(i for i, (a, b) in enumerate(zip(text, back)) if a != b))
+        differs = (i for i, (a, b) in enumerate(zip(text, back)) if a != b)
+        raise _unmappable(field, text, next(differs, min(len(text), len(back))))
     if b"\0" in data:
         raise FieldError(field, "nul", "a NUL character at position %d would end the value"
                          % text.index("\0"))
