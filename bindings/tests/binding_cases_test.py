@@ -1,0 +1,354 @@
+"""The host bindings under bindings/ against the real library.
+
+The C# and the Python binding run the cases of cases.tsv through a capturing
+SMTP server on loopback; the layouts of all four bindings are compared with
+include/tarnlet.h, their lists of CR/LF-refusing fields with the library's.
+A missing compiler or runtime fails the test: scripts/install-deps installs them.
+
+usage: binding_cases_test.py LIBRARY [unittest arguments, e.g. CSharpBinding]
+"""
+import ctypes
+import json
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+BINDINGS = os.path.join(ROOT, "bindings")
+LIBRARY = os.path.abspath(sys.argv[1]) if __name__ == "__main__" else ""
+LIST_FIELDS = ("Address", "Cc", "Bcc", "AppendFile")
+
+
+def read(*parts):
+    with open(os.path.join(ROOT, *parts), encoding="utf-8") as f:
+        return f.read()
+
+
+def header_layout():
+    """[(field, offset)] in order and the record size, from tarnlet.h."""
+    text = read("include", "tarnlet.h")
+    offsets = re.findall(r"offsetof\(MailSettings, (\w+)\) == (\d+)", text)
+    size = int(re.search(r"#define TARNLET_SETTINGS_SIZE (\d+)", text).group(1))
+    return [(name, int(offset)) for name, offset in offsets], size
+
+
+def widths_to_layout(fields):
+    layout, offset = [], 0
+    for name, width in fields:
+        layout.append((name, offset))
+        offset += width
+    return layout, offset
+
+
+def library_on_wire():
+    """The fields the library refuses a CR or LF in, from its own table."""
+    return set(re.findall(r"TARNLET_TEXT\((\w+), true\)", read("src", "frame", "settings.cc")))
+
+
+def documented_example(language):
+    """The one complete example of docs/hosts.md for language."""
+    blocks = re.findall(r"```" + language + r"\n(.*?)```", read("docs", "hosts.md"), re.S)
+    if len(blocks) != 1:
+        raise AssertionError("hosts.md: %d %s examples, expected one" % (len(blocks), language))
+    return blocks[0]
+
+
+def require(tool):
+    path = shutil.which(tool)
+    if path is None:
+        raise AssertionError(tool + " not found: scripts/install-deps installs it")
+    return path
+
+
+# --- the shared cases ------------------------------------------------------
+
+def unescape(text):
+    table = {"r": "\r", "n": "\n", "e": "\x1b", "0": "\0"}
+    return re.sub(r"\\(.)", lambda m: table.get(m.group(1), m.group(1)), text)
+
+
+def load_cases():
+    """[(name, [(field, count, value)], (verb, a, b))] in table order."""
+    cases = {}
+    with open(os.path.join(HERE, "cases.tsv"), encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line or line.startswith("#"):
+                continue
+            verb, name, a, b, c = line.split("\t")
+            sets, expect = cases.setdefault(name, ([], []))
+            if verb == "set":
+                sets.append((a, int(b), unescape(c)))
+            else:
+                expect.append((verb, a, b, unescape(c)))
+    return [(name, sets, expect[0]) for name, (sets, expect) in cases.items()]
+
+
+def case_fields(sets):
+    """{field: list of entries or text} after the set rows, over the base."""
+    fields = {"Address": ["yamada@example.jp"]}
+    touched = set()
+    for field, count, value in sets:
+        pieces = [value.replace("{i}", "%02d" % i) for i in range(1, count + 1)]
+        start = fields.get(field) if field in touched else None
+        touched.add(field)
+        if field in LIST_FIELDS:
+            fields[field] = (start or []) + pieces
+        else:
+            fields[field] = (start or "") + "".join(pieces)
+    return fields
+
+
+class CapturingServer:
+    """tests/interop's capturing server on a free loopback port."""
+
+    def __enter__(self):
+        self.folder = tempfile.mkdtemp()
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        self.port = probe.getsockname()[1]
+        probe.close()
+        python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+        self.process = subprocess.Popen(
+            [python, os.path.join(ROOT, "tests", "interop", "capture_smtpd.py"), "127.0.0.1",
+             str(self.port), self.folder], stdout=subprocess.PIPE, text=True)
+        if self.process.stdout.readline().strip() != "ready":
+            raise AssertionError("the capturing server did not start (python3-aiosmtpd?)")
+        return self
+
+    def __exit__(self, *_):
+        self.process.terminate()
+        self.process.wait()
+        self.process.stdout.close()
+        shutil.rmtree(self.folder)
+
+    def messages(self):
+        out = []
+        for n in range(1, 1 + len([f for f in os.listdir(self.folder) if f.endswith(".eml")])):
+            with open(os.path.join(self.folder, "%d.eml" % n), "rb") as f:
+                raw = f.read()
+            with open(os.path.join(self.folder, "%d.json" % n)) as f:
+                out.append((raw, json.load(f)["rcpt_tos"]))
+        return out
+
+
+def masked(raw):
+    raw = re.sub(rb"^Date: [^\r\n]*", b"Date: {date}", raw, flags=re.M)
+    return re.sub(rb"^Message-Id: <[^>\r\n]*>", b"Message-Id: {id}", raw, flags=re.M)
+
+
+def check_cases(test, outcomes, captured):
+    """outcomes: {case: tuple} from a binding; captured: the server's messages."""
+    cases = load_cases()
+    sent = iter(captured)
+    for name, sets, (verb, a, b, c) in cases:
+        with test.subTest(case=name):
+            got = outcomes[name]
+            if verb == "refused":
+                test.assertEqual(got, ("refused", a, c, b))
+            elif verb == "failed":
+                test.assertEqual(got[:2], ("failed", b))
+                test.assertTrue(any(c in line for line in got[2]), got)
+            else:
+                test.assertEqual(got, ("sent",))
+                raw, recipients = next(sent)
+                fields = case_fields(sets)
+                test.assertEqual(recipients, sum((fields.get(f, []) for f in ("Address", "Cc", "Bcc")), []))
+                if c != "-":
+                    test.assertEqual(masked(raw), c.encode("latin-1"))
+    # A refused case must not have reached the server at all.
+    test.assertEqual(len(captured), sum(1 for *_, e in cases if e[0] == "sent"))
+
+
+# --- Python -----------------------------------------------------------------
+
+sys.path.insert(0, os.path.join(BINDINGS, "python"))
+import tarnlet  # noqa: E402
+
+
+def python_outcome(fields, port):
+    keywords = {field: keyword for keyword, field in
+                [(v, k) for k, v in tarnlet.KEYWORDS.items()]}
+    args = {"server": "127.0.0.1", "port": port, "sender": "sender@example.jp",
+            "hostname": "client.example.jp"}
+    body = ""
+    for field, value in fields.items():
+        if field == "body":
+            body = value
+        elif field == "SMTPPortNo":
+            args["port"] = int(value)
+        else:
+            args[keywords[field]] = value
+    try:
+        tarnlet.send(body, check=True, **args)
+        return ("sent",)
+    except tarnlet.FieldError as e:
+        return ("refused", e.field, e.reason, "-" if e.limit is None else str(e.limit))
+    except tarnlet.TarnletError as e:
+        return ("failed", str(e.code), e.log_lines)
+
+
+class PythonBinding(unittest.TestCase):
+    def test_cases(self):
+        os.environ["TARNLET_LIBRARY"] = LIBRARY  # the way a host names its copy
+        with CapturingServer() as server:
+            outcomes = {name: python_outcome(case_fields(sets), server.port)
+                        for name, sets, _ in load_cases()}
+            check_cases(self, outcomes, server.messages())
+
+    def test_layout_fields_and_meanings_match_the_library(self):
+        layout, size = header_layout()
+        self.assertEqual(ctypes.sizeof(tarnlet.MailSettings), size)
+        self.assertEqual([(name, getattr(tarnlet.MailSettings, name).offset)
+                          for name, _ in tarnlet.MailSettings._fields_], layout)
+        self.assertEqual(set(tarnlet.ON_WIRE), library_on_wire())
+        tool = re.findall(r'\{(-?\d+),\s*"((?:[^"]|"\s*")*)"\}', read("tools", "result_codes.cc"))
+        self.assertEqual(tarnlet.MEANINGS,
+                         {int(code): re.sub(r'"\s*"', "", text) for code, text in tool})
+
+    def test_the_documented_example_uses_what_the_binding_has(self):
+        example = documented_example("python")
+        compile(example, "hosts.md", "exec")
+        for name in set(re.findall(r"tarnlet\.(\w+)", example)):
+            self.assertTrue(hasattr(tarnlet, name), name)
+
+    def test_the_raw_record_calls_the_library(self):
+        lib = tarnlet.Library(LIBRARY)
+        record = tarnlet.MailSettings()
+        record.SMTPServerAddress = b"127.0.0.1"
+        # No recipient: the first check answers, without any network work.
+        self.assertEqual(lib.tarnlet1(b"", record), -32)
+        with tempfile.TemporaryDirectory() as folder:
+            log = os.path.join(folder, "mail.log")
+            record.Address = b"to@example.jp"
+            record.Log = log.encode()
+            self.assertEqual(lib.tarnlet1("本文".encode("cp932"), record), -30)
+            with open(log, "rb") as f:
+                self.assertEqual(f.read()[21:], "初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001".encode("cp932") + b"\r\n")
+            self.assertEqual(lib.tarnlet2(b"", os.path.join(folder, "none.ini").encode()), -32)
+
+
+# --- C# ---------------------------------------------------------------------
+
+class CSharpBinding(unittest.TestCase):
+    def compile(self, folder, *sources):
+        program = os.path.join(folder, "program.exe")
+        result = subprocess.run([require("mcs"), "-warnaserror", "-out:" + program,
+                                 os.path.join(BINDINGS, "csharp", "Tarnlet.cs")] + list(sources),
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        return program
+
+    def test_cases_and_layout(self):
+        mono = require("mono")
+        with tempfile.TemporaryDirectory() as folder, CapturingServer() as server:
+            program = self.compile(folder, os.path.join(HERE, "BindingCases.cs"))
+            env = dict(os.environ, LD_LIBRARY_PATH=os.path.dirname(LIBRARY))
+            result = subprocess.run([mono, program, os.path.join(HERE, "cases.tsv"),
+                                     str(server.port)], capture_output=True, env=env)
+            self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
+            rows = [line.split("\t") for line in result.stdout.decode("utf-8").splitlines()]
+            layout, size = header_layout()
+            self.assertEqual([r[1:] for r in rows if r[0] == "size"], [[str(size)]])
+            self.assertEqual([(r[1], int(r[2])) for r in rows if r[0] == "offset"], layout)
+            outcomes = {r[1]: tuple(r[2:4]) + ((r[4].split("\x1f"),) if r[2] == "failed" else tuple(r[4:]))
+                        for r in rows if r[0] == "case"}
+            check_cases(self, outcomes, server.messages())
+
+    def test_on_wire_fields_match_the_library(self):
+        source = read("bindings", "csharp", "Tarnlet.cs")
+        names = re.search(r"OnWire = \{(.*?)\};", source, re.S).group(1)
+        self.assertEqual(set(re.findall(r'"(\w+)"', names)), library_on_wire())
+
+    def test_the_documented_example_compiles(self):
+        with tempfile.TemporaryDirectory() as folder:
+            source = os.path.join(folder, "example.cs")
+            with open(source, "w", encoding="utf-8") as f:
+                f.write(documented_example("csharp"))
+            self.compile(folder, source)
+
+
+# --- VBA / VB6: cannot run here; its declarations are read -----------------
+
+class VbaBinding(unittest.TestCase):
+    source = read("bindings", "vba", "Tarnlet.bas")
+
+    def test_type_gives_the_header_layout(self):
+        body = re.search(r"Public Type MailSettings\n(.*?)End Type", self.source, re.S).group(1)
+        fields = []
+        for line in body.splitlines():
+            line = line.split("'")[0].strip()
+            if not line:
+                continue
+            match = re.fullmatch(r"(\w+)(?:\(0 To (\d+)\))? As (Integer|Byte)", line)
+            self.assertIsNotNone(match, line)
+            name, last, kind = match.groups()
+            self.assertEqual(kind == "Integer", last is None, line)
+            fields.append((name, 2 if kind == "Integer" else int(last) + 1))
+        self.assertEqual(widths_to_layout(fields), header_layout())
+
+    def test_declares_per_build(self):
+        declares = re.findall(r"Declare (PtrSafe )?Function Tarnlet([12]) Lib \"tarnlet.dll\" "
+                              r"(?:Alias \"(\S+)\" )?\(ByRef body As Byte, "
+                              r"(?:ByRef settings As MailSettings|ByVal iniPath As (?:Long|LongPtr))\)"
+                              r" As Long", self.source)
+        self.assertEqual(sorted(declares), sorted([
+            ("PtrSafe ", "1", ""), ("PtrSafe ", "2", ""),                         # 64-bit Office
+            ("PtrSafe ", "1", "_Tarnlet1@8"), ("PtrSafe ", "2", "_Tarnlet2@8"),   # 32-bit Office
+            ("", "1", "_Tarnlet1@8"), ("", "2", "_Tarnlet2@8")]))                 # VB6
+
+    def test_every_text_field_is_set_by_name_and_on_wire_fields_match(self):
+        layout, _ = header_layout()
+        texts = [n for n, _ in layout if n not in ("Startup", "Kind", "APOP", "SMTPPortNo", "POP3PortNo")]
+        cases = re.findall(r'Case "(\w+)": PutText VarPtr\(s\.(\w+)\(0\)\), UBound\(s\.(\w+)\) \+ 1',
+                           self.source)
+        self.assertEqual(cases, [(n, n, n) for n in texts])
+        on_wire = re.search(r'Const ON_WIRE As String = "\|(.*)\|"', self.source).group(1)
+        self.assertEqual(set(on_wire.split("|")), library_on_wire())
+
+
+# --- Delphi / Free Pascal --------------------------------------------------
+
+class PascalBinding(unittest.TestCase):
+    def compile(self, folder, source):
+        result = subprocess.run(
+            [require("fpc"), "-Mdelphi", "-Sew", "-vw", "-FE" + folder,
+             "-Fu" + os.path.join(BINDINGS, "pascal"), "-Fl" + os.path.dirname(LIBRARY), source],
+            capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout)
+
+    def test_the_documented_example_compiles(self):
+        with tempfile.TemporaryDirectory() as folder:
+            source = os.path.join(folder, "SendReport.pas")
+            with open(source, "w", encoding="utf-8") as f:
+                f.write(documented_example("pascal"))
+            self.compile(folder, source)
+
+    def test_compiled_in_delphi_mode_layout_and_checks(self):
+        with tempfile.TemporaryDirectory() as folder:
+            self.compile(folder, os.path.join(HERE, "pascal_layout.pas"))
+            env = dict(os.environ, LD_LIBRARY_PATH=os.path.dirname(LIBRARY))
+            run = subprocess.run([os.path.join(folder, "pascal_layout")], capture_output=True,
+                                 env=env, text=True)
+            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        rows = [line.split() for line in run.stdout.splitlines()]
+        layout, size = header_layout()
+        self.assertEqual([r[1:] for r in rows if r[0] == "size"], [[str(size)]])
+        self.assertEqual([(r[1], int(r[2])) for r in rows if r[0] == "offset"], layout)
+        self.assertEqual([r[1:] for r in rows if r[0] == "check"], [
+            ["empty_record", "-32"], ["subject_128_kanji", "Subject", "width", "255"],
+            ["emoji", "Subject", "sjis"], ["mailer_crlf", "X_MailerName", "crlf"],
+            ["subject_full", "fits"]])
+        source = read("bindings", "pascal", "Tarnlet.pas")
+        on_wire = re.search(r"OnWireFields = '\|(.*)\|'", source).group(1)
+        self.assertEqual(set(on_wire.split("|")), library_on_wire())
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[2:])
