@@ -1,4 +1,4 @@
-// The command line of tarnlet: subcommands send, check and codes.
+// The command line of tarnlet: subcommands send, check and codes, and --version.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -88,6 +88,10 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
             std::ostream& err) {
   CLI::App app(kDescription, "tarnlet");
   app.require_subcommand(1);
+  app.set_version_flag("--version", [] {
+    std::string report = VersionReport();
+    return report.substr(0, report.size() - 1);  // CLI11 ends it with a line end
+  });
   Parsed parsed;
   AddSend(app, &parsed);
   AddCheck(app, &parsed);

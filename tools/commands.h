@@ -34,6 +34,10 @@ int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err);
 // Prints the table of result codes. Exit 0.
 int RunCodes(std::ostream& out);
 
+// What --version prints: the command's version and build, the version and
+// file of the library it loaded.
+std::string VersionReport();
+
 // Parses the command line (the arguments after the program name) and runs
 // the subcommand.
 int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,

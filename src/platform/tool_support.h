@@ -86,6 +86,13 @@ bool LinkFile(const std::string& target, const std::string& link);
 // Removes an empty folder.
 void RemoveFolder(const std::string& path);
 
+// --- the mail library ---
+// The file of the mail library this process has loaded and its version as
+// the file itself states it ("1.0.0": the version resource on Windows, the
+// name the soname link points to on POSIX). Returns false when no such
+// library is loaded; *version is "" when the file states none.
+bool LoadedLibrary(std::string* path, std::string* version);
+
 }  // namespace tool
 }  // namespace tarnlet
 

@@ -1,0 +1,47 @@
+# cmake --install: the header, the library with its soname links, the
+# tarnlet command, a CMake package (find_package(Tarnlet) gives
+# Tarnlet::tarnlet), a pkg-config file and the documentation.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS tarnlet EXPORT TarnletTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/tarnlet.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+if(TARGET tarnlet_command)
+  # Finds the library beside it in any prefix the tree is unpacked to.
+  file(RELATIVE_PATH _lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set_target_properties(tarnlet_command PROPERTIES INSTALL_RPATH "$ORIGIN/${_lib_from_bin}")
+  install(TARGETS tarnlet_command RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+endif()
+
+set(_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Tarnlet)
+install(EXPORT TarnletTargets NAMESPACE Tarnlet:: DESTINATION ${_cmake_dir}
+  COMPONENT Development)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TarnletConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/TarnletConfig.cmake INSTALL_DESTINATION ${_cmake_dir})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/TarnletConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/TarnletConfig.cmake
+  ${PROJECT_BINARY_DIR}/TarnletConfigVersion.cmake
+  DESTINATION ${_cmake_dir} COMPONENT Development)
+
+# The prefix in the .pc file is the one installed to, which is known only
+# when cmake --install runs (--prefix, or /usr for the Debian package).
+set(TARNLET_PC_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/tarnlet.pc.in)
+install(CODE "
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  set(PROJECT_DESCRIPTION \"${PROJECT_DESCRIPTION}\")
+  set(TARNLET_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(TARNLET_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  configure_file(\"${TARNLET_PC_TEMPLATE}\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/tarnlet.pc\" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES
+    \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/tarnlet.pc\")
+  " COMPONENT Development)
+
+set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarnlet)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION ${_doc_dir} COMPONENT Runtime)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${_doc_dir}/docs COMPONENT Runtime)
