@@ -411,10 +411,12 @@ def report(results, baseline_path, markdown, png):
         w("Which figures to trust on a shared machine: CPU per message comes from the "
           "kernel's resource usage and hardly moves with the load of other programs. "
           "Messages per second depends on the load: for the library it is set by the 100 ms "
-          "polling waits (about 0.8 s per message, see above) and so grows with N for as "
-          "long as the processes and Postfix find CPU time; for curl, which never waits "
-          "idle, it is set by the CPU left to curl and Postfix, and a busy machine lowers "
-          "it directly. See docs/volume.md for how to send many messages.\n")
+          "polling waits, one for every reply that has not arrived when the library first "
+          "looks, and the busier the machine the more replies are late (a message takes "
+          "from 0.1 s to about 0.8 s); it grows with N for as long as the processes and "
+          "Postfix find CPU time. curl never waits idle: its figure is set by the CPU left "
+          "to curl and Postfix, so where the library's figure meets curl's, the machine "
+          "has run out. See docs/volume.md for how to send many messages.\n")
         w(f"![Messages per second against N]({os.path.basename(volume_png)})\n")
         lib, curl = rows.get("library", {}), rows.get("curl", {})
         top = max(lib) if lib else None
@@ -432,7 +434,6 @@ def report(results, baseline_path, markdown, png):
                           "and Postfix compete for the CPUs, the more replies are late; CPU "
                           "per message stays flat, so nothing in the processes themselves "
                           "holds them back."))
-        volume_chart(rows, volume_png, m["date"])
 
     w("## Instruction counts (callgrind)\n")
     w("`tarnlet send` under `valgrind --tool=callgrind`: the whole process, and the library "
@@ -485,6 +486,8 @@ def report(results, baseline_path, markdown, png):
     ax.set_title(f"Tarnlet beside the references ({m['date']})", fontsize=10)
     fig.tight_layout()
     fig.savefig(png, dpi=100)
+    if os.path.exists(volume_path):
+        volume_chart(rows, volume_png, m["date"])
 
 
 if __name__ == "__main__":
