@@ -492,13 +492,14 @@ def report(results, baseline_path, markdown, svg):
         w("")
         w("Which figures to trust on a shared machine: CPU per message comes from the "
           "kernel's resource usage and hardly moves with the load of other programs. "
-          "Messages per second depends on the load: for the library it is set by the 100 ms "
-          "polling waits, one for every reply that has not arrived when the library first "
-          "looks, and the busier the machine the more replies are late (a message takes "
-          "from 0.1 s to about 0.8 s); it grows with N for as long as the processes and "
-          "Postfix find CPU time. curl never waits idle: its figure is set by the CPU left "
-          "to curl and Postfix, so where the library's figure meets curl's, the machine "
-          "has run out. See docs/volume.md for how to send many messages.\n")
+          "Messages per second is not: a call waits 100 ms for every reply that has not "
+          "arrived when the library first looks, microseconds after its command, and "
+          "whether it has arrived by then depends on how the system schedules client and "
+          "server, so it changes from run to run, in either direction, with the load of "
+          "other programs. The library's figure grows with N for as long as the "
+          "processes and Postfix find CPU time; curl never waits idle, so its figure is "
+          "set by the CPU left to curl and Postfix, and is where the machine's limit "
+          "lies. See docs/volume.md for how to send many messages.\n")
         w(f"![Messages per second against N]({os.path.basename(volume_svg)})\n")
         volume_chart(rows, volume_svg, m["date"])
         lib, curl = rows.get("library", {}), rows.get("curl", {})
