@@ -92,7 +92,9 @@ class Platform {
 
   // Appends line and one line end to the file at path, opened and closed for
   // this line, in text mode: every LF of line, and the line end, are stored
-  // as CR LF. Returns false when the file could not be opened.
+  // as CR LF. The line reaches the file in one piece, never mixed with a
+  // line another process appends at the same moment. Returns false when the
+  // file could not be opened.
   virtual bool AppendLogLine(const char* path, const char* line) = 0;
 
   // Attachment files: a read-only open (no sharing where the system has

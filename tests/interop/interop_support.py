@@ -12,7 +12,9 @@ import json
 import os
 import random
 import re
+import socket
 import struct
+import subprocess
 import time
 import unicodedata
 
@@ -25,6 +27,7 @@ SMTP_PORT = 2525
 SUBMISSION_PORT = 587
 POP3_PORT = 1110
 CAPTURE_PORT = 2526
+RELAY_PORT = 2527  # after start_relay()
 CLOSED_PORT = 2599  # nothing listens here
 
 RECORD_SIZE = 7946
@@ -215,6 +218,19 @@ def wait_for_new_mail(test, before, timeout=30.0):
         with open(files.pop(), "rb") as f:
             out[n] = f.read()
     return out
+
+
+def start_relay():
+    """Starts the relay of scripts/mail-servers once; it hands what it queues
+    to the submission port, logging in as a smart host's customer would."""
+    try:
+        socket.create_connection(("127.0.0.1", RELAY_PORT), timeout=1).close()
+        return
+    except OSError:
+        pass
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                          "mail-servers")
+    subprocess.run([script, "relay", STATE], check=True)
 
 
 def capture_count():

@@ -97,6 +97,28 @@ class LinuxInteropTest(unittest.TestCase):
                 self.assertIn(b"pop %d" % apop, raw)
                 self.assertEqual(s.read_log(log), EXPECTED_POP_LOG)
 
+    def test_relay_accepts_at_once_and_reports_refusals_by_mail(self):
+        # The relay's 250 ends the call; a recipient the smart host refuses
+        # later comes back to the sender as a bounce.
+        s.start_relay()
+        cases = [
+            ("handed on", "bob", "bob", [b"relay handed on", b"by relay." + s.DOMAIN.encode()]),
+            ("refused later", "nobody", "erin",
+             [b"Subject: Undelivered Mail Returned to Sender", b"<nobody@interop.test>",
+              b"550 5.1.1"]),
+        ]
+        for name, rcpt, mailbox, expected in cases:
+            with self.subTest(case=name):
+                log = self.log_path()
+                before = s.snapshot([mailbox])
+                settings = s.base_settings(SMTPPortNo=s.RELAY_PORT, Address=rcpt + "@" + s.DOMAIN,
+                                           MyMailAddress="erin@" + s.DOMAIN, Log=log)
+                self.assertEqual(self.lib.send_record("relay %s\r\n" % name, settings), 0)
+                raw = s.wait_for_new_mail(self, before)[mailbox]
+                for text in expected:
+                    self.assertIn(text, raw)
+                self.assertIsNone(s.read_log(log))
+
     def test_failures_against_real_servers(self):
         cases = [
             ("refused recipient", {"Address": "nobody@" + s.DOMAIN}, -7,

@@ -1,14 +1,15 @@
 // Log lines in the Windows text-mode form: every LF stored as CR LF. The
 // file is opened for each line, so the host may move or truncate it between
-// lines, and O_APPEND keeps lines of other processes whole.
+// lines. Each line goes to the file in one write with O_APPEND, so lines of
+// other processes appending to the same file fall between ours, never
+// inside them.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "platform/system_platform.h"
+#include "platform/text_mode_line.h"
 
 namespace tarnlet {
 namespace {
@@ -26,32 +27,6 @@ bool WriteAll(int fd, const char* data, std::size_t length) {
   }
   return true;
 }
-
-// Collects the converted bytes so that a line of ordinary length reaches
-// the file in one write.
-class TextModeWriter {
- public:
-  explicit TextModeWriter(int fd) : fd_(fd) {}
-
-  void Put(char c) {
-    if (c == '\n') Push('\r');
-    Push(c);
-  }
-  void Flush() {
-    if (used_ > 0) WriteAll(fd_, buffer_, used_);
-    used_ = 0;
-  }
-
- private:
-  void Push(char c) {
-    if (used_ == sizeof buffer_) Flush();
-    buffer_[used_++] = c;
-  }
-
-  int fd_;
-  std::size_t used_ = 0;
-  char buffer_[2048];
-};
 
 }  // namespace
 
@@ -71,10 +46,8 @@ bool SystemPlatform::AppendLogLine(const char* path, const char* line) {
     ::close(fd);
     return false;
   }
-  TextModeWriter writer(fd);
-  for (const char* p = line; *p != '\0'; ++p) writer.Put(*p);
-  writer.Put('\n');
-  writer.Flush();
+  WriteTextModeLine(line,
+                    [fd](const char* bytes, std::size_t count) { WriteAll(fd, bytes, count); });
   // Write and close errors are not reported: the line counts as written.
   ::close(fd);
   return true;
