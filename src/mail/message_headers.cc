@@ -54,7 +54,7 @@ ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
   if (comment.empty())
     return SendLineOrFail(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
   std::string_view encoded = EncodedComment(comment);
-  if (8 + encoded.size() + 3 + address.size() + 1 <= kMaxLineOctets) {
+  if (7 + encoded.size() + 2 + address.size() + 1 <= kMaxLineOctets) {
     return SendLineOrFail(sender, socket, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine,
                           -4);
   }
