@@ -58,12 +58,12 @@ ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
     return SendLineOrFail(sender, socket, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine,
                           -4);
   }
-  // Unquoted, as a phrase of encoded words.
+  // Several words, still inside the quotes: readers decode them there
+  // alike, while some keep a space between unquoted words of a phrase.
   LineBuilder line = TransmitLine();
-  FoldedField field(line, "From: ", kEncodedWordLineOctets);
+  FoldedField field(line, "From: \"", kEncodedWordLineOctets);
   AddEncodedWords(field, g_commentCopy);
-  field.Separate(" ", address.size() + 2);
-  field.Add("<");
+  field.Add("\"<");
   field.Add(address);
   field.Add(">");
   field.End();

@@ -103,9 +103,9 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
   const std::string b = "+-+-+-" + boundary + "-+-+-+";
   const std::string expected =
       "HELO " + host + "\r\n" + "MAIL FROM: <" + from + ">\r\n" + "RCPT TO: " + to + "\r\n" +
-      "RCPT TO: " + cc + "\r\n" + "DATA\r\n" + "Reply-To: <" + replyTo + ">\r\n" +
-      "From: " + Folded(commentWords) + "\r\n <" + from + ">\r\n" + "To: " + to + "\r\n" +
-      "Cc: " + cc + "\r\n" + "Subject: " + Folded(commentWords) + "\r\n" + "MIME-Version: 1.0\r\n" +
+      "RCPT TO: " + cc + "\r\n" + "DATA\r\n" + "Reply-To: <" + replyTo + ">\r\n" + "From: \"" +
+      Folded(commentWords) + "\"<" + from + ">\r\n" + "To: " + to + "\r\n" + "Cc: " + cc + "\r\n" +
+      "Subject: " + Folded(commentWords) + "\r\n" + "MIME-Version: 1.0\r\n" +
       "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n" + "Message-Id: <20260305090703.quorvex#####@" +
       host + ">\r\n" + "X-Mailer: " + mailer + "\r\n" +
       "Content-Type: multipart/mixed;\r\n boundary=\"" + b + "\"\r\n" +
