@@ -89,6 +89,27 @@ class LinuxInteropTest(unittest.TestCase):
         s.check_message(self, raw, memo, to=RELAYED, cc="", body=arrives)
         self.assertIsNone(s.read_log(log))
 
+    def test_folded_fields_and_a_text_holding_the_delimiter_read_as_sent(self):
+        # 60 addresses: a To field of 1,082 octets, folded. The costliest
+        # Subject and sender name: one word each would pass 998 octets.
+        to = ";".join("r%02d@%s" % (i, s.DOMAIN) for i in range(60))
+        costly = "ｱz" * 127 + "ｱ"
+        body = ("--+-+-+-interop-+-+-+\r\nContent-Type: text/html\r\n\r\n"
+                "<b>forged part</b>\r\n" + s.BODY)
+        log = self.log_path()
+        number = s.capture_count() + 1
+        attachments = self.attachments[:1] + [s.japanese_attachment(self.folder)]
+        settings = s.base_settings(SMTPPortNo=s.CAPTURE_PORT, Address=to, Subject=costly,
+                                   MyMailAddressComt=costly, Log=log,
+                                   AppendFile=";".join(p for p, _, _ in attachments))
+        self.assertEqual(self.lib.send_record(body, settings), 0)
+        raw, envelope = s.read_capture(number)
+        self.assertEqual(len(envelope["rcpt_tos"]), 60)
+        self.assertLessEqual(max(len(line) for line in raw.split(b"\r\n")), 998)
+        s.check_message(self, raw, attachments, to=to, cc="", subject=costly, comment=costly,
+                        body=body)
+        self.assertIsNone(s.read_log(log))
+
     def test_unbroken_long_line_is_damaged_by_the_relay(self):
         # What the relay makes of such a line when it is sent as it stands:
         # the mend above is what keeps the text.
