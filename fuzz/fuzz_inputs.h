@@ -42,17 +42,9 @@ inline std::string AsText(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
-// The heap block holds exactly the documented capacity, so ASan catches a
-// single byte written beyond it.
-inline void RunSjisInput(const std::uint8_t* data, std::size_t size) {
-  const std::string source = AsText(data, size);
-  const std::size_t capacity = Iso2022JpCapacity(source.size());
-  std::vector<char> out(capacity);
-  SjisToIso2022Jp(source.c_str(), out.data());
-  const std::size_t length = std::strlen(out.data());
-  Require(length < capacity, "conversion within capacity");
-  // Control bytes pass unchanged and odd trail bytes may compute to ESC, so
-  // the mode at the end is checked only for text that cannot fake one.
+// Text whose converted form cannot fake an escape or hold a NUL: no
+// control bytes but CR and LF, and every trail byte a real one.
+inline bool IsCleanSjis(const std::string& source) {
   bool clean = true;
   for (std::size_t i = 0; i < source.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(source[i]);
@@ -64,11 +56,54 @@ inline void RunSjisInput(const std::uint8_t* data, std::size_t size) {
       clean = false;
     }
   }
+  return clean;
+}
+
+// The heap block holds exactly the documented capacity, so ASan catches a
+// single byte written beyond it.
+inline void RunSjisInput(const std::uint8_t* data, std::size_t size) {
+  const std::string source = AsText(data, size);
+  const std::size_t capacity = Iso2022JpCapacity(source.size());
+  std::vector<char> out(capacity);
+  SjisToIso2022Jp(source.c_str(), out.data());
+  const std::size_t length = std::strlen(out.data());
+  Require(length < capacity, "conversion within capacity");
+  // Control bytes pass unchanged and odd trail bytes may compute to ESC, so
+  // the mode at the end is checked only for text that cannot fake one.
+  const bool clean = IsCleanSjis(source);
   const std::string text(out.data(), length);
   const std::size_t escape = text.rfind('\x1b');
   if (clean && escape != std::string::npos) {
     Require(text.compare(escape, 3, "\x1b(B") == 0, "ends in ASCII mode");
   }
+}
+
+// The words of a long header text: none longer than allowed, each payload
+// whole base64 that decodes to text ending in ASCII mode.
+inline void RunEncodedWordsInput(const std::string& source, std::size_t maxWord) {
+  struct Check {
+    std::size_t maxWord;
+    bool clean;
+  } check{maxWord, IsCleanSjis(source)};
+  EncodeHeaderWords(
+      source.c_str(), maxWord,
+      [](void* context, const char* word) {
+        const std::string text(word);
+        Require(text.size() <= static_cast<Check*>(context)->maxWord, "word within its limit");
+        Require(text.size() > 18 && text.compare(0, 16, "=?ISO-2022-JP?B?") == 0, "word prefix");
+        const std::string payload = text.substr(16, text.size() - 18);
+        std::vector<unsigned char> decoded(payload.size());
+        int length = 0;
+        Require(Base64Codec::Decode(decoded.data(), &length, payload.data(),
+                                    static_cast<int>(payload.size())) == 1,
+                "payload is base64");
+        const std::string jis(decoded.begin(), decoded.begin() + length);
+        if (!static_cast<Check*>(context)->clean) return;
+        const std::size_t escape = jis.rfind("\x1b$B");
+        Require(escape == std::string::npos || jis.find("\x1b(B", escape) != std::string::npos,
+                "each word returns to ASCII");
+      },
+      &check);
 }
 
 inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
@@ -85,6 +120,7 @@ inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
   Require(word.size() < capacity, "word within capacity");
   Require(word.compare(0, 16, "=?ISO-2022-JP?B?") == 0, "word prefix");
   Require(word.size() >= 18 && word.compare(word.size() - 2, 2, "?=") == 0, "word suffix");
+  RunEncodedWordsInput(source, size == 0 ? 75 : 30 + data[0] % 46);
 }
 
 // Decoding any text stays inside an exactly sized block; encoding any bytes

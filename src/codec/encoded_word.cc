@@ -10,7 +10,60 @@ namespace {
 const char kPrefix[] = "=?ISO-2022-JP?B?";
 const char kSuffix[] = "?=";
 
+constexpr std::size_t kWrapperLength = sizeof(kPrefix) - 1 + sizeof(kSuffix) - 1;
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Source bytes of the character at p, as the conversion takes them.
+std::size_t CharacterLength(const unsigned char* p) {
+  if (IsLeadByte(*p)) return p[1] != 0 ? 2 : 1;
+  if (*p >= 0xA0 && *p <= 0xDF) {
+    std::int32_t code = 0;
+    return static_cast<std::size_t>(WidenHalfKana(&code, p));
+  }
+  return 1;
+}
+
 }  // namespace
+
+void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink sink,
+                       void* context) {
+  // Converted bytes one word carries: whole base64 groups only.
+  constexpr std::size_t kMaxWord = 128;
+  if (maxWord > kMaxWord) maxWord = kMaxWord;
+  const std::size_t payload = (maxWord - kWrapperLength) / 4 * 3;
+  // Every source byte yields at least one converted byte, so a chunk is
+  // never longer than its payload and one more character.
+  char chunk[kMaxWord];
+  char converted[Iso2022JpCapacity(kMaxWord)];
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
+  while (*p != 0) {
+    std::size_t chunkLength = 0;
+    std::size_t length = 0;
+    while (*p != 0) {
+      const std::size_t n = CharacterLength(p);
+      std::memcpy(chunk + chunkLength, p, n);
+      chunk[chunkLength + n] = '\0';
+      SjisToIso2022Jp(chunk, converted);
+      const std::size_t grown = std::strlen(converted);
+      if (grown > payload && chunkLength > 0) break;
+      chunkLength += n;
+      length = grown;
+      p += n;
+    }
+    chunk[chunkLength] = '\0';
+    SjisToIso2022Jp(chunk, converted);
+    if (length == 0) continue;  // a lead byte at the very end converts to nothing
+    char word[kMaxWord + 1];
+    std::memcpy(word, kPrefix, sizeof(kPrefix) - 1);
+    int encoded = 0;
+    Base64Codec::Encode(word + sizeof(kPrefix) - 1, &encoded,
+                        reinterpret_cast<const unsigned char*>(converted),
+                        static_cast<int>(length));
+    std::memcpy(word + sizeof(kPrefix) - 1 + encoded, kSuffix, sizeof(kSuffix));
+    sink(context, word);
+  }
+}
 
 std::int32_t EncodeHeaderWord(const char* source, char* output) {
   Platform& platform = CurrentPlatform();

@@ -36,6 +36,16 @@ constexpr std::size_t EncodedWordCapacity(std::size_t n) { return 6 * n + 25; }
 // REQUIRES: output holds EncodedWordCapacity(strlen(source)) bytes.
 std::int32_t EncodeHeaderWord(const char* source, char* output);
 
+// Receives one NUL-terminated encoded word.
+using EncodedWordSink = void (*)(void* context, const char* word);
+
+// The source as "=?ISO-2022-JP?B?...?=" words of at most maxWord
+// characters each (maxWord >= 30), cut between characters, so that every word holds whole
+// ISO-2022-JP text of its own: it begins in ASCII and returns to it.
+// Needs no memory but the stack, so it cannot fail.
+void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink sink,
+                       void* context);
+
 }  // namespace tarnlet
 
 #endif  // TARNLET_CODEC_ISO2022JP_H_

@@ -8,9 +8,9 @@
 
 namespace tarnlet {
 
-// Every line a record can produce fits: the longest is an attachment header
-// carrying the encoded word of a 1023-byte path.
-constexpr std::size_t kTransmitBufferSize = 8192;
+// Every line a record can produce fits: the longest is the folded
+// Content-Disposition field of a 1023-byte path outside ASCII.
+constexpr std::size_t kTransmitBufferSize = 16384;
 constexpr std::size_t kFormatBufferSize = 2800;
 // What one receive of a reply reader may take.
 constexpr std::size_t kReceiveBufferSize = 1400;

@@ -161,6 +161,21 @@ bool TextFieldsAreSound(const MailSettings& settings) {
   return true;
 }
 
+// The boundary text is "+-+-+-" word "-+-+-+": RFC 2046 5.1.1 allows it
+// 70 characters of its bchars.
+bool BoundaryWordIsSound(const char* word) {
+  constexpr std::size_t kFrame = 12;
+  constexpr std::size_t kMaxBoundary = 70;
+  const std::size_t length = std::strlen(word);
+  if (length > kMaxBoundary - kFrame) return false;
+  for (const char* p = word; *p != '\0'; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!alnum && std::strchr("'()+_,-./:=? ", c) == nullptr) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 #undef TARNLET_AT
@@ -187,8 +202,9 @@ int LoadIniSettings(const char* iniPath, const IniField* table, std::size_t rowC
 bool MailSender::ValidateSettings() {
   const MailSettings& settings = g_mailSettings;
   return settings.Kind >= 0 && settings.Kind <= 2 && TextFieldsAreSound(settings) &&
-         settings.SMTPServerAddress[0] != '\0' && settings.POP3ServerAddress[0] != '\0' &&
-         settings.MyHostFQDNName[0] != '\0' && settings.MyMailAddress[0] != '\0';
+         BoundaryWordIsSound(settings.Boundary) && settings.SMTPServerAddress[0] != '\0' &&
+         settings.POP3ServerAddress[0] != '\0' && settings.MyHostFQDNName[0] != '\0' &&
+         settings.MyMailAddress[0] != '\0';
 }
 
 }  // namespace tarnlet

@@ -4,6 +4,7 @@
 #include "codec/base64.h"
 #include "frame/globals.h"
 #include "mail/attachments.h"
+#include "mail/file_name_fields.h"
 #include "mail/line_builder.h"
 #include "mail/message_parts.h"
 
@@ -15,31 +16,31 @@ namespace {
 // the bytes on the wire are the same as line by line.
 constexpr std::size_t kBytesPerLine = 54;
 constexpr std::size_t kLineLength = 72 + 2;
-constexpr std::size_t kLinesPerBatch = kTransmitBufferSize / kLineLength;
-static_assert(kLinesPerBatch >= 1, "one line fits the transmit buffer");
+constexpr std::size_t kLinesPerBatch = 8192 / kLineLength;
+static_assert(kLinesPerBatch * kLineLength <= kTransmitBufferSize, "a batch fits the buffer");
 constexpr std::size_t kAttachmentChunkSize = kBytesPerLine * kLinesPerBatch;
 unsigned char g_attachmentChunk[kAttachmentChunkSize];
 char g_headerFileName[kHeaderFileNameCapacity];
 
+// rawName is the name as the path holds it; name is its header form.
 ResultCode SendAttachmentHeader(MailSender& sender, SocketHandle socket, const char* path,
-                                const char* name, std::string_view boundary) {
+                                const char* rawName, const char* name, std::string_view boundary) {
   LineBuilder delimiter = TransmitLine();
   delimiter.Add("\r\n--").Add(boundary).Add("\r\n");
   if (!SendBuilt(sender, socket, delimiter)) {
     return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-086\r\n", -4);
   }
-  const std::size_t length =
-      BuildContentTypeLine(path, g_transmitBuffer, kTransmitBufferSize, name);
+  const std::size_t length = BuildTypeField(path, rawName, name);
   if (length == 0 || !sender.SendAll(socket, g_transmitBuffer, length)) {
     return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-087\r\n", -4);
   }
   LineBuilder disposition = TransmitLine();
-  disposition.Add("Content-Disposition: attachment; filename=\"").Add(name).Add("\"\r\n");
+  BuildDispositionField(disposition, rawName, name);
   if (!SendBuilt(sender, socket, disposition)) {
     return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-088\r\n", -4);
   }
   LineBuilder description = TransmitLine();
-  description.Add("Content-Description: \"").Add(name).Add("\"\r\n");
+  BuildDescriptionField(description, rawName, name);
   if (!SendBuilt(sender, socket, description)) {
     return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-089\r\n", -4);
   }
@@ -105,12 +106,15 @@ ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char*
   bool atEnd = false;
   while (!atEnd) {
     std::size_t filled = 0;
-    if (!ReadBatch(file, &filled, &atEnd)) {
-      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Read Ng-093\n", -11);
-    }
+    const bool read = ReadBatch(file, &filled, &atEnd);
+    // The lines read before a failed read go out first, as they would have
+    // one read at a time.
     const std::size_t length = EncodeLines(filled);
     if (length > 0 && !sender.SendAll(socket, g_transmitBuffer, length)) {
       return CloseFileAndFail(sender, socket, file, "SMTP SND : Image Dat Snd Ng-094\n", -4);
+    }
+    if (!read) {
+      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Read Ng-093\n", -11);
     }
   }
   platform.CloseFile(file);
@@ -121,8 +125,9 @@ ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char*
 
 ResultCode SendAttachmentPart(MailSender& sender, SocketHandle socket, const char* path,
                               std::string_view boundary) {
-  const char* name = HeaderFileName(FileNameOfPath(path), g_headerFileName);
-  ResultCode r = SendAttachmentHeader(sender, socket, path, name, boundary);
+  const char* rawName = FileNameOfPath(path);
+  const char* name = HeaderFileName(rawName, g_headerFileName);
+  ResultCode r = SendAttachmentHeader(sender, socket, path, rawName, name, boundary);
   if (r != 0) return r;
   return SendFileAsBase64(sender, socket, path);
 }

@@ -7,6 +7,7 @@
 #include "mail/line_builder.h"
 #include "mail/message_headers.h"
 #include "mail/message_parts.h"
+#include "platform/platform.h"
 
 namespace tarnlet {
 namespace {
@@ -53,19 +54,36 @@ ResultCode SendEndOfData(MailSender& sender, SocketHandle socket, std::string_vi
   return 0;
 }
 
+ResultCode SendParts(MailSender& sender, SocketHandle socket, const char* converted, int count) {
+  char chosen[kMaxBoundaryLength + 1];
+  const std::string_view boundary =
+      count > 0 ? ChooseBoundary(BoundaryText(), converted, chosen) : std::string_view();
+  ResultCode r = 0;
+  if (count > 0 && (r = SendMultipartHeader(sender, socket, boundary)) != 0) return r;
+  if (converted != nullptr && (r = SendTextPart(sender, socket, converted, boundary)) != 0) {
+    return r;
+  }
+  for (int k = 0; k < count; ++k) {
+    if ((r = SendAttachmentPart(sender, socket, AttachmentPath(k), boundary)) != 0) return r;
+  }
+  return SendEndOfData(sender, socket, boundary);
+}
+
 }  // namespace
 
 ResultCode MailSender::SendMessageContent(SocketHandle socket, const char* body) {
   ResultCode r = SendHeaderFields(*this, socket);
   if (r != 0) return r;
   const int count = SplitAttachmentList(g_mailSettings.AppendFile);
-  const std::string_view boundary = count > 0 ? BoundaryText() : std::string_view();
-  if (count > 0 && (r = SendMultipartHeader(*this, socket, boundary)) != 0) return r;
-  if (body[0] != '\0' && (r = SendTextPart(*this, socket, body, boundary)) != 0) return r;
-  for (int k = 0; k < count; ++k) {
-    if ((r = SendAttachmentPart(*this, socket, AttachmentPath(k), boundary)) != 0) return r;
+  // Converted before the first boundary goes out: the boundary must be one
+  // that the text does not hold.
+  char* converted = nullptr;
+  if (body[0] != '\0' && (converted = ConvertBody(body)) == nullptr) {
+    return CloseAndFail(*this, socket, "SMTP SND : Text Buffer Get Ng-084\r\n", -25);
   }
-  return SendEndOfData(*this, socket, boundary);
+  r = SendParts(*this, socket, converted, count);
+  if (converted != nullptr) CurrentPlatform().Release(converted);
+  return r;
 }
 
 }  // namespace tarnlet

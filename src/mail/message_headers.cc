@@ -8,6 +8,7 @@
 
 #include "codec/iso2022jp.h"
 #include "frame/globals.h"
+#include "mail/folded_field.h"
 #include "mail/line_builder.h"
 
 namespace tarnlet {
@@ -36,27 +37,79 @@ std::string_view EncodedComment(std::string_view comment) {
   return g_encodedComment;
 }
 
+void AddWord(void* context, const char* word) {
+  static_cast<FoldedField*>(context)->Item(" ", word);
+}
+
+// A text whose single encoded word would make its line too long goes out
+// as several words, one to a line (RFC 2047 2).
+void AddEncodedWords(FoldedField& field, const char* text) {
+  EncodeHeaderWords(text, kMaxEncodedWord, &AddWord, &field);
+}
+
 ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
   std::string_view comment = FieldText(g_mailSettings.MyMailAddressComt);
   std::string_view address = FieldText(g_mailSettings.MyMailAddress);
   const char* failLine = "SMTP SND : Header Snd Ng-062\r\n";
   if (comment.empty())
     return SendLineOrFail(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
-  return SendLineOrFail(
-      sender, socket, {"From: \"", EncodedComment(comment), "\"<", address, ">\r\n"}, failLine, -4);
+  std::string_view encoded = EncodedComment(comment);
+  if (7 + encoded.size() + 2 + address.size() + 1 <= kMaxLineOctets) {
+    return SendLineOrFail(sender, socket, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine,
+                          -4);
+  }
+  // Several words, still inside the quotes: readers decode them there
+  // alike, while some keep a space between unquoted words of a phrase.
+  LineBuilder line = TransmitLine();
+  FoldedField field(line, "From: \"", kEncodedWordLineOctets);
+  AddEncodedWords(field, g_commentCopy);
+  field.Add("\"<");
+  field.Add(address);
+  field.Add(">");
+  field.End();
+  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, -4);
+  return 0;
+}
+
+// The addresses of a ';'-separated list as the recipient scan finds them
+// (spaces dropped, empty entries skipped), separated by ", " (RFC 5322
+// 3.4), folded after a comma where a line would grow too long. A list
+// without any address gives no field.
+ResultCode SendAddressList(MailSender& sender, SocketHandle socket, const char* start,
+                           std::string_view list, const char* failLine, ResultCode code) {
+  LineBuilder line = TransmitLine();
+  FoldedField field(line, start);
+  bool any = false;
+  std::size_t at = 0;
+  while (at < list.size()) {
+    std::size_t end = at;
+    std::size_t length = 0;
+    for (; end < list.size() && list[end] != ';'; ++end) length += list[end] != ' ';
+    if (length > 0) {
+      any = true;
+      field.Separate(", ", length);
+      for (std::size_t i = at; i < end; ++i) {
+        if (list[i] != ' ') field.Add(list.substr(i, 1));
+      }
+    }
+    at = end + 1;
+  }
+  if (!any) return 0;  // a field without an address would be malformed
+  field.End();
+  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
+  return 0;
 }
 
 ResultCode SendToAndCc(MailSender& sender, SocketHandle socket) {
   std::string_view to = FieldText(g_mailSettings.Address);
   if (!to.empty()) {
-    ResultCode r = SendLineOrFail(sender, socket, {"To: ", to, "\r\n"},
-                                  "SMTP SND : Header Snd Ng-063\r\n", -4);
+    ResultCode r =
+        SendAddressList(sender, socket, "To: ", to, "SMTP SND : Header Snd Ng-063\r\n", -4);
     if (r != 0) return r;
   }
   std::string_view cc = FieldText(g_mailSettings.Cc);
   if (cc.empty()) return 0;
-  return SendLineOrFail(sender, socket, {"Cc: ", cc, "\r\n"}, "SMTP SND : Header Snd Ng-064\r\n",
-                        -29);
+  return SendAddressList(sender, socket, "Cc: ", cc, "SMTP SND : Header Snd Ng-064\r\n", -29);
 }
 
 ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::string_view subject) {
@@ -80,7 +133,13 @@ ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::stri
     return CloseAndFail(sender, socket, "SMTP SND : Title Encode Ng-067\r\n", -26);
   }
   LineBuilder line = TransmitLine();
-  line.Add("Subject: ").Add(encoded).Add("\r\n");
+  if (9 + std::strlen(encoded) <= kMaxLineOctets) {
+    line.Add("Subject: ").Add(encoded).Add("\r\n");
+  } else {
+    FoldedField field(line, "Subject: ", kEncodedWordLineOctets);
+    AddEncodedWords(field, copy);
+    field.End();
+  }
   platform.Release(encoded);
   platform.Release(copy);
   if (!SendBuilt(sender, socket, line)) {

@@ -43,32 +43,30 @@ ResultCode SendTextHeader(MailSender& sender, SocketHandle socket, std::string_v
 
 // The converted text is sent through the transmit buffer in as many pieces
 // as it needs, so no length of body is refused for want of buffer.
-ResultCode SendConvertedBody(MailSender& sender, SocketHandle socket, const char* body) {
-  const std::size_t length = std::strlen(body);
-  Platform& platform = CurrentPlatform();
-  char* converted = nullptr;
-  if (length <= (SIZE_MAX - 4) / 5) {
-    converted = static_cast<char*>(platform.Allocate(Iso2022JpCapacity(length)));
-  }
-  if (converted == nullptr) {
-    return CloseAndFail(sender, socket, "SMTP SND : Text Buffer Get Ng-084\r\n", -25);
-  }
-  SjisToIso2022Jp(body, converted);
+ResultCode SendConvertedBody(MailSender& sender, SocketHandle socket, const char* converted) {
   Connection connection = {&sender, socket};
   BodyWriter writer(g_transmitBuffer, kTransmitBufferSize, &SendPiece, &connection);
-  const bool sent = writer.Write(converted, std::strlen(converted)) && writer.Finish();
-  platform.Release(converted);
-  if (!sent) return CloseAndFail(sender, socket, "SMTP SND : Text Snd Ng-085\r\n", -4);
+  if (!writer.Write(converted, std::strlen(converted)) || !writer.Finish()) {
+    return CloseAndFail(sender, socket, "SMTP SND : Text Snd Ng-085\r\n", -4);
+  }
   return 0;
 }
 
 }  // namespace
 
-ResultCode SendTextPart(MailSender& sender, SocketHandle socket, const char* body,
+char* ConvertBody(const char* body) {
+  const std::size_t length = std::strlen(body);
+  if (length > (SIZE_MAX - 4) / 5) return nullptr;
+  char* converted = static_cast<char*>(CurrentPlatform().Allocate(Iso2022JpCapacity(length)));
+  if (converted != nullptr) SjisToIso2022Jp(body, converted);
+  return converted;
+}
+
+ResultCode SendTextPart(MailSender& sender, SocketHandle socket, const char* converted,
                         std::string_view boundary) {
   ResultCode r = SendTextHeader(sender, socket, boundary);
   if (r != 0) return r;
-  return SendConvertedBody(sender, socket, body);
+  return SendConvertedBody(sender, socket, converted);
 }
 
 }  // namespace tarnlet

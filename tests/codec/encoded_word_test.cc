@@ -81,6 +81,43 @@ TEST(EncodeHeaderWordTest, LongTextStaysOneWord) {
   EXPECT_EQ(WordOf("\x1b$B" + jis + "\x1b(B"), word);
 }
 
+void CollectWord(void* context, const char* word) {
+  static_cast<std::vector<std::string>*>(context)->push_back(word);
+}
+
+// Each word holds whole characters and whole runs, and no more than it may.
+TEST(EncodeHeaderWordsTest, SplitBetweenCharactersIntoWholeRuns) {
+  std::string kanji60;
+  for (int i = 0; i < 30; ++i) kanji60 += "\x8A\xBF\x8E\x9A";  // 漢字
+  std::string pairs18;
+  for (int i = 0; i < 9; ++i) pairs18 += "4A;z";
+  const std::string run18 = WordOf("\x1b$B" + pairs18 + "\x1b(B");
+  struct Row {
+    const char* what;
+    std::string source;
+    std::size_t maxWord;
+    std::vector<std::string> words;
+  } rows[] = {
+      {"60 kanji: 18 to a word of 74 characters",
+       kanji60,
+       75,
+       {run18, run18, run18, WordOf("\x1b$B4A;z4A;z4A;z\x1b(B")}},
+      {"a katakana and its voiced mark stay together",
+       "\xB1\xB6\xDE",
+       30,
+       {WordOf("\x1b$B%\"\x1b(B"), WordOf("\x1b$B%,\x1b(B")}},
+      {"short text: one word", "abc", 75, {"=?ISO-2022-JP?B?YWJj?="}},
+      {"a lead byte at the very end converts to nothing", "a\x8A", 30, {WordOf("a")}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<std::string> words;
+    EncodeHeaderWords(row.source.c_str(), row.maxWord, &CollectWord, &words);
+    EXPECT_EQ(words, row.words);
+    for (const std::string& word : words) EXPECT_LE(word.size(), row.maxWord);
+  }
+}
+
 TEST(EncodeHeaderWordTest, WorstCaseFitsTheCapacity) {
   HeapWatch heap;
   for (std::size_t n = 1; n <= 64; ++n) {

@@ -56,6 +56,20 @@ TEST(CheckOrderTest, FirstFailingCheckDecides) {
        kBadSettingsLine, 0},
       {"empty sender address", [](MailSettings& r) { TARNLET_SET(r, MyMailAddress, ""); }, -30,
        kBadSettingsLine, 0},
+      {"boundary word with a quote", [](MailSettings& r) { TARNLET_SET(r, Boundary, "a\"b"); }, -30,
+       kBadSettingsLine, 0},
+      {"boundary word with a control byte",
+       [](MailSettings& r) { TARNLET_SET(r, Boundary, "a\tb"); }, -30, kBadSettingsLine, 0},
+      {"boundary word with a Shift-JIS character",
+       [](MailSettings& r) { TARNLET_SET(r, Boundary, "\x8a\xbf"); }, -30, kBadSettingsLine, 0},
+      {"boundary text of 71 characters",
+       [](MailSettings& r) { TARNLET_SET(r, Boundary, std::string(59, 'a').c_str()); }, -30,
+       kBadSettingsLine, 0},
+      {"boundary text of 70 characters, every other allowed character",
+       [](MailSettings& r) {
+         TARNLET_SET(r, Boundary, ("'()+_,-./:=? Zz09" + std::string(41, 'a')).c_str());
+       },
+       -27, kStartupLine, 1},
       {"valid: the failing start-up decides", [](MailSettings&) {}, -27, kStartupLine, 1},
       {"Bcc alone, valid",
        [](MailSettings& r) {

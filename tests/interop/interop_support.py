@@ -7,6 +7,7 @@ INTEROP_DLL); scripts/interop sets them.
 """
 import email
 import email.policy
+import email.utils
 import glob
 import json
 import os
@@ -162,19 +163,42 @@ def attachment_files(folder):
 
 # The type comes from everything after the first '.' of the whole path, so
 # the scratch folder's path must hold no other dot.
-ATTACHMENT_TYPES = {"memo.txt": "text/plain", "data.bin": "application/octet-stream"}
+ATTACHMENT_TYPES = {"memo.txt": "text/plain", "data.bin": "application/octet-stream",
+                    "添付メモ.txt": "text/plain"}
 
 
-def check_message(test, raw, attachments, to=TO, cc=CC, windows_names=False):
-    """Parses what a server stored and checks it against the originals."""
+def japanese_attachment(folder):
+    """A file whose name is outside ASCII, named by its Shift-JIS bytes as the
+    library opens it; returns its path (text), name and content."""
+    name = "添付メモ.txt"
+    content = sjis(MEMO)
+    with open(os.fsencode(folder) + b"/" + sjis(name), "wb") as f:
+        f.write(content)
+    return (os.path.join(folder, name), name, content)
+
+
+def addresses(text):
+    """The addresses of a ';'-separated list, as the library scans it."""
+    return [a.replace(" ", "") for a in text.split(";") if a.strip()]
+
+
+def check_message(test, raw, attachments, to=TO, cc=CC, windows_names=False,
+                  subject=SUBJECT, comment=COMMENT, body=BODY):
+    """Parses what a server stored with Python's email (default and compat32
+    policies) and the other readers, and checks each against the originals."""
     raw_headers = email.message_from_bytes(raw, policy=email.policy.compat32)
     msg = email.message_from_bytes(raw, policy=email.policy.default)
-    test.assertEqual(str(msg["Subject"]), widened(SUBJECT))
+    test.assertEqual(str(msg["Subject"]), widened(subject))
     sender = msg["From"].addresses[0]
-    test.assertEqual(sender.display_name, widened(COMMENT))
+    test.assertEqual(sender.display_name, widened(comment))
     test.assertEqual(sender.addr_spec, "sender@" + DOMAIN)
-    test.assertEqual(raw_headers["To"], to)
-    test.assertEqual(raw_headers["Cc"], cc)
+    for field, expected in (("To", to), ("Cc", cc)):
+        if not expected:
+            test.assertIsNone(raw_headers[field])
+            continue
+        test.assertEqual([a.addr_spec for a in msg[field].addresses], addresses(expected))
+        test.assertEqual([a for _, a in email.utils.getaddresses([raw_headers[field]])],
+                         addresses(expected))
     test.assertIsNone(raw_headers["Bcc"])
     parts = list(msg.iter_parts())
     test.assertEqual(len(parts), 1 + len(attachments))
@@ -182,15 +206,48 @@ def check_message(test, raw, attachments, to=TO, cc=CC, windows_names=False):
     test.assertEqual(text.get_content_type(), "text/plain")
     test.assertEqual(text.get_content_charset(), "iso-2022-jp")
     decoded = text.get_payload(decode=True).decode("iso-2022-jp")
-    test.assertEqual(decoded.replace("\r\n", "\n"), widened(BODY).replace("\r\n", "\n"))
-    for part, (_, name, content) in zip(parts[1:], attachments):
-        filename = part.get_filename()
-        if windows_names:
-            test.assertEqual(filename, name)
-        else:
-            test.assertTrue(filename.endswith(name), filename)
+    test.assertEqual(decoded.replace("\r\n", "\n"), widened(body).replace("\r\n", "\n"))
+    compat_parts = raw_headers.get_payload()
+    test.assertEqual(len(compat_parts), 1 + len(attachments))
+    for part, compat, (_, name, content) in zip(parts[1:], compat_parts[1:], attachments):
+        for filename in (part.get_filename(), compat.get_filename()):
+            if isinstance(filename, tuple):  # compat32 leaves RFC 2231 values undecoded
+                filename = email.utils.collapse_rfc2231_value(filename)
+            check_file_name(test, filename, name, windows_names)
         test.assertEqual(part.get_content_type(), ATTACHMENT_TYPES[name])
         test.assertEqual(part.get_payload(decode=True), content, name)
+        test.assertEqual(compat.get_payload(decode=True), content, name)
+    check_with_other_readers(test, raw, attachments, to, cc, windows_names, subject, comment,
+                             body)
+
+
+def check_file_name(test, filename, name, windows_names):
+    if windows_names:
+        test.assertEqual(filename, name)
+    else:
+        test.assertTrue(filename.endswith(name), filename)
+
+
+def check_with_other_readers(test, raw, attachments, to, cc, windows_names, subject, comment,
+                             body):
+    import other_readers
+    for reader, read in other_readers.READERS.items():
+        with test.subTest(reader=reader):
+            seen = read(raw)
+            test.assertEqual(seen["subject"], widened(subject))
+            test.assertEqual(seen["from_name"], widened(comment))
+            test.assertEqual(seen["from_addr"], "sender@" + DOMAIN)
+            test.assertEqual(seen["to"], addresses(to))
+            test.assertEqual(seen["cc"], addresses(cc))
+            test.assertEqual(seen["bcc"], [])
+            test.assertEqual(len(seen["parts"]), 1 + len(attachments))
+            test.assertEqual(seen["parts"][0]["type"], "text/plain")
+            test.assertEqual(seen["parts"][0]["text"].replace("\r\n", "\n"),
+                             widened(body).replace("\r\n", "\n"))
+            for part, (_, name, content) in zip(seen["parts"][1:], attachments):
+                check_file_name(test, part["name"], name, windows_names)
+                test.assertEqual(part["type"], ATTACHMENT_TYPES[name].lower())
+                test.assertEqual(part["bytes"], content, name)
 
 
 # --- mailboxes ------------------------------------------------------------
@@ -235,6 +292,15 @@ def start_relay():
 
 def capture_count():
     return len(glob.glob(os.path.join(STATE, "capture", "*.eml")))
+
+
+def wait_for_capture(number, timeout=30.0):
+    """Waits until message number has arrived (a relay passes it on later)."""
+    deadline = time.monotonic() + timeout
+    path = os.path.join(STATE, "capture", "%d.eml" % number)
+    while not os.path.exists(path) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return read_capture(number)
 
 
 def read_capture(number):

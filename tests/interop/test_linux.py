@@ -1,6 +1,7 @@
 """The Linux shared library against real servers, through its exports."""
 import ctypes
 import os
+import smtplib
 import unittest
 
 import interop_support as s
@@ -39,10 +40,10 @@ class LinuxInteropTest(unittest.TestCase):
         LinuxInteropTest.counter += 1
         return os.path.join(self.folder, "call%d.log" % self.counter)
 
-    def full_message(self, **overrides):
+    def full_message(self, attachments=None, **overrides):
         return s.base_settings(
             Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT, Address=s.TO, Cc=s.CC,
-            Bcc=s.BCC, AppendFile=";".join(p for p, _, _ in self.attachments),
+            Bcc=s.BCC, AppendFile=";".join(p for p, _, _ in attachments or self.attachments),
             **overrides)
 
     def test_full_message_to_postfix_reaches_every_recipient(self):
@@ -58,15 +59,71 @@ class LinuxInteropTest(unittest.TestCase):
     def test_full_message_to_capturing_server_via_ini(self):
         log = self.log_path()
         number = s.capture_count() + 1
-        settings = self.full_message(SMTPPortNo=s.CAPTURE_PORT, Log=log)
+        attachments = self.attachments + [s.japanese_attachment(self.folder)]
+        settings = self.full_message(attachments, SMTPPortNo=s.CAPTURE_PORT, Log=log)
         ini = os.path.join(self.folder, "capture.ini")
         self.assertEqual(self.lib.send_ini(s.BODY, settings, ini), 0)
         raw, envelope = s.read_capture(number)
-        s.check_message(self, raw, self.attachments)
+        s.check_message(self, raw, attachments)
         self.assertEqual(envelope["rcpt_tos"],
                          [n + "@" + s.DOMAIN for n in s.ALL_RECIPIENTS])
         self.assertEqual(envelope["mail_from"], "sender@" + s.DOMAIN)
         self.assertIsNone(s.read_log(log))
+
+    def test_long_body_lines_survive_a_relay(self):
+        # 1001 kanji: 2008 octets in ISO-2022-JP, more than a relay passes.
+        kanji = ("長い行" * 334)[:1001]
+        body = "前の行\r\n" + kanji + "\r\n" + "x" * 1500 + "\r\n.後の行\r\n"
+        # Broken where needed only: 496 kanji or 998 ASCII bytes to a line.
+        arrives = ("前の行\r\n" + kanji[:496] + "\r\n" + kanji[496:992] + "\r\n" +
+                   kanji[992:] + "\r\n" + "x" * 998 + "\r\n" + "x" * 502 + "\r\n.後の行\r\n")
+        log = self.log_path()
+        number = s.capture_count() + 1
+        memo = self.attachments[:1]
+        settings = s.base_settings(Address=RELAYED, Subject=s.SUBJECT,
+                                   MyMailAddressComt=s.COMMENT, AppendFile=memo[0][0], Log=log)
+        self.assertEqual(self.lib.send_record(body, settings), 0)
+        raw, envelope = s.wait_for_capture(number)
+        self.assertEqual(envelope["rcpt_tos"], [RELAYED])
+        self.assertLessEqual(max(len(line) for line in raw.split(b"\r\n")), 998)
+        s.check_message(self, raw, memo, to=RELAYED, cc="", body=arrives)
+        self.assertIsNone(s.read_log(log))
+
+    def test_folded_fields_and_a_text_holding_the_delimiter_read_as_sent(self):
+        # 60 addresses: a To field of 1,082 octets, folded. The costliest
+        # Subject and sender name: one word each would pass 998 octets.
+        to = ";".join("r%02d@%s" % (i, s.DOMAIN) for i in range(60))
+        costly = "ｱz" * 127 + "ｱ"
+        body = ("--+-+-+-interop-+-+-+\r\nContent-Type: text/html\r\n\r\n"
+                "<b>forged part</b>\r\n" + s.BODY)
+        log = self.log_path()
+        number = s.capture_count() + 1
+        attachments = self.attachments[:1] + [s.japanese_attachment(self.folder)]
+        settings = s.base_settings(SMTPPortNo=s.CAPTURE_PORT, Address=to, Subject=costly,
+                                   MyMailAddressComt=costly, Log=log,
+                                   AppendFile=";".join(p for p, _, _ in attachments))
+        self.assertEqual(self.lib.send_record(body, settings), 0)
+        raw, envelope = s.read_capture(number)
+        self.assertEqual(len(envelope["rcpt_tos"]), 60)
+        self.assertLessEqual(max(len(line) for line in raw.split(b"\r\n")), 998)
+        s.check_message(self, raw, attachments, to=to, cc="", subject=costly, comment=costly,
+                        body=body)
+        self.assertIsNone(s.read_log(log))
+
+    def test_unbroken_long_line_is_damaged_by_the_relay(self):
+        # What the relay makes of such a line when it is sent as it stands:
+        # the mend above is what keeps the text.
+        kanji = ("長い行" * 334)[:1001]
+        raw = ("From: sender@%s\r\nTo: %s\r\nSubject: control\r\nMIME-Version: 1.0\r\n"
+               "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n" % (s.DOMAIN, RELAYED)
+               ).encode() + kanji.encode("iso-2022-jp") + b"\r\n"
+        number = s.capture_count() + 1
+        with smtplib.SMTP("127.0.0.1", s.SMTP_PORT) as client:
+            client.sendmail("sender@" + s.DOMAIN, [RELAYED], raw)
+        relayed, _ = s.wait_for_capture(number)
+        text = s.email.message_from_bytes(relayed, policy=s.email.policy.default)
+        decoded = text.get_payload(decode=True).decode("iso-2022-jp", "replace")
+        self.assertNotEqual(decoded.replace("\r\n", "").replace("\n", ""), kanji)
 
     def test_cram_md5_on_submission_port_delivers(self):
         log = self.log_path()
@@ -136,6 +193,7 @@ class LinuxInteropTest(unittest.TestCase):
                 self.assertEqual(s.read_log(log), expected_log)
 
 
+RELAYED = "reader@relay.test"
 EXPECTED_WRONG_PASSWORD = s.log_lines(
     "SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : User + PassWord Ng-102\r\n",
     "SMTP Auth3認証 Miss-017")

@@ -53,6 +53,16 @@ const Case kCases[] = {
     {"dot after a bare CR", "a\r.", "a\r\n.."},
     {"empty text", "", ""},
     {"no line end at all", "abc", "abc"},
+    // Lines over 998 octets are broken; a break inside a run closes and
+    // reopens it, wherever the pieces were cut.
+    {"a run broken twice", "\x1b$B" + std::string(1984, 'k') + "\x1b(B.",
+     "\x1b$B" + std::string(992, 'k') + "\x1b(B\r\n\x1b$B" + std::string(992, 'k') +
+         "\x1b(B\r\n.."},
+    {"a run that starts too late starts on the next line",
+     std::string(991, 'a') + "\x1b$Bkk\x1b(B\r\n",
+     std::string(991, 'a') + "\r\n\x1b$Bkk\x1b(B\r\n"},
+    {"ASCII broken before a dot", std::string(998, 'a') + ".\x1b",
+     std::string(998, 'a') + "\r\n..\x1b"},
 };
 
 TEST(BodyWriterTest, LineEndsBecomeCrLfAndLeadingDotsAreDoubled) {

@@ -23,14 +23,16 @@ class MailFailuresTest : public MailTest {
     SetField(g_mailSettings.AppendFile, file);
   }
 
-  void ExpectFailure(int recipients, const char* body, ResultCode code,
-                     const std::vector<std::string>& log) {
+  // Returns what the server received.
+  std::string ExpectFailure(int recipients, const char* body, ResultCode code,
+                            const std::vector<std::string>& log) {
     ClearLog();
     ScriptedPeer peer(AcceptingServer(recipients));
     EXPECT_EQ(RunWith(peer, body), code);
-    peer.Transcript();
+    const std::string transcript = peer.Transcript();
     EXPECT_EQ(Log(), LogOf(log));
     ExpectAllReleased();
+    return transcript;
   }
 };
 
@@ -111,20 +113,26 @@ TEST_F(MailFailuresTest, AttachmentThatCannotBeOpenedPositionedOrRead) {
   const std::string file = File("data.bin");
   testing::WriteFileBytes(file, std::string(55, 'y'));  // one read with data, one at the end
   SetField(g_mailSettings.AppendFile, file);
+  const std::string header = "Content-Transfer-Encoding: base64\r\n\r\n";
+  // What was read before a failed read still goes out.
+  const std::string lines = EncodeBase64(std::string(54, 'y')) + "\r\neQ==\r\n";
   struct Row {
     Call call;
     int nth;
     std::string line;
+    std::string tail;  // the end of what the server received
   } rows[] = {
-      {Call::kOpenFile, 1, "SMTP SND : Image File Open Ng-091\n"},
-      {Call::kSeek, 1, "SMTP SND : Image File Pointer Move Ng-092\n"},
-      {Call::kRead, 1, "SMTP SND : Image File Read Ng-093\n"},
-      {Call::kRead, 2, "SMTP SND : Image File Read Ng-093\n"},
+      {Call::kOpenFile, 1, "SMTP SND : Image File Open Ng-091\n", header},
+      {Call::kSeek, 1, "SMTP SND : Image File Pointer Move Ng-092\n", header},
+      {Call::kRead, 1, "SMTP SND : Image File Read Ng-093\n", header},
+      {Call::kRead, 2, "SMTP SND : Image File Read Ng-093\n", header + lines},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     platform_.FailNth(row.call, row.nth);
-    ExpectFailure(1, "", -11, {row.line});
+    const std::string transcript = ExpectFailure(1, "", -11, {row.line});
+    ASSERT_GE(transcript.size(), row.tail.size());
+    EXPECT_EQ(transcript.substr(transcript.size() - row.tail.size()), row.tail);
   }
 }
 

@@ -52,10 +52,21 @@ class MailShapesTest : public MailTest {
   std::string list_;
 };
 
+const std::string kKanji = "\x8a\xbf";  // 漢, 4A in JIS X 0208
+
+std::string Times(int n, const std::string& text) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += text;
+  return out;
+}
+
+// A run of kanji 4A as a line of its own: escapes around the pairs.
+std::string KanjiRun(int n) { return "\x1b$B" + Times(n, "4A") + "\x1b(B"; }
+
 TEST_F(MailShapesTest, SinglePartMessages) {
   struct Row {
     const char* what;
-    const char* body;
+    std::string body;
     const char* appendFile;
     std::string data;
   } rows[] = {
@@ -64,11 +75,30 @@ TEST_F(MailShapesTest, SinglePartMessages) {
        std::string(kBaseHeaders) + kTextPartHeader + "\x1b$B4A;z\x1b(B\r\nabc" + kEnd},
       {"a list of spaces and ';' names no attachment", "x", " ; ;; ",
        std::string(kBaseHeaders) + kTextPartHeader + "x" + kEnd},
+      // No line longer than 998 octets: 496 kanji and their escapes fill one.
+      {"1,500 kanji in one line: each line a run of its own", Times(1500, kKanji) + "\r\nz", "",
+       kBaseHeaders + std::string(kTextPartHeader) + KanjiRun(496) + "\r\n" + KanjiRun(496) +
+           "\r\n" + KanjiRun(496) + "\r\n" + KanjiRun(12) + "\r\nz" + kEnd},
+      {"2,500 ASCII bytes in one line", std::string(2500, 'a'), "",
+       kBaseHeaders + std::string(kTextPartHeader) + std::string(998, 'a') + "\r\n" +
+           std::string(998, 'a') + "\r\n" + std::string(504, 'a') + kEnd},
+      {"mixed: the run is closed at the break and reopened",
+       std::string(990, 'x') + Times(10, kKanji) + "yz", "",
+       kBaseHeaders + std::string(kTextPartHeader) + std::string(990, 'x') + KanjiRun(1) + "\r\n" +
+           KanjiRun(9) + "yz" + kEnd},
+      {"exactly 998 octets, ASCII and kanji: unchanged",
+       std::string(998, 'a') + "\r\n" + Times(496, kKanji), "",
+       kBaseHeaders + std::string(kTextPartHeader) + std::string(998, 'a') + "\r\n" +
+           KanjiRun(496) + kEnd},
+      {"a new line that begins with '.' is stuffed", std::string(998, 'a') + ".b", "",
+       kBaseHeaders + std::string(kTextPartHeader) + std::string(998, 'a') + "\r\n..b" + kEnd},
+      {"a doubled dot is not counted", "." + std::string(997, 'a'), "",
+       kBaseHeaders + std::string(kTextPartHeader) + ".." + std::string(997, 'a') + kEnd},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     SetField(g_mailSettings.AppendFile, row.appendFile);
-    EXPECT_EQ(Exchange(row.body), Whole(row.data));
+    EXPECT_EQ(Exchange(row.body.c_str()), Whole(row.data));
   }
 }
 
@@ -80,6 +110,37 @@ TEST_F(MailShapesTest, BodyAndOneAttachment) {
             Whole(kBaseHeaders + MultipartHeader(b) + "\r\n--" + b + "\r\n" + kTextPartHeader +
                   "Hi" + AttachmentHeader(b, "text/plain", "fox.txt") + kFox54Base64 + "\r\n" +
                   "\r\n--" + b + "--\r\n\r\n.\r\n"));
+}
+
+// A boundary that a line of the text holds would end the text part there.
+TEST_F(MailShapesTest, BoundaryIsOneNoLineOfTheTextHolds) {
+  const std::string b = "+-+-+-abc-+-+-+";
+  struct Row {
+    const char* what;
+    std::string body;
+    std::string wire;
+    std::string boundary;
+  } rows[] = {
+      {"the delimiter line and a forged part header", "--" + b + "\r\nContent-Type: text/html",
+       "--" + b + "\r\nContent-Type: text/html", b + "0"},
+      {"lines with the first digits too", "--" + b + "0\r\n--" + b + "1--\r\n--" + b,
+       "--" + b + "0\r\n--" + b + "1--\r\n--" + b, b + "2"},
+      {"a line the break of a long line begins", std::string(998, 'a') + "--" + b,
+       std::string(998, 'a') + "\r\n--" + b, b + "0"},
+      {"a shorter line, or one not at the line start, is harmless",
+       "--+-+-+-abc-+-+\r\n --" + b + "\r\nx--" + b, "--+-+-+-abc-+-+\r\n --" + b + "\r\nx--" + b,
+       b},
+  };
+  SetField(g_mailSettings.Boundary, "abc");
+  AddAttachment("C:\\data\\fox.txt", kFox54);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string& d = row.boundary;
+    EXPECT_EQ(Exchange(row.body.c_str()),
+              Whole(kBaseHeaders + MultipartHeader(d) + "\r\n--" + d + "\r\n" + kTextPartHeader +
+                    row.wire + AttachmentHeader(d, "text/plain", "fox.txt") + kFox54Base64 +
+                    "\r\n" + "\r\n--" + d + "--\r\n\r\n.\r\n"));
+  }
 }
 
 TEST_F(MailShapesTest, AttachmentsWithoutBodyAndDefaultBoundary) {
@@ -97,15 +158,21 @@ TEST_F(MailShapesTest, AttachmentsWithoutBodyAndDefaultBoundary) {
                   "\r\n--" + b + "--\r\n\r\n.\r\n"));
 }
 
-TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutAsOneEncodedWord) {
+// Content-Type's name holds one encoded word, Content-Disposition the RFC
+// 2231 form, Content-Description the bare word.
+TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutEncoded) {
   AddAttachment("C:\\data\\\x95\x5c.txt", "n");  // 表.txt; its 0x5C is no separator
   AddAttachment("/home/user/plain name.txt", "n");
   const std::string b = "+-+-+-Default-+-+-+";
-  EXPECT_EQ(Exchange(""),
-            Whole(kBaseHeaders + MultipartHeader(b) +
-                  AttachmentHeader(b, "text/plain", "=?ISO-2022-JP?B?GyRCST0bKEIudHh0?=") +
-                  "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") + "bg==\r\n" +
-                  "\r\n--" + b + "--\r\n\r\n.\r\n"));
+  const std::string word = "=?ISO-2022-JP?B?GyRCST0bKEIudHh0?=";
+  EXPECT_EQ(Exchange(""), Whole(kBaseHeaders + MultipartHeader(b) + "\r\n--" + b +
+                                "\r\nContent-Type: text/plain; name=\"" + word +
+                                "\"\r\nContent-Disposition: attachment; "
+                                "filename*=ISO-2022-JP''%1B%24BI%3D%1B%28B.txt\r\n"
+                                "Content-Description: " +
+                                word + "\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                                "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") +
+                                "bg==\r\n" + "\r\n--" + b + "--\r\n\r\n.\r\n"));
   EXPECT_EQ(platform_.openedPaths(),
             (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plainname.txt"}));
 }

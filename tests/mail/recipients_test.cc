@@ -20,44 +20,67 @@ struct RecipientRow {
   const char* what;
   std::string to, cc, bcc;
   std::vector<std::string> rcpt;
+  std::string fields;  // the To and Cc lines
 };
+
+std::string Join(const std::vector<std::string>& items, std::size_t from, std::size_t to,
+                 const std::string& separator) {
+  std::string out;
+  for (std::size_t i = from; i < to; ++i) out += (i > from ? separator : "") + items[i];
+  return out;
+}
 
 TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
   const std::string longAddress = std::string(1011, 'm') + "@example.com";  // 1023 bytes
+  // 50 addresses of 18 bytes: 49 fill the first line to 983 octets.
+  std::vector<std::string> many;
+  std::vector<std::string> manyRcpt;
+  for (int i = 0; i < 50; ++i) {
+    many.push_back("user" + std::to_string(10 + i) + "@example.com");
+    manyRcpt.push_back("RCPT TO: " + many.back() + "\r\n");
+  }
   const RecipientRow rows[] = {
       {"two entries, stray spaces and empty entries",
        "a@x.example; b@y.example ;;",
        "",
        "",
-       {"RCPT TO: a@x.example\r\n", "RCPT TO: b@y.example\r\n"}},
+       {"RCPT TO: a@x.example\r\n", "RCPT TO: b@y.example\r\n"},
+       "To: a@x.example, b@y.example\r\n"},
       {"display name and bracketed address run together",
        "Taro Yamada <taro@x.example>",
        "",
        "",
-       {"RCPT TO: TaroYamada<taro@x.example>\r\n"}},
+       {"RCPT TO: TaroYamada<taro@x.example>\r\n"},
+       "To: TaroYamada<taro@x.example>\r\n"},
       {"leading ';' and an entry of spaces",
        ";  ; a@x.example",
        "",
        "",
-       {"RCPT TO: a@x.example\r\n"}},
+       {"RCPT TO: a@x.example\r\n"},
+       "To: a@x.example\r\n"},
       {"To, Cc and Bcc in that order",
        "a@x.example",
        "c@x.example;d@x.example",
        "e@x.example",
        {"RCPT TO: a@x.example\r\n", "RCPT TO: c@x.example\r\n", "RCPT TO: d@x.example\r\n",
-        "RCPT TO: e@x.example\r\n"}},
+        "RCPT TO: e@x.example\r\n"},
+       "To: a@x.example\r\nCc: c@x.example, d@x.example\r\n"},
       {"an address in To and Cc gets two commands",
        "a@x.example",
        "a@x.example",
        "",
-       {"RCPT TO: a@x.example\r\n", "RCPT TO: a@x.example\r\n"}},
-      {"Bcc only", "", "", "hidden@x.example", {"RCPT TO: hidden@x.example\r\n"}},
-      {"To of spaces only: DATA follows MAIL FROM", "   ", "", "", {}},
+       {"RCPT TO: a@x.example\r\n", "RCPT TO: a@x.example\r\n"},
+       "To: a@x.example\r\nCc: a@x.example\r\n"},
+      {"Bcc only", "", "", "hidden@x.example", {"RCPT TO: hidden@x.example\r\n"}, ""},
+      {"To of spaces only: DATA follows MAIL FROM, no To field", "   ", "", "", {}, ""},
       {"a 1023-byte address goes out whole",
        longAddress,
        "",
        "",
-       {"RCPT TO: " + longAddress + "\r\n"}},
+       {"RCPT TO: " + longAddress + "\r\n"},
+       "To: " + longAddress + "\r\n"},  // no separator to fold at
+      {"a To list too long for one line is folded after a comma", Join(many, 0, 50, "; "), "", "",
+       manyRcpt, "To: " + Join(many, 0, 49, ", ") + ",\r\n " + many[49] + "\r\n"},
   };
   for (const RecipientRow& row : rows) {
     SCOPED_TRACE(row.what);
@@ -66,11 +89,9 @@ TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
     SetField(g_mailSettings.Bcc, row.bcc);
     ScriptedPeer peer(AcceptingServer(static_cast<int>(row.rcpt.size())));
     EXPECT_EQ(RunWith(peer, ""), 0);
-    std::string headers = "From: <from@example.com>\r\n";
-    if (!row.to.empty()) headers += "To: " + row.to + "\r\n";
-    if (!row.cc.empty()) headers += "Cc: " + row.cc + "\r\n";
-    EXPECT_EQ(MaskMessageId(peer.Transcript()),
-              Commands(row.rcpt) + headers + kHeadersAfterCc + "QUIT\r\n");
+    EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands(row.rcpt) +
+                                                    "From: <from@example.com>\r\n" + row.fields +
+                                                    kHeadersAfterCc + "QUIT\r\n");
     EXPECT_EQ(Log(), "");
   }
 }

@@ -18,6 +18,42 @@ std::string Repeat(const std::string& text, int times) {
   return out;
 }
 
+std::string Folded(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& word : words) out += (out.empty() ? "" : "\r\n ") + word;
+  return out;
+}
+
+// The value of a filename* parameter split into numbered sections, one to a
+// folded line (RFC 2231 3 and 4); "?" when a section is out of order, badly
+// formed or its line longer than 78 octets.
+std::string SectionedFileName(const std::string& field) {
+  std::string value;
+  std::size_t at = field.find("\r\n ");
+  for (int k = 0; at != std::string::npos; ++k) {
+    const std::size_t end = field.find("\r\n", at + 2);
+    std::string line = field.substr(at + 3, end - at - 3);
+    if (line.size() + 1 > 78) return "?";
+    const std::string head = "filename*" + std::to_string(k) + (k == 0 ? "*=ISO-2022-JP''" : "*=");
+    if (line.compare(0, head.size(), head) != 0) return "?";
+    line = line.substr(head.size());
+    const bool last = field.compare(end, 3, "\r\n ") != 0;
+    if (!last && (line.empty() || line.back() != ';')) return "?";
+    if (!last) line.pop_back();
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] != '%') {
+        value += line[i];
+        continue;
+      }
+      if (i + 2 >= line.size()) return "?";
+      value += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    }
+    at = last ? std::string::npos : end;
+  }
+  return value;
+}
+
 TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
   const std::string host = std::string(243, 'h') + ".example.com";      // 255
   const std::string from = std::string(243, 'f') + "@example.com";      // 255
@@ -26,15 +62,19 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
   const std::string replyTo = std::string(1011, 'r') + "@example.com";  // 1023
   const std::string mailer(255, 'm');
   const std::string boundary(255, 'b');
-  // 漢 127 times and one ASCII byte: 255 bytes, 261 once converted.
-  const std::string subject = Repeat("\x8a\xbf", 127) + "a";
-  const std::string subjectJis = "\x1b$B" + Repeat("4A", 127) + "\x1b(Ba";
   // Half-width ｱ alternating with ASCII: the costliest text to convert.
   const std::string comment = Repeat("\xb1z", 127) + "\xb1";
-  const std::string commentJis = Repeat("\x1b$B%\"\x1b(Bz", 127) + "\x1b$B%\"\x1b(B";
+  const std::string subject = comment;
+  // One encoded word would make the From and Subject lines too long: they
+  // go out as words of four such pairs each, one to a line.
+  const std::string pair = "\x1b$B%\"\x1b(Bz";
+  std::vector<std::string> commentWords(31, EncodedWord(Repeat(pair, 4)));
+  commentWords.push_back(EncodedWord(Repeat(pair, 3) + "\x1b$B%\"\x1b(B"));
   // A 1023-byte path whose name is 1020 bytes of the same kind.
   const std::string name = Repeat("\xb1z", 508) + ".txt";
-  const std::string nameWord = EncodedWord(Repeat("\x1b$B%\"\x1b(Bz", 508) + ".txt");
+  const std::string nameJis = Repeat(pair, 508) + ".txt";
+  std::vector<std::string> nameWords(126, EncodedWord(Repeat(pair, 4)));
+  nameWords.push_back(EncodedWord(Repeat(pair, 4) + ".txt"));
   const std::string path = "C:\\" + name;
   ASSERT_EQ(path.size(), 1023u);
 
@@ -54,22 +94,27 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
 
   ScriptedPeer peer(AcceptingServer(2));
   EXPECT_EQ(RunWith(peer, "x"), 0);
+  const std::string transcript = MaskMessageId(peer.Transcript());
+  const std::size_t dispositionAt = transcript.find("Content-Disposition: attachment;\r\n");
+  const std::size_t descriptionAt = transcript.find("Content-Description: ");
+  ASSERT_LT(dispositionAt, descriptionAt);
+  const std::string disposition = transcript.substr(dispositionAt, descriptionAt - dispositionAt);
+  EXPECT_EQ(SectionedFileName(disposition), nameJis);
   const std::string b = "+-+-+-" + boundary + "-+-+-+";
   const std::string expected =
       "HELO " + host + "\r\n" + "MAIL FROM: <" + from + ">\r\n" + "RCPT TO: " + to + "\r\n" +
       "RCPT TO: " + cc + "\r\n" + "DATA\r\n" + "Reply-To: <" + replyTo + ">\r\n" + "From: \"" +
-      EncodedWord(commentJis) + "\"<" + from + ">\r\n" + "To: " + to + "\r\n" + "Cc: " + cc +
-      "\r\n" + "Subject: " + EncodedWord(subjectJis) + "\r\n" + "MIME-Version: 1.0\r\n" +
+      Folded(commentWords) + "\"<" + from + ">\r\n" + "To: " + to + "\r\n" + "Cc: " + cc + "\r\n" +
+      "Subject: " + Folded(commentWords) + "\r\n" + "MIME-Version: 1.0\r\n" +
       "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n" + "Message-Id: <20260305090703.quorvex#####@" +
       host + ">\r\n" + "X-Mailer: " + mailer + "\r\n" +
       "Content-Type: multipart/mixed;\r\n boundary=\"" + b + "\"\r\n" +
       "\r\nThis is a multi-part message in MIME format.\r\n" + "\r\n--" + b + "\r\n" +
-      kTextPartHeader + "x" + "\r\n--" + b + "\r\n" + "Content-Type: text/plain; name=\"" +
-      nameWord + "\"\r\n" + "Content-Disposition: attachment; filename=\"" + nameWord + "\"\r\n" +
-      "Content-Description: \"" + nameWord + "\"\r\n" +
-      "Content-Transfer-Encoding: base64\r\n\r\n" + "bg==\r\n" + "\r\n--" + b + "--\r\n\r\n.\r\n" +
-      "QUIT\r\n";
-  EXPECT_EQ(MaskMessageId(peer.Transcript()), expected);
+      kTextPartHeader + "x" + "\r\n--" + b + "\r\n" + "Content-Type: text/plain;\r\n name=\"" +
+      Folded(nameWords) + "\"\r\n" + disposition + "Content-Description: " + Folded(nameWords) +
+      "\r\n" + "Content-Transfer-Encoding: base64\r\n\r\n" + "bg==\r\n" + "\r\n--" + b +
+      "--\r\n\r\n.\r\n" + "QUIT\r\n";
+  EXPECT_EQ(transcript, expected);
   EXPECT_EQ(platform_.openedPaths(), std::vector<std::string>{path});
   EXPECT_EQ(Log(), "");
   ExpectAllReleased();

@@ -330,7 +330,7 @@ TEST(Send, RepeatedAddressOptionsBecomeOneListEach) {
                        0),
             0u)
       << wire;
-  EXPECT_THAT(wire, HasSubstr("\r\nTo: a@example.jp;b@example.jp\r\nCc: c@example.jp\r\n"));
+  EXPECT_THAT(wire, HasSubstr("\r\nTo: a@example.jp, b@example.jp\r\nCc: c@example.jp\r\n"));
   EXPECT_THAT(wire, HasSubstr("\r\nX-Mailer: mailer 2\r\n"));
   std::string content = wire.substr(wire.find("DATA\r\n"));
   EXPECT_THAT(content, Not(HasSubstr("d@example.jp"))) << "Bcc stays out of the message";

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -81,6 +82,10 @@ bool SystemPlatform::SetNonBlocking(SocketHandle socket, int* error) {
     *error = errno;
     return false;
   }
+  // Commands and header lines are small writes answered by the peer: without
+  // this each would wait for the peer's delayed ACK. Best effort.
+  int on = 1;
+  (void)::setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return true;
 }
 

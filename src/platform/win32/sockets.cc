@@ -65,6 +65,11 @@ bool SystemPlatform::SetNonBlocking(SocketHandle socket, int* error) {
     *error = ::WSAGetLastError();
     return false;
   }
+  // Commands and header lines are small writes answered by the peer: without
+  // this each would wait for the peer's delayed ACK. Best effort.
+  BOOL noDelay = TRUE;
+  (void)::setsockopt(Sock(socket), IPPROTO_TCP, TCP_NODELAY,
+                     reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   return true;
 }
 
