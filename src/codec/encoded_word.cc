@@ -32,8 +32,9 @@ void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink 
   constexpr std::size_t kMaxWord = 128;
   if (maxWord > kMaxWord) maxWord = kMaxWord;
   const std::size_t payload = (maxWord - kWrapperLength) / 4 * 3;
-  // Every source byte yields at least one converted byte, so a chunk is
-  // never longer than its payload and one more character.
+  // A chunk usually ends when its converted text fills a word; it ends at
+  // its own size too, because a malformed pair can convert to a NUL that
+  // hides the rest from the length.
   char chunk[kMaxWord];
   char converted[Iso2022JpCapacity(kMaxWord)];
   const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
@@ -42,6 +43,7 @@ void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink 
     std::size_t length = 0;
     while (*p != 0) {
       const std::size_t n = CharacterLength(p);
+      if (chunkLength > 0 && chunkLength + n >= sizeof chunk) break;
       std::memcpy(chunk + chunkLength, p, n);
       chunk[chunkLength + n] = '\0';
       SjisToIso2022Jp(chunk, converted);
