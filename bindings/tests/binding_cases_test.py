@@ -59,6 +59,16 @@ def documented_example(language):
     return blocks[0]
 
 
+def compile_documented_example(test, language, file_name):
+    """Writes the page's example for language into a fresh folder and
+    compiles it with test.compile."""
+    with tempfile.TemporaryDirectory() as folder:
+        source = os.path.join(folder, file_name)
+        with open(source, "w", encoding="utf-8") as f:
+            f.write(documented_example(language))
+        test.compile(folder, source)
+
+
 def require(tool):
     path = shutil.which(tool)
     if path is None:
@@ -267,11 +277,7 @@ class CSharpBinding(unittest.TestCase):
         self.assertEqual(set(re.findall(r'"(\w+)"', names)), library_on_wire())
 
     def test_the_documented_example_compiles(self):
-        with tempfile.TemporaryDirectory() as folder:
-            source = os.path.join(folder, "example.cs")
-            with open(source, "w", encoding="utf-8") as f:
-                f.write(documented_example("csharp"))
-            self.compile(folder, source)
+        compile_documented_example(self, "csharp", "example.cs")
 
 
 # --- VBA / VB6: cannot run here; its declarations are read -----------------
@@ -324,11 +330,7 @@ class PascalBinding(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout)
 
     def test_the_documented_example_compiles(self):
-        with tempfile.TemporaryDirectory() as folder:
-            source = os.path.join(folder, "SendReport.pas")
-            with open(source, "w", encoding="utf-8") as f:
-                f.write(documented_example("pascal"))
-            self.compile(folder, source)
+        compile_documented_example(self, "pascal", "SendReport.pas")
 
     def test_compiled_in_delphi_mode_layout_and_checks(self):
         with tempfile.TemporaryDirectory() as folder:
