@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "record_builder.h"
 #include "text_convert.h"
 #include "tool_error.h"

@@ -7,7 +7,7 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "record_builder.h"
 #include "result_codes.h"
 #include "settings_report.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "text_convert.h"
 #include "tool_error.h"
 

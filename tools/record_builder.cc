@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "attachment_stage.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "record_fields.h"
 #include "text_convert.h"
 #include "tool_error.h"

@@ -10,7 +10,7 @@
 #include "frame/globals.h"
 #include "frame/settings.h"
 #include "log_watch.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "record_builder.h"
 #include "record_fields.h"
 #include "result_codes.h"

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "tool_error.h"
 
 namespace tarnlet {

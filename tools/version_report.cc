@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "tarnlet_version.h"
 #include "text_convert.h"
 

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "platform/test_child_process.h"
+#include "support/child_process.h"
 #include "support/test_files.h"
 
 namespace tarnlet {

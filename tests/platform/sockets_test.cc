@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "platform/test_peer_socket.h"
+#include "support/peer_socket.h"
 
 namespace tarnlet {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/test_peer_socket.h"
+#include "support/peer_socket.h"
 
 namespace tarnlet {
 namespace testing {

@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "result_codes.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"

@@ -8,7 +8,7 @@
 
 #include "attachment_stage.h"
 #include "frame/settings.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "record_fields.h"
 #include "support/test_files.h"
 #include "tool_error.h"

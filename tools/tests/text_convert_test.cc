@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "log_watch.h"
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 #include "tool_error.h"
 
 namespace tarnlet {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 
 namespace tarnlet {
 namespace tool {

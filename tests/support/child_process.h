@@ -1,8 +1,8 @@
 // The running test program started again as a child process, for tests of
 // what several processes do at once. Only the test-support library links
 // these.
-#ifndef TARNLET_PLATFORM_TEST_CHILD_PROCESS_H_
-#define TARNLET_PLATFORM_TEST_CHILD_PROCESS_H_
+#ifndef TARNLET_TESTS_SUPPORT_CHILD_PROCESS_H_
+#define TARNLET_TESTS_SUPPORT_CHILD_PROCESS_H_
 
 #include <string>
 #include <vector>
@@ -19,4 +19,4 @@ int RunThisProgram(const std::vector<std::string>& arguments, const std::string&
 }  // namespace testchild
 }  // namespace tarnlet
 
-#endif  // TARNLET_PLATFORM_TEST_CHILD_PROCESS_H_
+#endif  // TARNLET_TESTS_SUPPORT_CHILD_PROCESS_H_

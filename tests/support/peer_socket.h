@@ -1,8 +1,8 @@
 // Loopback sockets for the scripted test peer. Only the test-support
 // library links these; the peer needs its own blocking sockets that do not
 // go through the Platform seam under test.
-#ifndef TARNLET_PLATFORM_TEST_PEER_SOCKET_H_
-#define TARNLET_PLATFORM_TEST_PEER_SOCKET_H_
+#ifndef TARNLET_TESTS_SUPPORT_PEER_SOCKET_H_
+#define TARNLET_TESTS_SUPPORT_PEER_SOCKET_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -38,4 +38,4 @@ void CloseWithReset(PeerSocket socket);
 }  // namespace testpeer
 }  // namespace tarnlet
 
-#endif  // TARNLET_PLATFORM_TEST_PEER_SOCKET_H_
+#endif  // TARNLET_TESTS_SUPPORT_PEER_SOCKET_H_

@@ -1,4 +1,4 @@
-#include "platform/test_peer_socket.h"
+#include "support/peer_socket.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

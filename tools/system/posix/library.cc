@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 
 namespace tarnlet {
 namespace tool {

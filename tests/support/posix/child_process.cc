@@ -1,4 +1,4 @@
-#include "platform/test_child_process.h"
+#include "support/child_process.h"
 
 #include <errno.h>
 #include <limits.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 
 namespace tarnlet {
 namespace tool {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tool_support.h"
+#include "system/tool_support.h"
 
 namespace tarnlet {
 namespace tool {

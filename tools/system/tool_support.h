@@ -1,9 +1,9 @@
 // System services of the tarnlet command, not of the library: text
 // conversion between encodings, the process's arguments and environment,
-// temporary files and paths. One implementation per backend, in the
-// backend's tool_*.cc files, which only the command links.
-#ifndef TARNLET_PLATFORM_TOOL_SUPPORT_H_
-#define TARNLET_PLATFORM_TOOL_SUPPORT_H_
+// temporary files and paths. One implementation per backend, in
+// tools/system/posix/ and tools/system/win32/; only the command links it.
+#ifndef TARNLET_TOOLS_SYSTEM_TOOL_SUPPORT_H_
+#define TARNLET_TOOLS_SYSTEM_TOOL_SUPPORT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -96,4 +96,4 @@ bool LoadedLibrary(std::string* path, std::string* version);
 }  // namespace tool
 }  // namespace tarnlet
 
-#endif  // TARNLET_PLATFORM_TOOL_SUPPORT_H_
+#endif  // TARNLET_TOOLS_SYSTEM_TOOL_SUPPORT_H_
