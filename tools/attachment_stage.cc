@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "system/tool_support.h"
 #include "record_builder.h"
+#include "system/tool_support.h"
 #include "text_convert.h"
 #include "tool_error.h"
 

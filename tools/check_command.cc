@@ -7,10 +7,10 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
-#include "system/tool_support.h"
 #include "record_builder.h"
 #include "result_codes.h"
 #include "settings_report.h"
+#include "system/tool_support.h"
 #include "text_convert.h"
 
 namespace tarnlet {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "attachment_stage.h"
-#include "system/tool_support.h"
 #include "record_fields.h"
+#include "system/tool_support.h"
 #include "text_convert.h"
 #include "tool_error.h"
 

@@ -9,10 +9,10 @@
 #include <regex>
 #include <sstream>
 
-#include "system/tool_support.h"
 #include "result_codes.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
+#include "system/tool_support.h"
 #include "tool_error.h"
 
 namespace tarnlet {

@@ -8,9 +8,9 @@
 
 #include "attachment_stage.h"
 #include "frame/settings.h"
-#include "system/tool_support.h"
 #include "record_fields.h"
 #include "support/test_files.h"
+#include "system/tool_support.h"
 #include "tool_error.h"
 
 namespace tarnlet {
