@@ -9,10 +9,7 @@
 #include "codec/half_kana_tables.h"
 #include "codec/iso2022jp.h"
 #include "convert_helper.h"
-
-#ifndef _WIN32
-#include <iconv.h>
-#endif
+#include "support/reference_converter.h"
 
 namespace tarnlet {
 namespace {
@@ -138,22 +135,18 @@ TEST(HalfKanaReferenceTest, SoundMarkTablesEndWhereTheSearchStops) {
 // A second opinion from glibc's own code page 932 table. EUC-JP-MS carries
 // JIS X 0208 and NEC row 13 as the JIS code with both high bits set.
 TEST(Jis0208ReferenceTest, AgreesWithIconvWhereIconvGivesTwoByteEucJp) {
-  iconv_t cd = iconv_open("EUC-JP-MS", "CP932");
-  ASSERT_NE(reinterpret_cast<iconv_t>(-1), cd);
+  auto converter = testing::ReferenceConverter::Open("EUC-JP-MS", "CP932");
+  ASSERT_NE(nullptr, converter);
   int agreed = 0;
   for (unsigned lead = 0x81; lead <= 0xEF; ++lead) {
     if (lead >= 0xA0 && lead < 0xE0) continue;
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      char out[8];
-      char* inPtr = in;
-      char* outPtr = out;
-      std::size_t inLeft = 2, outLeft = sizeof(out);
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) continue;
-      const unsigned char b0 = static_cast<unsigned char>(out[0]);
-      const unsigned char b1 = static_cast<unsigned char>(out[1]);
-      if (outPtr - out != 2 || b0 < 0xA1 || b1 < 0xA1) continue;
+      const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      const auto out = converter->Convert(std::string(in, 2));
+      if (!out || out->size() != 2) continue;
+      const unsigned char b0 = static_cast<unsigned char>((*out)[0]);
+      const unsigned char b1 = static_cast<unsigned char>((*out)[1]);
+      if (b0 < 0xA1 || b1 < 0xA1) continue;
       const unsigned jis = (b0 & 0x7Fu) << 8 | (b1 & 0x7Fu);
       // iconv folds the NEC duplicates of row 2 characters onto row 2; the
       // arithmetic keeps every NEC code in its own row.
@@ -163,7 +156,6 @@ TEST(Jis0208ReferenceTest, AgreesWithIconvWhereIconvGivesTwoByteEucJp) {
       ++agreed;
     }
   }
-  iconv_close(cd);
   EXPECT_EQ(6879 + 83 - 9, agreed);  // JIS X 0208, NEC row 13 less 9 duplicates
 }
 #endif
