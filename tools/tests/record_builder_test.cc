@@ -38,7 +38,9 @@ TEST(RecordFields, AreTheFieldTableOfTheSettingsPage) {
   at = page.find('\n', at + head.size()) + 1;  // past the alignment row
   std::string expected;
   std::string sentAsWritten;
+  std::size_t texts = 0;
   for (const RecordField& field : kRecordFields) {
+    if (field.type == FieldType::kText) ++texts;
     expected += "| " + std::to_string(field.offset) + " | " + std::to_string(field.width) + " | `" +
                 field.name + "` | " + field.section + " | " + field.meaning + " |\n";
     if (field.sent != WireForm::kAsWritten) continue;
@@ -59,8 +61,13 @@ TEST(RecordFields, AreTheFieldTableOfTheSettingsPage) {
   ASSERT_NE(at, std::string::npos);
   at += lead.size();
   EXPECT_EQ(flat.substr(at, flat.find('.', at) - at), sentAsWritten);
-  EXPECT_NE(flat.find("more than " + std::to_string(kMaxBoundaryWord) + " bytes"),
-            std::string::npos);
+  const std::string limits[] = {
+      std::to_string(kFieldCount - texts) + " × 2 bytes of integers and " + std::to_string(texts) +
+          " text fields",
+      "at most **" + std::to_string(kIniValueBufferSize - 1) + " bytes**",
+      "more than " + std::to_string(kMaxBoundaryWord) + " bytes",
+  };
+  for (const std::string& limit : limits) EXPECT_NE(flat.find(limit), std::string::npos) << limit;
   EXPECT_THAT(FieldOf(Field::kBoundary).meaning,
               HasSubstr("most " + std::to_string(kMaxBoundaryWord) + " bytes"));
 }
