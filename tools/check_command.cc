@@ -1,13 +1,11 @@
 // tarnlet check and tarnlet codes.
-#include <cstring>
 #include <fstream>
 #include <iomanip>
 
 #include "commands.h"
-#include "frame/globals.h"
-#include "frame/mail_sender.h"
 #include "frame/settings.h"
 #include "record_builder.h"
+#include "record_fields.h"
 #include "result_codes.h"
 #include "settings_report.h"
 #include "system/tool_support.h"
@@ -23,12 +21,10 @@ int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err) {
     err << "tarnlet: note: \"" << ForTerminal(ini, MessageEncoding())
         << "\" cannot be read; every setting is empty\n";
   }
-  // The library's own loader and validation, so the file is read exactly as
-  // a call reads it.
-  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  LoadIniSettings(path.c_str(), IniFieldTable, kIniFieldCount);
-  MailSettings settings = g_mailSettings;
-  bool valid = MailSender().ValidateSettings();
+  // The library's own loader and validation, so the file is read and judged
+  // exactly as a call reads and judges it.
+  MailSettings settings = LoadAsLibraryDoes(path);
+  bool valid = ValidateSettings(settings);
 
   out << "settings as a call loads them from " << path << ":\n";
   PrintSettings(settings, out);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "record_fields.h"
 #include "text_convert.h"
 #include "tool_error.h"
 
@@ -20,38 +21,55 @@ struct Parsed {
   std::string checkIni;
 };
 
-// The options that fill the record field by field; --ini takes their place.
-std::vector<CLI::Option*> AddFieldOptions(CLI::App* send, SendOptions* o) {
-  auto one = [](CLI::Option* option) { return option->allow_extra_args(false); };
+// An option that fills field; its name and help text are the field's.
+template <typename T>
+CLI::Option* FieldOption(CLI::App* send, Field field, T* value) {
+  return send->add_option(FieldOf(field).option, *value, FieldOf(field).help);
+}
+
+// A repeated option adds to the list and never takes the next word as well.
+template <typename T>
+CLI::Option* FieldOption(CLI::App* send, Field field, std::vector<T>* values) {
+  return send->add_option(FieldOf(field).option, *values, FieldOf(field).help)
+      ->allow_extra_args(false);
+}
+
+CLI::Option* FieldOption(CLI::App* send, Field field, bool* value) {
+  return send->add_flag(FieldOf(field).option, *value, FieldOf(field).help);
+}
+
+// The options that fill the record field by field, in the order --help lists
+// them; --ini takes their place.
+std::vector<CLI::Option*> AddFieldOptions(CLI::App* send, SendRequest* r) {
+  SendOptions* o = &r->options;
+  auto port = [](CLI::Option* option) {
+    return option->check(CLI::Range(1, 65535))->capture_default_str();
+  };
+  std::vector<std::string> authWords;
+  for (const AuthChoice& choice : kAuthChoices) authWords.push_back(choice.word);
   return {
-      send->add_option("--server", o->server, "SMTP server: host name or dotted IPv4 address"),
-      send->add_option("--port", o->port, "SMTP port (587: the submission path)")
-          ->check(CLI::Range(1, 65535))
+      FieldOption(send, Field::kSMTPServerAddress, &o->server),
+      port(FieldOption(send, Field::kSMTPPortNo, &o->port)),
+      FieldOption(send, Field::kMyMailAddress, &o->from),
+      FieldOption(send, Field::kMyMailAddressComt, &o->fromName),
+      FieldOption(send, Field::kAddress, &o->to),
+      FieldOption(send, Field::kCc, &o->cc),
+      FieldOption(send, Field::kBcc, &o->bcc),
+      FieldOption(send, Field::ksReply_To, &o->replyTo),
+      FieldOption(send, Field::kSubject, &o->subject),
+      FieldOption(send, Field::kAppendFile, &o->attach),
+      FieldOption(send, Field::kKind, &o->auth)
+          ->check(CLI::IsMember(authWords))
           ->capture_default_str(),
-      send->add_option("--from", o->from, "sender address (MAIL FROM and From)"),
-      send->add_option("--from-name", o->fromName, "sender display name in the From header"),
-      one(send->add_option("--to", o->to, "To address; repeat, or separate with ';'")),
-      one(send->add_option("--cc", o->cc, "Cc address; repeat, or separate with ';'")),
-      one(send->add_option("--bcc", o->bcc,
-                           "Bcc address (RCPT only); repeat, or separate with ';'")),
-      send->add_option("--reply-to", o->replyTo, "Reply-To address"),
-      send->add_option("--subject", o->subject, "Subject text"),
-      one(send->add_option("--attach", o->attach, "file to attach; repeat for several")),
-      send->add_option("--auth", o->auth,
-                       "authentication: none, cram-md5 (SMTP AUTH) or pop "
-                       "(POP before SMTP)")
-          ->check(CLI::IsMember({"none", "cram-md5", "pop"}))
-          ->capture_default_str(),
-      send->add_option("--user", o->user, "login name for SMTP AUTH or POP3"),
-      send->add_option("--pop-server", o->popServer, "POP3 server (default: the SMTP server)"),
-      send->add_option("--pop-port", o->popPort, "POP3 port")
-          ->check(CLI::Range(1, 65535))
-          ->capture_default_str(),
-      send->add_flag("--apop", o->apop, "POP3 login with APOP instead of USER/PASS"),
-      send->add_option("--host-name", o->hostName, "own host name for HELO/EHLO and Message-Id")
-          ->capture_default_str(),
-      send->add_option("--x-mailer", o->xMailer, "text of the X-Mailer header (none when empty)"),
-      send->add_option("--boundary", o->boundary, "word inside the MIME boundary"),
+      FieldOption(send, Field::kUserName, &o->user),
+      FieldOption(send, Field::kPOP3ServerAddress, &o->popServer),
+      port(FieldOption(send, Field::kPOP3PortNo, &o->popPort)),
+      FieldOption(send, Field::kAPOP, &o->apop),
+      FieldOption(send, Field::kMyHostFQDNName, &o->hostName)->capture_default_str(),
+      FieldOption(send, Field::kX_MailerName, &o->xMailer),
+      FieldOption(send, Field::kBoundary, &o->boundary),
+      FieldOption(send, Field::kPassword, &r->passwordFile),
+      FieldOption(send, Field::kLog, &r->log),
   };
 }
 
@@ -66,13 +84,7 @@ void AddSend(CLI::App& app, Parsed* parsed) {
   send->add_option("--encoding", r.encoding,
                    "encoding of the texts (default: the system's); "
                    "sjis passes Shift-JIS bytes through");
-  std::vector<CLI::Option*> fields = AddFieldOptions(send, &r.options);
-  fields.push_back(send->add_option("--password-file", r.passwordFile,
-                                    "file holding the password (else $TARNLET_PASSWORD)"));
-  fields.push_back(send->add_option("--log", r.log,
-                                    "append the library's log lines to this "
-                                    "file (default: a temporary one)"));
-  for (CLI::Option* field : fields) ini->excludes(field);
+  for (CLI::Option* field : AddFieldOptions(send, &r)) ini->excludes(field);
 }
 
 void AddCheck(CLI::App& app, Parsed* parsed) {

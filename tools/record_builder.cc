@@ -22,10 +22,13 @@ std::string Joined(const std::vector<std::string>& parts) {
 }
 
 std::int16_t KindOf(const std::string& auth) {
-  if (auth == "cram-md5") return 1;
-  if (auth == "pop") return 2;
-  if (auth == "none") return 0;
-  throw ToolError(kExitUsage, "--auth: \"" + auth + "\" is none of none, cram-md5, pop");
+  std::string words;
+  for (const AuthChoice& choice : kAuthChoices) {
+    if (auth == choice.word) return choice.kind;
+    words += words.empty() ? "" : ", ";
+    words += choice.word;
+  }
+  throw ToolError(kExitUsage, "--auth: \"" + auth + "\" is none of " + words);
 }
 
 }  // namespace
@@ -40,12 +43,11 @@ std::string LibraryPathOf(const std::string& typed, const std::string& option) {
   return path;
 }
 
-void PutText(MailSettings* settings, const char* name, const std::string& bytes,
-             const std::string& option) {
-  const RecordField& field = FieldNamed(name);
+void PutText(MailSettings* settings, Field id, const std::string& bytes, const std::string& what) {
+  const RecordField& field = FieldOf(id);
   if (bytes.size() >= field.width) {
-    throw ToolError(kExitData, option + ": " + std::to_string(bytes.size()) +
-                                   " bytes in Shift-JIS; " + name + " holds at most " +
+    throw ToolError(kExitData, what + ": " + std::to_string(bytes.size()) +
+                                   " bytes in Shift-JIS; " + field.name + " holds at most " +
                                    std::to_string(field.width - 1));
   }
   char* destination = reinterpret_cast<char*>(settings) + field.offset;
@@ -63,30 +65,35 @@ MailSettings BuildRecord(const SendOptions& options, const std::string& argument
   settings.SMTPPortNo = static_cast<std::uint16_t>(options.port);
   settings.POP3PortNo = static_cast<std::uint16_t>(options.popPort);
 
-  auto text = [&](const char* field, const std::string& typed, const std::string& option) {
+  // Typed text into field; errors name option, by default the field's own.
+  auto text = [&](Field field, const std::string& typed, const char* option = nullptr) {
+    if (option == nullptr) option = FieldOf(field).option;
     PutText(&settings, field, ToShiftJis(typed, argumentEncoding, option), option);
   };
-  text("UserName", options.user, "--user");
-  PutText(&settings, "Password", options.password, "the password");
-  text("SMTPServerAddress", options.server, "--server");
+  text(Field::kUserName, options.user);
+  PutText(&settings, Field::kPassword, options.password, "the password");
+  text(Field::kSMTPServerAddress, options.server);
   // Validation wants a POP3 server even when no POP3 login is made.
-  text("POP3ServerAddress", options.popServer.empty() ? options.server : options.popServer,
-       options.popServer.empty() ? "--server" : "--pop-server");
-  text("Address", Joined(options.to), "--to");
-  text("Cc", Joined(options.cc), "--cc");
-  text("Bcc", Joined(options.bcc), "--bcc");
-  text("Subject", options.subject, "--subject");
-  text("sReply_To", options.replyTo, "--reply-to");
-  text("Boundary", options.boundary, "--boundary");
-  text("X_MailerName", options.xMailer, "--x-mailer");
-  text("MyHostFQDNName", options.hostName, "--host-name");
-  text("MyMailAddress", options.from, "--from");
-  text("MyMailAddressComt", options.fromName, "--from-name");
+  if (options.popServer.empty()) {
+    text(Field::kPOP3ServerAddress, options.server, FieldOf(Field::kSMTPServerAddress).option);
+  } else {
+    text(Field::kPOP3ServerAddress, options.popServer);
+  }
+  text(Field::kAddress, Joined(options.to));
+  text(Field::kCc, Joined(options.cc));
+  text(Field::kBcc, Joined(options.bcc));
+  text(Field::kSubject, options.subject);
+  text(Field::ksReply_To, options.replyTo);
+  text(Field::kBoundary, options.boundary);
+  text(Field::kX_MailerName, options.xMailer);
+  text(Field::kMyHostFQDNName, options.hostName);
+  text(Field::kMyMailAddress, options.from);
+  text(Field::kMyMailAddressComt, options.fromName);
   std::vector<std::string> paths;
   for (const std::string& typed : options.attach) {
     paths.push_back(stage->Add(typed, argumentEncoding));
   }
-  PutText(&settings, "AppendFile", Joined(paths), "--attach");
+  PutText(&settings, Field::kAppendFile, Joined(paths), FieldOf(Field::kAppendFile).option);
   return settings;
 }
 

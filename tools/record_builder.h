@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/settings_fields.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
@@ -47,10 +48,11 @@ MailSettings BuildRecord(const SendOptions& options, const std::string& argument
 // ToolError(kExitData) when the system's ANSI code page cannot hold it.
 std::string LibraryPathOf(const std::string& typed, const std::string& option);
 
-// Stores bytes in the named text field. Throws ToolError(kExitData) naming
-// option and the field's limit when they do not fit with their NUL.
-void PutText(MailSettings* settings, const char* field, const std::string& bytes,
-             const std::string& option);
+// Stores bytes in a text field. Throws ToolError(kExitData) naming what
+// (an option, or "the password") and the field's limit when they do not fit
+// with their NUL.
+void PutText(MailSettings* settings, Field field, const std::string& bytes,
+             const std::string& what);
 
 }  // namespace tool
 }  // namespace tarnlet

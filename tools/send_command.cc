@@ -7,8 +7,6 @@
 
 #include "attachment_stage.h"
 #include "commands.h"
-#include "frame/globals.h"
-#include "frame/settings.h"
 #include "log_watch.h"
 #include "record_builder.h"
 #include "record_fields.h"
@@ -49,7 +47,7 @@ std::string ReadBody(const SendRequest& request, std::istream& in, const std::st
 std::string ReadPassword(const SendRequest& request) {
   std::string password;
   if (!request.passwordFile.empty()) {
-    password = ReadWholeFile(request.passwordFile, "--password-file");
+    password = ReadWholeFile(request.passwordFile, FieldOf(Field::kPassword).option);
     if (!password.empty() && password.back() == '\n') password.pop_back();
     if (!password.empty() && password.back() == '\r') password.pop_back();
   } else if (!ReadEnvironment("TARNLET_PASSWORD", &password) && request.options.auth != "none") {
@@ -58,13 +56,6 @@ std::string ReadPassword(const SendRequest& request) {
                                     "TARNLET_PASSWORD environment variable");
   }
   return password;
-}
-
-// The record Tarnlet2 will build from the file, read by the same loader.
-MailSettings LoadAsLibraryDoes(const std::string& iniPath) {
-  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  LoadIniSettings(iniPath.c_str(), IniFieldTable, kIniFieldCount);
-  return g_mailSettings;
 }
 
 void ReportFailure(std::int32_t code, const MailSettings& settings, const LogWatch* log,
@@ -110,7 +101,7 @@ int SendWithIni(const SendRequest& request, const std::string& body, std::ostrea
         << "\" cannot be read; every setting is empty\n";
   }
   MailSettings settings = LoadAsLibraryDoes(iniPath);
-  std::string logPath = TextOf(settings, FieldNamed("Log"));
+  std::string logPath = TextOf(settings, FieldOf(Field::kLog));
   std::unique_ptr<LogWatch> log;
   if (!logPath.empty()) log.reset(new LogWatch(logPath));
   std::int32_t code = Tarnlet2(body.c_str(), iniPath.c_str());
@@ -126,8 +117,9 @@ int SendWithOptions(const SendRequest& request, const std::string& body,
   for (const std::string& warning : stage.warnings()) {
     err << "tarnlet: note: " << ForTerminal(warning, MessageEncoding()) << "\n";
   }
-  LogWatch log(request.log.empty() ? std::string() : LibraryPathOf(request.log, "--log"));
-  PutText(&settings, "Log", log.path(), "--log");
+  LogWatch log(request.log.empty() ? std::string()
+                                   : LibraryPathOf(request.log, FieldOf(Field::kLog).option));
+  PutText(&settings, Field::kLog, log.path(), FieldOf(Field::kLog).option);
   std::int32_t code = Tarnlet1(body.c_str(), &settings);
   return Finish(code, settings, &log, out, err);
 }

@@ -1,6 +1,5 @@
 #include "settings_report.h"
 
-#include <cstring>
 #include <iomanip>
 
 #include "record_fields.h"
@@ -11,41 +10,22 @@ namespace tarnlet {
 namespace tool {
 namespace {
 
-// Fields that go on the wire as written: a CR or LF there would start a
-// command or header line of its own, so validation refuses it. The others
-// are encoded first or never sent.
-bool SentAsWritten(const RecordField& field) {
-  static const char* const kEncodedOrLocal[] = {"SMTPServerAddress", "POP3ServerAddress", "Subject",
-                                                "MyMailAddressComt", "Log"};
-  for (const char* name : kEncodedOrLocal) {
-    if (std::strcmp(name, field.name) == 0) return false;
-  }
-  return true;
-}
-
 const char* KindMeaning(int kind) {
-  switch (kind) {
-    case 0:
-      return "plain SMTP";
-    case 1:
-      return "SMTP AUTH CRAM-MD5";
-    case 2:
-      return "POP before SMTP";
-    default:
-      return "not a valid kind";
+  for (const AuthChoice& choice : kAuthChoices) {
+    if (kind == choice.kind) return choice.meaning;
   }
+  return "not a valid kind";
 }
 
 std::string ValueShown(const MailSettings& settings, const RecordField& field) {
   if (field.type != FieldType::kText) {
     int number = NumberOf(settings, field);
     std::string shown = std::to_string(number);
-    if (std::strcmp(field.name, "Kind") == 0)
-      shown += "  (" + std::string(KindMeaning(number)) + ")";
+    if (field.id == Field::kKind) shown += "  (" + std::string(KindMeaning(number)) + ")";
     return shown;
   }
   std::string text = TextOf(settings, field);
-  if (std::strcmp(field.name, "Password") == 0) return text.empty() ? "" : "(set, not shown)";
+  if (field.id == Field::kPassword) return text.empty() ? "" : "(set, not shown)";
   std::string shown = ShiftJisForTerminal(text);
   if (text.size() == field.width) shown += "  (no NUL within its width)";
   return shown;
@@ -64,19 +44,18 @@ Verdict JudgeSettings(const MailSettings& settings) {
   if (settings.Kind < 0 || settings.Kind > 2) {
     reasons.push_back("Kind is " + std::to_string(settings.Kind) + "; it must be 0, 1 or 2");
   }
-  for (const char* name :
-       {"SMTPServerAddress", "POP3ServerAddress", "MyHostFQDNName", "MyMailAddress"}) {
-    if (TextOf(settings, FieldNamed(name)).empty())
-      reasons.push_back(std::string(name) + " is empty");
+  for (const RecordField& field : kRecordFields) {
+    if (field.presence == Presence::kRequired && TextOf(settings, field).empty())
+      reasons.push_back(std::string(field.name) + " is empty");
   }
-  for (std::size_t i = 0; i < kRecordFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
+  for (const RecordField& field : kRecordFields) {
     if (field.type != FieldType::kText) continue;
     std::string text = TextOf(settings, field);
     if (text.size() == field.width) {
       reasons.push_back(std::string(field.name) + " has no NUL within its " +
                         std::to_string(field.width) + " bytes");
-    } else if (SentAsWritten(field) && text.find_first_of("\r\n") != std::string::npos) {
+    } else if (field.sent == WireForm::kAsWritten &&
+               text.find_first_of("\r\n") != std::string::npos) {
       reasons.push_back(std::string(field.name) + " holds a line break (CR or LF)");
     }
   }
@@ -86,8 +65,7 @@ Verdict JudgeSettings(const MailSettings& settings) {
 
 void PrintSettings(const MailSettings& settings, std::ostream& out) {
   std::string section;
-  for (std::size_t i = 0; i < kRecordFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
+  for (const RecordField& field : kRecordFields) {
     if (section != field.section) {
       section = field.section;
       out << "[" << section << "]\n";

@@ -47,8 +47,8 @@ def widths_to_layout(fields):
 
 
 def library_on_wire():
-    """The fields the library refuses a CR or LF in, from its own table."""
-    return set(re.findall(r"TARNLET_TEXT\((\w+), true\)", read("src", "frame", "settings.cc")))
+    """The fields the library refuses a CR or LF in, from its field list."""
+    return set(re.findall(r"X\((\w+), \w+, AsWritten,", read("src", "frame", "settings_fields.h")))
 
 
 def documented_example(language):

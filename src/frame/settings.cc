@@ -11,31 +11,14 @@
 
 namespace tarnlet {
 
-#define TARNLET_AT(field) offsetof(MailSettings, field)
+// Flags and ports are 16-bit integers, the rest strings with their NUL.
+#define TARNLET_INI_ROW(member, section, ...)                                                  \
+  {TARNLET_FIELD_TYPE(member) == FieldType::kText ? kIniString : kIniShort, #section, #member, \
+   offsetof(MailSettings, member)},
 
-const IniField IniFieldTable[kIniFieldCount] = {
-    {kIniShort, "INIT", "Startup", TARNLET_AT(Startup)},
-    {kIniShort, "AUTH", "Kind", TARNLET_AT(Kind)},
-    {kIniShort, "AUTH", "APOP", TARNLET_AT(APOP)},
-    {kIniString, "AUTH", "UserName", TARNLET_AT(UserName)},
-    {kIniString, "AUTH", "Password", TARNLET_AT(Password)},
-    {kIniShort, "AUTH", "SMTPPortNo", TARNLET_AT(SMTPPortNo)},
-    {kIniShort, "AUTH", "POP3PortNo", TARNLET_AT(POP3PortNo)},
-    {kIniString, "AUTH", "SMTPServerAddress", TARNLET_AT(SMTPServerAddress)},
-    {kIniString, "AUTH", "POP3ServerAddress", TARNLET_AT(POP3ServerAddress)},
-    {kIniString, "SEND", "Address", TARNLET_AT(Address)},
-    {kIniString, "SEND", "Cc", TARNLET_AT(Cc)},
-    {kIniString, "SEND", "Bcc", TARNLET_AT(Bcc)},
-    {kIniString, "SEND", "Subject", TARNLET_AT(Subject)},
-    {kIniString, "SEND", "sReply_To", TARNLET_AT(sReply_To)},
-    {kIniString, "ETC", "Boundary", TARNLET_AT(Boundary)},
-    {kIniString, "ETC", "X_MailerName", TARNLET_AT(X_MailerName)},
-    {kIniString, "ETC", "MyHostFQDNName", TARNLET_AT(MyHostFQDNName)},
-    {kIniString, "ETC", "MyMailAddress", TARNLET_AT(MyMailAddress)},
-    {kIniString, "ETC", "MyMailAddressComt", TARNLET_AT(MyMailAddressComt)},
-    {kIniString, "FILE", "AppendFile", TARNLET_AT(AppendFile)},
-    {kIniString, "FILE", "Log", TARNLET_AT(Log)},
-};
+const IniField IniFieldTable[kIniFieldCount] = {TARNLET_SETTINGS_FIELDS(TARNLET_INI_ROW)};
+
+#undef TARNLET_INI_ROW
 
 namespace {
 
@@ -107,67 +90,59 @@ void StoreValue(unsigned char* destination, std::int32_t kind, const char* value
   }
 }
 
-// A text field of the record and whether it reaches the wire unencoded.
-struct TextField {
+// What validation needs to know of a field.
+struct CheckedField {
   std::size_t offset;
   std::size_t width;
-  bool onWire;
+  bool text;
+  bool sentAsWritten;
+  bool required;
 };
 
-#define TARNLET_TEXT(field, onWire) \
-  { offsetof(MailSettings, field), sizeof(MailSettings::field), onWire }
+#define TARNLET_CHECKED_FIELD(member, section, sent, presence, ...)          \
+  CheckedField{offsetof(MailSettings, member), sizeof(MailSettings::member), \
+               TARNLET_FIELD_TYPE(member) == FieldType::kText,               \
+               WireForm::k##sent == WireForm::kAsWritten,                    \
+               Presence::k##presence == Presence::kRequired},
 
-// A CR or LF in an on-wire field would end a command or header line early
-// and let the rest pass as a command or header of its own.
-constexpr TextField kTextFields[] = {
-    TARNLET_TEXT(UserName, true),
-    TARNLET_TEXT(Password, true),
-    TARNLET_TEXT(SMTPServerAddress, false),
-    TARNLET_TEXT(POP3ServerAddress, false),
-    TARNLET_TEXT(Address, true),
-    TARNLET_TEXT(Cc, true),
-    TARNLET_TEXT(Bcc, true),
-    TARNLET_TEXT(Subject, false),
-    TARNLET_TEXT(sReply_To, true),
-    TARNLET_TEXT(Boundary, true),
-    TARNLET_TEXT(X_MailerName, true),
-    TARNLET_TEXT(MyHostFQDNName, true),
-    TARNLET_TEXT(MyMailAddress, true),
-    TARNLET_TEXT(MyMailAddressComt, false),
-    TARNLET_TEXT(AppendFile, true),
-    TARNLET_TEXT(Log, false),
-};
+constexpr CheckedField kCheckedFields[] = {TARNLET_SETTINGS_FIELDS(TARNLET_CHECKED_FIELD)};
 
-#undef TARNLET_TEXT
+#undef TARNLET_CHECKED_FIELD
 
-constexpr std::size_t TextWidthSum() {
-  std::size_t sum = 0;
-  for (const TextField& field : kTextFields) sum += field.width;
-  return sum;
+// Numbers are never sent as written, and "empty" means a text's first byte.
+constexpr bool OnlyTextsAreChecked() {
+  for (const CheckedField& field : kCheckedFields) {
+    if (!field.text && (field.sentAsWritten || field.required)) return false;
+  }
+  return true;
 }
-// Every byte of the record is a text field or one of the five 16-bit fields.
-static_assert(TextWidthSum() + 5 * 2 == sizeof(MailSettings), "a text field is missing");
+static_assert(OnlyTextsAreChecked(), "a flag or port field marked AsWritten or Required");
 
-// Returns true iff every text field ends within its width and no on-wire
-// field holds a CR or LF. Reads nothing outside the record.
+// Returns true iff every text field ends within its width and no field sent
+// as written holds a CR or LF. Reads nothing outside the record.
 bool TextFieldsAreSound(const MailSettings& settings) {
   const char* base = reinterpret_cast<const char*>(&settings);
-  for (const TextField& field : kTextFields) {
+  for (const CheckedField& field : kCheckedFields) {
+    if (!field.text) continue;
     const char* text = base + field.offset;
     const void* end = std::memchr(text, '\0', field.width);
     if (end == nullptr) return false;
-    if (field.onWire && std::strpbrk(text, "\r\n") != nullptr) return false;
+    if (field.sentAsWritten && std::strpbrk(text, "\r\n") != nullptr) return false;
   }
   return true;
 }
 
-// The boundary text is "+-+-+-" word "-+-+-+": RFC 2046 5.1.1 allows it
-// 70 characters of its bchars.
+bool RequiredFieldsAreSet(const MailSettings& settings) {
+  const char* base = reinterpret_cast<const char*>(&settings);
+  for (const CheckedField& field : kCheckedFields) {
+    if (field.required && base[field.offset] == '\0') return false;
+  }
+  return true;
+}
+
+// The boundary may hold only RFC 2046's bchars, and only so many.
 bool BoundaryWordIsSound(const char* word) {
-  constexpr std::size_t kFrame = 12;
-  constexpr std::size_t kMaxBoundary = 70;
-  const std::size_t length = std::strlen(word);
-  if (length > kMaxBoundary - kFrame) return false;
+  if (std::strlen(word) > kMaxBoundaryWord) return false;
   for (const char* p = word; *p != '\0'; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
     const bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -178,10 +153,9 @@ bool BoundaryWordIsSound(const char* word) {
 
 }  // namespace
 
-#undef TARNLET_AT
-
-int LoadIniSettings(const char* iniPath, const IniField* table, std::size_t rowCount) {
-  unsigned char* record = reinterpret_cast<unsigned char*>(&g_mailSettings);
+int LoadIniSettings(MailSettings* settings, const char* iniPath, const IniField* table,
+                    std::size_t rowCount) {
+  unsigned char* record = reinterpret_cast<unsigned char*>(settings);
   for (std::size_t row = 0; row < rowCount; ++row) {
     const IniField& field = table[row];
     char value[kIniValueBufferSize] = {};
@@ -190,8 +164,7 @@ int LoadIniSettings(const char* iniPath, const IniField* table, std::size_t rowC
     std::size_t length = std::strlen(value);
     if (length == 0) continue;
     std::size_t size = StoredSize(field.kind, length);
-    if (size == 0 || field.offset > sizeof g_mailSettings ||
-        size > sizeof g_mailSettings - field.offset) {
+    if (size == 0 || field.offset > sizeof *settings || size > sizeof *settings - field.offset) {
       continue;
     }
     StoreValue(record + field.offset, field.kind, value, length);
@@ -199,12 +172,16 @@ int LoadIniSettings(const char* iniPath, const IniField* table, std::size_t rowC
   return 1;
 }
 
-bool MailSender::ValidateSettings() {
-  const MailSettings& settings = g_mailSettings;
-  return settings.Kind >= 0 && settings.Kind <= 2 && TextFieldsAreSound(settings) &&
-         BoundaryWordIsSound(settings.Boundary) && settings.SMTPServerAddress[0] != '\0' &&
-         settings.POP3ServerAddress[0] != '\0' && settings.MyHostFQDNName[0] != '\0' &&
-         settings.MyMailAddress[0] != '\0';
+int LoadIniSettings(const char* iniPath, const IniField* table, std::size_t rowCount) {
+  return LoadIniSettings(&g_mailSettings, iniPath, table, rowCount);
 }
+
+bool ValidateSettings(const MailSettings& settings) {
+  // The text checks come first: the Boundary check reads up to its NUL.
+  return settings.Kind >= 0 && settings.Kind <= 2 && TextFieldsAreSound(settings) &&
+         BoundaryWordIsSound(settings.Boundary) && RequiredFieldsAreSet(settings);
+}
+
+bool MailSender::ValidateSettings() { return tarnlet::ValidateSettings(g_mailSettings); }
 
 }  // namespace tarnlet

@@ -21,33 +21,20 @@ std::string Text(const char* field, std::size_t width) {
   return std::string(field, end != nullptr ? static_cast<const char*>(end) - field : width);
 }
 
+template <typename T>
+void ExpectSameField(T expected, T actual, const char* name) {
+  EXPECT_EQ(expected, actual) << name;
+}
+
+template <std::size_t N>
+void ExpectSameField(const char (&expected)[N], const char (&actual)[N], const char* name) {
+  EXPECT_EQ(Text(expected, N), Text(actual, N)) << name;
+}
+
 void ExpectSameRecord(const MailSettings& expected, const MailSettings& actual) {
-#define TARNLET_EXPECT_NUMBER(f) EXPECT_EQ(expected.f, actual.f) << #f
-#define TARNLET_EXPECT_TEXT(f) \
-  EXPECT_EQ(Text(expected.f, sizeof expected.f), Text(actual.f, sizeof actual.f)) << #f
-  TARNLET_EXPECT_NUMBER(Startup);
-  TARNLET_EXPECT_NUMBER(Kind);
-  TARNLET_EXPECT_NUMBER(APOP);
-  TARNLET_EXPECT_TEXT(UserName);
-  TARNLET_EXPECT_TEXT(Password);
-  TARNLET_EXPECT_NUMBER(SMTPPortNo);
-  TARNLET_EXPECT_NUMBER(POP3PortNo);
-  TARNLET_EXPECT_TEXT(SMTPServerAddress);
-  TARNLET_EXPECT_TEXT(POP3ServerAddress);
-  TARNLET_EXPECT_TEXT(Address);
-  TARNLET_EXPECT_TEXT(Cc);
-  TARNLET_EXPECT_TEXT(Bcc);
-  TARNLET_EXPECT_TEXT(Subject);
-  TARNLET_EXPECT_TEXT(sReply_To);
-  TARNLET_EXPECT_TEXT(Boundary);
-  TARNLET_EXPECT_TEXT(X_MailerName);
-  TARNLET_EXPECT_TEXT(MyHostFQDNName);
-  TARNLET_EXPECT_TEXT(MyMailAddress);
-  TARNLET_EXPECT_TEXT(MyMailAddressComt);
-  TARNLET_EXPECT_TEXT(AppendFile);
-  TARNLET_EXPECT_TEXT(Log);
-#undef TARNLET_EXPECT_NUMBER
-#undef TARNLET_EXPECT_TEXT
+#define TARNLET_EXPECT_FIELD(member, ...) ExpectSameField(expected.member, actual.member, #member);
+  TARNLET_SETTINGS_FIELDS(TARNLET_EXPECT_FIELD)
+#undef TARNLET_EXPECT_FIELD
   // Also what follows the NULs: the rest of every field stays zero.
   EXPECT_EQ(std::memcmp(&expected, &actual, sizeof expected), 0);
 }

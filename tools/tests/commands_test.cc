@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "record_fields.h"
 #include "result_codes.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
@@ -111,6 +112,17 @@ TEST(Usage, WrongCommandLinesExit64) {
     Outcome run = Tarnlet(c.arguments);
     EXPECT_EQ(run.status, kExitUsage) << c.fragment;
     EXPECT_THAT(run.err, HasSubstr(c.fragment));
+  }
+}
+
+// Every field's option is registered, under its name and with its help text.
+TEST(Usage, SendHelpShowsEveryFieldOption) {
+  Outcome run = Tarnlet({"send", "--help"});
+  EXPECT_EQ(run.status, 0);
+  for (const RecordField& field : kRecordFields) {
+    if (*field.option == '\0') continue;
+    EXPECT_THAT(run.out, HasSubstr(std::string("  ") + field.option + " ")) << field.name;
+    EXPECT_THAT(run.out, HasSubstr(field.help)) << field.name;
   }
 }
 

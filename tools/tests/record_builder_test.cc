@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <regex>
 
 #include "attachment_stage.h"
 #include "frame/settings.h"
@@ -22,23 +23,53 @@ using ::tarnlet::testing::TempDir;
 using ::tarnlet::testing::WriteFileBytes;
 using ::testing::HasSubstr;
 
-std::string Text(const MailSettings& settings, const char* field) {
-  return TextOf(settings, FieldNamed(field));
+std::string Text(const MailSettings& settings, Field field) {
+  return TextOf(settings, FieldOf(field));
 }
 
-TEST(RecordFields, FollowTheLoaderTableAndCoverTheRecord) {
-  ASSERT_EQ(kRecordFieldCount, kIniFieldCount);
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < kRecordFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
-    EXPECT_STREQ(field.name, IniFieldTable[i].key) << i;
-    EXPECT_STREQ(field.section, IniFieldTable[i].section) << i;
-    EXPECT_EQ(field.offset, IniFieldTable[i].offset) << field.name;
-    EXPECT_EQ(field.offset, end) << field.name << " leaves a gap or overlaps";
-    EXPECT_EQ(field.width == 2, field.type != FieldType::kText) << field.name;
-    end = field.offset + field.width;
+// The field table of the settings page, row by row as the field list
+// describes it; on a difference the whole expected table is printed, ready
+// to paste.
+TEST(RecordFields, AreTheFieldTableOfTheSettingsPage) {
+  const std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/settings.md");
+  const std::string head = "| Offset | Width | Field (= INI key) | INI section | Meaning |\n";
+  std::size_t at = page.find(head);
+  ASSERT_NE(at, std::string::npos) << "the settings page has no field table";
+  at = page.find('\n', at + head.size()) + 1;  // past the alignment row
+  std::string expected;
+  std::string sentAsWritten;
+  std::size_t texts = 0;
+  for (const RecordField& field : kRecordFields) {
+    if (field.type == FieldType::kText) ++texts;
+    expected += "| " + std::to_string(field.offset) + " | " + std::to_string(field.width) + " | `" +
+                field.name + "` | " + field.section + " | " + field.meaning + " |\n";
+    if (field.sent != WireForm::kAsWritten) continue;
+    sentAsWritten += std::string(sentAsWritten.empty() ? "" : ", ") + "`" + field.name + "`";
   }
-  EXPECT_EQ(end, sizeof(MailSettings));
+  EXPECT_EQ(page.substr(at, expected.size() + 1), expected + "\n") << "expected table:\n"
+                                                                   << expected;
+
+  // The validation section's prose, its line breaks taken out.
+  const std::string flat = std::regex_replace(page, std::regex("\n +"), " ");
+  for (const RecordField& field : kRecordFields) {
+    if (field.presence != Presence::kRequired) continue;
+    EXPECT_NE(flat.find(std::string("- `") + field.name + "` is empty"), std::string::npos)
+        << field.name;
+  }
+  const std::string lead = "holds a CR or LF: ";
+  at = flat.find(lead);
+  ASSERT_NE(at, std::string::npos);
+  at += lead.size();
+  EXPECT_EQ(flat.substr(at, flat.find('.', at) - at), sentAsWritten);
+  const std::string limits[] = {
+      std::to_string(kFieldCount - texts) + " × 2 bytes of integers and " + std::to_string(texts) +
+          " text fields",
+      "at most **" + std::to_string(kIniValueBufferSize - 1) + " bytes**",
+      "more than " + std::to_string(kMaxBoundaryWord) + " bytes",
+  };
+  for (const std::string& limit : limits) EXPECT_NE(flat.find(limit), std::string::npos) << limit;
+  EXPECT_THAT(FieldOf(Field::kBoundary).meaning,
+              HasSubstr("most " + std::to_string(kMaxBoundaryWord) + " bytes"));
 }
 
 TEST(BuildRecord, FillsEveryFieldFromItsOption) {
@@ -68,22 +99,22 @@ TEST(BuildRecord, FillsEveryFieldFromItsOption) {
   EXPECT_EQ(s.APOP, 1);
   EXPECT_EQ(s.SMTPPortNo, 587);
   EXPECT_EQ(s.POP3PortNo, 995);
-  EXPECT_EQ(Text(s, "UserName"), "user");
-  EXPECT_EQ(Text(s, "Password"), "pass word");
-  EXPECT_EQ(Text(s, "SMTPServerAddress"), "smtp.example.jp");
-  EXPECT_EQ(Text(s, "POP3ServerAddress"), "pop.example.jp");
-  EXPECT_EQ(Text(s, "Address"), "a@example.jp;b@example.jp");
-  EXPECT_EQ(Text(s, "Cc"), "c@example.jp");
-  EXPECT_EQ(Text(s, "Bcc"), "d@example.jp;e@example.jp");
-  EXPECT_EQ(Text(s, "Subject"), "\x8c\x8f\x96\xbc");
-  EXPECT_EQ(Text(s, "sReply_To"), "r@example.jp");
-  EXPECT_EQ(Text(s, "Boundary"), "b0undary");
-  EXPECT_EQ(Text(s, "X_MailerName"), "mailer 1.0");
-  EXPECT_EQ(Text(s, "MyHostFQDNName"), "client.example.jp");
-  EXPECT_EQ(Text(s, "MyMailAddress"), "me@example.jp");
-  EXPECT_EQ(Text(s, "MyMailAddressComt"), "\x91\x97\x90\x4d\x8e\xd2");
-  EXPECT_EQ(Text(s, "AppendFile"), "");
-  EXPECT_EQ(Text(s, "Log"), "");
+  EXPECT_EQ(Text(s, Field::kUserName), "user");
+  EXPECT_EQ(Text(s, Field::kPassword), "pass word");
+  EXPECT_EQ(Text(s, Field::kSMTPServerAddress), "smtp.example.jp");
+  EXPECT_EQ(Text(s, Field::kPOP3ServerAddress), "pop.example.jp");
+  EXPECT_EQ(Text(s, Field::kAddress), "a@example.jp;b@example.jp");
+  EXPECT_EQ(Text(s, Field::kCc), "c@example.jp");
+  EXPECT_EQ(Text(s, Field::kBcc), "d@example.jp;e@example.jp");
+  EXPECT_EQ(Text(s, Field::kSubject), "\x8c\x8f\x96\xbc");
+  EXPECT_EQ(Text(s, Field::ksReply_To), "r@example.jp");
+  EXPECT_EQ(Text(s, Field::kBoundary), "b0undary");
+  EXPECT_EQ(Text(s, Field::kX_MailerName), "mailer 1.0");
+  EXPECT_EQ(Text(s, Field::kMyHostFQDNName), "client.example.jp");
+  EXPECT_EQ(Text(s, Field::kMyMailAddress), "me@example.jp");
+  EXPECT_EQ(Text(s, Field::kMyMailAddressComt), "\x91\x97\x90\x4d\x8e\xd2");
+  EXPECT_EQ(Text(s, Field::kAppendFile), "");
+  EXPECT_EQ(Text(s, Field::kLog), "");
 }
 
 TEST(BuildRecord, DefaultsMakeAValidPlainSmtpRecord) {
@@ -96,8 +127,8 @@ TEST(BuildRecord, DefaultsMakeAValidPlainSmtpRecord) {
   EXPECT_EQ(s.APOP, 0);
   EXPECT_EQ(s.SMTPPortNo, 25);
   EXPECT_EQ(s.POP3PortNo, 110);
-  EXPECT_EQ(Text(s, "POP3ServerAddress"), "127.0.0.1") << "validation wants one";
-  EXPECT_EQ(Text(s, "MyHostFQDNName"), "localhost");
+  EXPECT_EQ(Text(s, Field::kPOP3ServerAddress), "127.0.0.1") << "validation wants one";
+  EXPECT_EQ(Text(s, Field::kMyHostFQDNName), "localhost");
   o.auth = "pop";
   EXPECT_EQ(BuildRecord(o, "UTF-8", &stage).Kind, 2);
 }
@@ -150,8 +181,8 @@ TEST(BuildRecord, TakesValuesThatJustFit) {
   o.to = {std::string(511, 't'), std::string(511, 'u')};  // 1023 bytes with the ';'
   AttachmentStage stage;
   MailSettings s = BuildRecord(o, "UTF-8", &stage);
-  EXPECT_EQ(Text(s, "Subject").size(), 255u);
-  EXPECT_EQ(Text(s, "Address").size(), 1023u);
+  EXPECT_EQ(Text(s, Field::kSubject).size(), 255u);
+  EXPECT_EQ(Text(s, Field::kAddress).size(), 1023u);
   o.to.push_back("v");
   EXPECT_THROW(BuildRecord(o, "UTF-8", &stage), ToolError);
 }
