@@ -1,6 +1,6 @@
 // The steps of the SMTP exchange that live beside the dialogue. Each runs
-// on an exchange and gives up through it, so the socket is closed once and
-// every line is written in the exchange's order.
+// on the dialogue's exchange and gives up through it, so the socket is
+// closed once and every line is written in the exchange's order.
 #ifndef TARNLET_MAIL_SMTP_STEPS_H_
 #define TARNLET_MAIL_SMTP_STEPS_H_
 
@@ -14,6 +14,14 @@ namespace tarnlet {
 ResultCode LogInCramMd5(Exchange& smtp, const char* user, const char* password);
 // RSET alone. 0 reset done; -4 the send failed; -13 the reply was not 250.
 ResultCode ResetSession(Exchange& smtp);
+
+// One RCPT TO per address of the three lists. 0, -4 a send failed, -7 a
+// reply was not 250; the exchange stays open: the dialogue gives up.
+ResultCode SendRcptCommands(Exchange& smtp, const char* to, const char* cc, const char* bcc);
+
+// Header fields, parts and the end-of-data marker. 0, or a negative code
+// after giving up.
+ResultCode SendContent(Exchange& smtp, const char* body);
 
 }  // namespace tarnlet
 
