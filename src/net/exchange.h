@@ -42,9 +42,6 @@ class Exchange {
   Exchange(const Exchange&) = delete;
   Exchange& operator=(const Exchange&) = delete;
 
-  MailSender& sender() { return sender_; }
-  SocketHandle socket() const { return socket_; }
-
   // Socket, blocking connect, then non-blocking mode for the polled
   // exchange. Returns 0, or the failed step's code after giving up.
   ResultCode Open(const char* dotted, std::uint16_t port, const OpenFailures& failures);
