@@ -59,6 +59,8 @@ class MailSender {
 
   // --- mail transaction ---
   ResultCode RunSmtpDialogue(const char* body);
+  // The dialogue runs these steps on its own exchange (mail/smtp_steps.h);
+  // here they run on an exchange over socket.
   ResultCode SendRecipients(SocketHandle socket, const char* to, const char* cc, const char* bcc);
   ResultCode SendMessageContent(SocketHandle socket, const char* body);
   ResultCode AuthCramMd5(SocketHandle socket, const char* user, const char* password);

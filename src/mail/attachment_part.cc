@@ -23,38 +23,37 @@ unsigned char g_attachmentChunk[kAttachmentChunkSize];
 char g_headerFileName[kHeaderFileNameCapacity];
 
 // rawName is the name as the path holds it; name is its header form.
-ResultCode SendAttachmentHeader(MailSender& sender, SocketHandle socket, const char* path,
-                                const char* rawName, const char* name, std::string_view boundary) {
+ResultCode SendAttachmentHeader(Exchange& smtp, const char* path, const char* rawName,
+                                const char* name, std::string_view boundary) {
   LineBuilder delimiter = TransmitLine();
   delimiter.Add("\r\n--").Add(boundary).Add("\r\n");
-  if (!SendBuilt(sender, socket, delimiter)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-086\r\n", -4);
+  if (!SendBuilt(smtp, delimiter)) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-086\r\n", -4);
   }
   const std::size_t length = BuildTypeField(path, rawName, name);
-  if (length == 0 || !sender.SendAll(socket, g_transmitBuffer, length)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-087\r\n", -4);
+  if (length == 0 || !smtp.Send({g_transmitBuffer, length})) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-087\r\n", -4);
   }
   LineBuilder disposition = TransmitLine();
   BuildDispositionField(disposition, rawName, name);
-  if (!SendBuilt(sender, socket, disposition)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-088\r\n", -4);
+  if (!SendBuilt(smtp, disposition)) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-088\r\n", -4);
   }
   LineBuilder description = TransmitLine();
   BuildDescriptionField(description, rawName, name);
-  if (!SendBuilt(sender, socket, description)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-089\r\n", -4);
+  if (!SendBuilt(smtp, description)) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-089\r\n", -4);
   }
-  if (!SendText(sender, socket, "Content-Transfer-Encoding: base64\r\n\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-090\n", -4);
+  if (!SendText(smtp, "Content-Transfer-Encoding: base64\r\n\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-090\n", -4);
   }
   return 0;
 }
 
 // Closes the file, then gives up the connection.
-ResultCode CloseFileAndFail(MailSender& sender, SocketHandle socket, FileHandle file,
-                            const char* message, ResultCode code) {
+ResultCode CloseFileAndFail(Exchange& smtp, FileHandle file, const char* message, ResultCode code) {
   CurrentPlatform().CloseFile(file);
-  return CloseAndFail(sender, socket, message, code);
+  return smtp.GiveUp(message, code);
 }
 
 // Fills the chunk unless the file ends first; a short line can then only
@@ -92,16 +91,15 @@ std::size_t EncodeLines(std::size_t filled) {
   return out;
 }
 
-ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char* path) {
+ResultCode SendFileAsBase64(Exchange& smtp, const char* path) {
   Platform& platform = CurrentPlatform();
   int error = 0;
   const FileHandle file = platform.OpenForReading(path, &error);
   if (file == kInvalidFile) {
-    return CloseAndFail(sender, socket, "SMTP SND : Image File Open Ng-091\n", -11);
+    return smtp.GiveUp("SMTP SND : Image File Open Ng-091\n", -11);
   }
   if (!platform.SeekToStart(file)) {
-    return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Pointer Move Ng-092\n",
-                            -11);
+    return CloseFileAndFail(smtp, file, "SMTP SND : Image File Pointer Move Ng-092\n", -11);
   }
   bool atEnd = false;
   while (!atEnd) {
@@ -110,11 +108,11 @@ ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char*
     // The lines read before a failed read go out first, as they would have
     // one read at a time.
     const std::size_t length = EncodeLines(filled);
-    if (length > 0 && !sender.SendAll(socket, g_transmitBuffer, length)) {
-      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image Dat Snd Ng-094\n", -4);
+    if (length > 0 && !smtp.Send({g_transmitBuffer, length})) {
+      return CloseFileAndFail(smtp, file, "SMTP SND : Image Dat Snd Ng-094\n", -4);
     }
     if (!read) {
-      return CloseFileAndFail(sender, socket, file, "SMTP SND : Image File Read Ng-093\n", -11);
+      return CloseFileAndFail(smtp, file, "SMTP SND : Image File Read Ng-093\n", -11);
     }
   }
   platform.CloseFile(file);
@@ -123,13 +121,12 @@ ResultCode SendFileAsBase64(MailSender& sender, SocketHandle socket, const char*
 
 }  // namespace
 
-ResultCode SendAttachmentPart(MailSender& sender, SocketHandle socket, const char* path,
-                              std::string_view boundary) {
+ResultCode SendAttachmentPart(Exchange& smtp, const char* path, std::string_view boundary) {
   const char* rawName = FileNameOfPath(path);
   const char* name = HeaderFileName(rawName, g_headerFileName);
-  ResultCode r = SendAttachmentHeader(sender, socket, path, rawName, name, boundary);
+  ResultCode r = SendAttachmentHeader(smtp, path, rawName, name, boundary);
   if (r != 0) return r;
-  return SendFileAsBase64(sender, socket, path);
+  return SendFileAsBase64(smtp, path);
 }
 
 }  // namespace tarnlet

@@ -8,6 +8,7 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "mail/hmac_md5.h"
+#include "mail/smtp_steps.h"
 
 namespace tarnlet {
 namespace {
@@ -34,26 +35,15 @@ constexpr std::size_t kResponseCapacity = kMaxUserName + 1 + kHexDigits + 1;
 // Base64 of the longest response text, then CR LF.
 constexpr std::size_t kResponseLineCapacity = (kResponseCapacity + 1) / 3 * 4 + 2;
 
-}  // namespace
-
-ResultCode MailSender::AuthCramMd5(SocketHandle socket, const char* user, const char* password) {
-  if (!SendAll(socket, kAuthCommand, sizeof kAuthCommand - 1)) {
-    CloseAndLog(socket, kAuthSendNg);
-    return -4;
-  }
-
-  char challenge[kChallengeCapacity];
-  if (!ReadChallenge(socket, challenge, sizeof challenge)) {
-    CloseAndLog(socket, kChallengeNg);
-    return -13;
-  }
-
+// The base64 line that answers the challenge, keyed with the password:
+// the user name, a space and the HMAC-MD5 in hex.
+ResultCode AnswerChallenge(Exchange& smtp, const char* challenge, const char* user,
+                           const char* password) {
   unsigned char decoded[kDecodedCapacity];
   int decodedLength = 0;
   if (!Base64Codec::Decode(decoded, &decodedLength, challenge,
                            static_cast<int>(std::strlen(challenge)))) {
-    CloseAndLog(socket, kBase64Ng);
-    return -14;
+    return smtp.GiveUp(kBase64Ng, -14);
   }
   decoded[decodedLength] = '\0';
 
@@ -68,8 +58,7 @@ ResultCode MailSender::AuthCramMd5(SocketHandle socket, const char* user, const 
   const int responseLength = std::snprintf(response, sizeof response, "%s %s", user, hex);
   if (responseLength < 0 || static_cast<std::size_t>(responseLength) >= sizeof response) {
     // Longer than any record can hold; a cut name would only be refused.
-    CloseAndLog(socket, kResponseSendNg);
-    return -4;
+    return smtp.GiveUp(kResponseSendNg, -4);
   }
 
   char line[kResponseLineCapacity];
@@ -78,28 +67,36 @@ ResultCode MailSender::AuthCramMd5(SocketHandle socket, const char* user, const 
                       responseLength);
   line[encodedLength] = '\r';
   line[encodedLength + 1] = '\n';
-  if (!SendAll(socket, line, static_cast<std::size_t>(encodedLength) + 2)) {
-    CloseAndLog(socket, kResponseSendNg);
-    return -4;
-  }
-  if (!ReadReply(socket, 235, &lastReplyCode)) {
-    CloseAndLog(socket, kResponseNg);
-    return -13;
-  }
-  return SendRset(socket, user, password);
+  return smtp.Command({line, static_cast<std::size_t>(encodedLength) + 2}, kResponseSendNg, -4);
+}
+
+}  // namespace
+
+ResultCode LogInCramMd5(Exchange& smtp, const char* user, const char* password) {
+  char challenge[kChallengeCapacity];
+  ResultCode r = smtp.Command(kAuthCommand, kAuthSendNg, -4);
+  if (r == 0) r = smtp.ExpectChallenge(challenge, sizeof challenge, kChallengeNg, -13);
+  if (r == 0) r = AnswerChallenge(smtp, challenge, user, password);
+  if (r == 0) r = smtp.Expect(235, kResponseNg, -13);
+  if (r == 0) r = ResetSession(smtp);
+  return r;
+}
+
+ResultCode ResetSession(Exchange& smtp) {
+  ResultCode r = smtp.Command(kRsetCommand, kRsetSendNg, -4);
+  if (r == 0) r = smtp.Expect(250, kRsetNg, -13);
+  return r;
+}
+
+ResultCode MailSender::AuthCramMd5(SocketHandle socket, const char* user, const char* password) {
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
+  return LogInCramMd5(smtp, user, password);
 }
 
 ResultCode MailSender::SendRset(SocketHandle socket, const char* /*user*/,
                                 const char* /*password*/) {
-  if (!SendAll(socket, kRsetCommand, sizeof kRsetCommand - 1)) {
-    CloseAndLog(socket, kRsetSendNg);
-    return -4;
-  }
-  if (!ReadReply(socket, 250, &lastReplyCode)) {
-    CloseAndLog(socket, kRsetNg);
-    return -13;
-  }
-  return 0;
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
+  return ResetSession(smtp);
 }
 
 }  // namespace tarnlet

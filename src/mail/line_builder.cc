@@ -6,31 +6,23 @@ namespace tarnlet {
 
 LineBuilder TransmitLine() { return LineBuilder(g_transmitBuffer, kTransmitBufferSize); }
 
-bool SendBuilt(MailSender& sender, SocketHandle socket, const LineBuilder& line) {
+bool SendBuilt(Exchange& smtp, const LineBuilder& line) {
   // A cut line would go out wrong; failing is the lesser harm.
   if (line.overflowed()) return false;
-  return sender.SendAll(socket, line.data(), line.size());
+  return smtp.Send({line.data(), line.size()});
 }
 
-bool SendText(MailSender& sender, SocketHandle socket, std::string_view text) {
+bool SendText(Exchange& smtp, std::string_view text) {
   LineBuilder line = TransmitLine();
   line.Add(text);
-  return SendBuilt(sender, socket, line);
+  return SendBuilt(smtp, line);
 }
 
-ResultCode CloseAndFail(MailSender& sender, SocketHandle socket, const char* message,
-                        ResultCode code) {
-  sender.CloseAndLog(socket, message);
-  return code;
-}
-
-ResultCode SendLineOrFail(MailSender& sender, SocketHandle socket,
-                          std::initializer_list<std::string_view> pieces, const char* failLine,
-                          ResultCode code) {
+ResultCode SendLineOrFail(Exchange& smtp, std::initializer_list<std::string_view> pieces,
+                          const char* failLine, ResultCode code) {
   LineBuilder line = TransmitLine();
   for (std::string_view piece : pieces) line.Add(piece);
-  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
-  return 0;
+  return SendBuilt(smtp, line) ? 0 : smtp.GiveUp(failLine, code);
 }
 
 }  // namespace tarnlet

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "frame/mail_sender.h"
+#include "net/exchange.h"
 
 namespace tarnlet {
 
@@ -59,21 +59,15 @@ LineBuilder TransmitLine();
 
 // Sends the line whole; false after SendAll's own log line, or when the
 // line did not fit its buffer (nothing is sent then).
-bool SendBuilt(MailSender& sender, SocketHandle socket, const LineBuilder& line);
+bool SendBuilt(Exchange& smtp, const LineBuilder& line);
 
 // Copies text into the transmit buffer and sends it whole.
-bool SendText(MailSender& sender, SocketHandle socket, std::string_view text);
+bool SendText(Exchange& smtp, std::string_view text);
 
-// Sends one line made of pieces; on failure closes the socket, writes
-// failLine and returns code.
-ResultCode SendLineOrFail(MailSender& sender, SocketHandle socket,
-                          std::initializer_list<std::string_view> pieces, const char* failLine,
-                          ResultCode code);
-
-// Closes the socket, writes message, returns code: the common way out of
-// every step that gives up once the connection exists.
-ResultCode CloseAndFail(MailSender& sender, SocketHandle socket, const char* message,
-                        ResultCode code);
+// Sends one line made of pieces, assembled in the transmit buffer; on
+// failure gives up with failLine and code.
+ResultCode SendLineOrFail(Exchange& smtp, std::initializer_list<std::string_view> pieces,
+                          const char* failLine, ResultCode code);
 
 }  // namespace tarnlet
 

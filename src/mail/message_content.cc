@@ -7,6 +7,7 @@
 #include "mail/line_builder.h"
 #include "mail/message_headers.h"
 #include "mail/message_parts.h"
+#include "mail/smtp_steps.h"
 #include "platform/platform.h"
 
 namespace tarnlet {
@@ -26,64 +27,69 @@ std::string_view BoundaryText() {
   return {text.data(), text.size()};
 }
 
-ResultCode SendMultipartHeader(MailSender& sender, SocketHandle socket, std::string_view boundary) {
-  if (!SendText(sender, socket, "Content-Type: multipart/mixed;\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-077\r\n", -4);
+ResultCode SendMultipartHeader(Exchange& smtp, std::string_view boundary) {
+  if (!SendText(smtp, "Content-Type: multipart/mixed;\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-077\r\n", -4);
   }
   LineBuilder line = TransmitLine();
   line.Add(" boundary=\"").Add(boundary).Add("\"\r\n");
-  if (!SendBuilt(sender, socket, line)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-078\r\n", -4);
+  if (!SendBuilt(smtp, line)) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-078\r\n", -4);
   }
-  if (!SendText(sender, socket, "\r\nThis is a multi-part message in MIME format.\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-079\r\n", -4);
+  if (!SendText(smtp, "\r\nThis is a multi-part message in MIME format.\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-079\r\n", -4);
   }
   return 0;
 }
 
-ResultCode SendEndOfData(MailSender& sender, SocketHandle socket, std::string_view boundary) {
+ResultCode SendEndOfData(Exchange& smtp, std::string_view boundary) {
   LineBuilder line = TransmitLine();
   if (boundary.empty()) {
     line.Add("\r\n\r\n.\r\n");
   } else {
     line.Add("\r\n--").Add(boundary).Add("--\r\n\r\n.\r\n");
   }
-  if (!SendBuilt(sender, socket, line)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Mail Snd End Snd Ng-095\n", -4);
+  if (!SendBuilt(smtp, line)) {
+    return smtp.GiveUp("SMTP SND : Mail Snd End Snd Ng-095\n", -4);
   }
   return 0;
 }
 
-ResultCode SendParts(MailSender& sender, SocketHandle socket, const char* converted, int count) {
+ResultCode SendParts(Exchange& smtp, const char* converted, int count) {
   char chosen[kMaxBoundaryLength + 1];
   const std::string_view boundary =
       count > 0 ? ChooseBoundary(BoundaryText(), converted, chosen) : std::string_view();
   ResultCode r = 0;
-  if (count > 0 && (r = SendMultipartHeader(sender, socket, boundary)) != 0) return r;
-  if (converted != nullptr && (r = SendTextPart(sender, socket, converted, boundary)) != 0) {
+  if (count > 0 && (r = SendMultipartHeader(smtp, boundary)) != 0) return r;
+  if (converted != nullptr && (r = SendTextPart(smtp, converted, boundary)) != 0) {
     return r;
   }
   for (int k = 0; k < count; ++k) {
-    if ((r = SendAttachmentPart(sender, socket, AttachmentPath(k), boundary)) != 0) return r;
+    if ((r = SendAttachmentPart(smtp, AttachmentPath(k), boundary)) != 0) return r;
   }
-  return SendEndOfData(sender, socket, boundary);
+  return SendEndOfData(smtp, boundary);
 }
 
 }  // namespace
 
-ResultCode MailSender::SendMessageContent(SocketHandle socket, const char* body) {
-  ResultCode r = SendHeaderFields(*this, socket);
+ResultCode SendContent(Exchange& smtp, const char* body) {
+  ResultCode r = SendHeaderFields(smtp);
   if (r != 0) return r;
   const int count = SplitAttachmentList(g_mailSettings.AppendFile);
   // Converted before the first boundary goes out: the boundary must be one
   // that the text does not hold.
   char* converted = nullptr;
   if (body[0] != '\0' && (converted = ConvertBody(body)) == nullptr) {
-    return CloseAndFail(*this, socket, "SMTP SND : Text Buffer Get Ng-084\r\n", -25);
+    return smtp.GiveUp("SMTP SND : Text Buffer Get Ng-084\r\n", -25);
   }
-  r = SendParts(*this, socket, converted, count);
+  r = SendParts(smtp, converted, count);
   if (converted != nullptr) CurrentPlatform().Release(converted);
   return r;
+}
+
+ResultCode MailSender::SendMessageContent(SocketHandle socket, const char* body) {
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
+  return SendContent(smtp, body);
 }
 
 }  // namespace tarnlet

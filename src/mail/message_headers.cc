@@ -21,11 +21,11 @@ char g_encodedComment[EncodedWordCapacity(kCommentCapacity - 1)];
 bool g_messageIdSeeded = false;
 std::uint32_t g_messageIdState = 0;
 
-ResultCode SendReplyTo(MailSender& sender, SocketHandle socket) {
+ResultCode SendReplyTo(Exchange& smtp) {
   std::string_view replyTo = FieldText(g_mailSettings.sReply_To);
   if (replyTo.empty()) return 0;
-  return SendLineOrFail(sender, socket, {"Reply-To: <", replyTo, ">\r\n"},
-                        "SMTP SND : Header Snd Ng-061\r\n", -4);
+  return SendLineOrFail(smtp, {"Reply-To: <", replyTo, ">\r\n"}, "SMTP SND : Header Snd Ng-061\r\n",
+                        -4);
 }
 
 // The display comment as one encoded word; empty when memory was short.
@@ -47,16 +47,14 @@ void AddEncodedWords(FoldedField& field, const char* text) {
   EncodeHeaderWords(text, kMaxEncodedWord, &AddWord, &field);
 }
 
-ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
+ResultCode SendFrom(Exchange& smtp) {
   std::string_view comment = FieldText(g_mailSettings.MyMailAddressComt);
   std::string_view address = FieldText(g_mailSettings.MyMailAddress);
   const char* failLine = "SMTP SND : Header Snd Ng-062\r\n";
-  if (comment.empty())
-    return SendLineOrFail(sender, socket, {"From: <", address, ">\r\n"}, failLine, -4);
+  if (comment.empty()) return SendLineOrFail(smtp, {"From: <", address, ">\r\n"}, failLine, -4);
   std::string_view encoded = EncodedComment(comment);
   if (7 + encoded.size() + 2 + address.size() + 1 <= kMaxLineOctets) {
-    return SendLineOrFail(sender, socket, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine,
-                          -4);
+    return SendLineOrFail(smtp, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine, -4);
   }
   // Several words, still inside the quotes: readers decode them there
   // alike, while some keep a space between unquoted words of a phrase.
@@ -67,7 +65,7 @@ ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
   field.Add(address);
   field.Add(">");
   field.End();
-  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, -4);
+  if (!SendBuilt(smtp, line)) return smtp.GiveUp(failLine, -4);
   return 0;
 }
 
@@ -75,8 +73,8 @@ ResultCode SendFrom(MailSender& sender, SocketHandle socket) {
 // (spaces dropped, empty entries skipped), separated by ", " (RFC 5322
 // 3.4), folded after a comma where a line would grow too long. A list
 // without any address gives no field.
-ResultCode SendAddressList(MailSender& sender, SocketHandle socket, const char* start,
-                           std::string_view list, const char* failLine, ResultCode code) {
+ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view list,
+                           const char* failLine, ResultCode code) {
   LineBuilder line = TransmitLine();
   FoldedField field(line, start);
   bool any = false;
@@ -96,33 +94,32 @@ ResultCode SendAddressList(MailSender& sender, SocketHandle socket, const char* 
   }
   if (!any) return 0;  // a field without an address would be malformed
   field.End();
-  if (!SendBuilt(sender, socket, line)) return CloseAndFail(sender, socket, failLine, code);
+  if (!SendBuilt(smtp, line)) return smtp.GiveUp(failLine, code);
   return 0;
 }
 
-ResultCode SendToAndCc(MailSender& sender, SocketHandle socket) {
+ResultCode SendToAndCc(Exchange& smtp) {
   std::string_view to = FieldText(g_mailSettings.Address);
   if (!to.empty()) {
-    ResultCode r =
-        SendAddressList(sender, socket, "To: ", to, "SMTP SND : Header Snd Ng-063\r\n", -4);
+    ResultCode r = SendAddressList(smtp, "To: ", to, "SMTP SND : Header Snd Ng-063\r\n", -4);
     if (r != 0) return r;
   }
   std::string_view cc = FieldText(g_mailSettings.Cc);
   if (cc.empty()) return 0;
-  return SendAddressList(sender, socket, "Cc: ", cc, "SMTP SND : Header Snd Ng-064\r\n", -29);
+  return SendAddressList(smtp, "Cc: ", cc, "SMTP SND : Header Snd Ng-064\r\n", -29);
 }
 
-ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::string_view subject) {
+ResultCode SendEncodedSubject(Exchange& smtp, std::string_view subject) {
   Platform& platform = CurrentPlatform();
   char* copy = static_cast<char*>(platform.Allocate(subject.size() + 1));
   if (copy == nullptr) {
-    return CloseAndFail(sender, socket, "SMTP SND : Title Buffer Get Ng-065\r\n", -26);
+    return smtp.GiveUp("SMTP SND : Title Buffer Get Ng-065\r\n", -26);
   }
   const std::size_t encodedSize = EncodedWordCapacity(subject.size());
   char* encoded = static_cast<char*>(platform.Allocate(encodedSize));
   if (encoded == nullptr) {
     platform.Release(copy);
-    return CloseAndFail(sender, socket, "SMTP SND : Title Send Buffer Get Ng-066\r\n", -26);
+    return smtp.GiveUp("SMTP SND : Title Send Buffer Get Ng-066\r\n", -26);
   }
   std::memcpy(copy, subject.data(), subject.size());
   copy[subject.size()] = '\0';
@@ -130,7 +127,7 @@ ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::stri
   if (EncodeHeaderWord(copy, encoded) == 0) {
     platform.Release(encoded);
     platform.Release(copy);
-    return CloseAndFail(sender, socket, "SMTP SND : Title Encode Ng-067\r\n", -26);
+    return smtp.GiveUp("SMTP SND : Title Encode Ng-067\r\n", -26);
   }
   LineBuilder line = TransmitLine();
   if (9 + std::strlen(encoded) <= kMaxLineOctets) {
@@ -142,45 +139,45 @@ ResultCode SendEncodedSubject(MailSender& sender, SocketHandle socket, std::stri
   }
   platform.Release(encoded);
   platform.Release(copy);
-  if (!SendBuilt(sender, socket, line)) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-068\r\n", -4);
+  if (!SendBuilt(smtp, line)) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-068\r\n", -4);
   }
   return 0;
 }
 
-ResultCode SendSubject(MailSender& sender, SocketHandle socket) {
+ResultCode SendSubject(Exchange& smtp) {
   std::string_view subject = FieldText(g_mailSettings.Subject);
-  if (!subject.empty()) return SendEncodedSubject(sender, socket, subject);
-  return SendLineOrFail(sender, socket, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
+  if (!subject.empty()) return SendEncodedSubject(smtp, subject);
+  return SendLineOrFail(smtp, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
 }
 
-ResultCode SendDate(MailSender& sender, SocketHandle socket, const LocalTime& now) {
+ResultCode SendDate(Exchange& smtp, const LocalTime& now) {
   FormatDateLine(now, g_formatBuffer, kFormatBufferSize);
-  return SendLineOrFail(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
+  return SendLineOrFail(smtp, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
 }
 
-ResultCode SendMessageId(MailSender& sender, SocketHandle socket, const LocalTime& now) {
+ResultCode SendMessageId(Exchange& smtp, const LocalTime& now) {
   std::string_view host = FieldText(g_mailSettings.MyHostFQDNName);
   std::snprintf(g_formatBuffer, kFormatBufferSize,
                 "Message-Id: <%04d%02d%02d%02d%02d%02d.quorvex%05d@%.*s>\r\n", now.year, now.month,
                 now.day, now.hour, now.minute, now.second, NextMessageIdNumber(),
                 static_cast<int>(host.size()), host.data());
-  return SendLineOrFail(sender, socket, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
+  return SendLineOrFail(smtp, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
 }
 
 // One reading of the clock serves both lines.
-ResultCode SendDateAndMessageId(MailSender& sender, SocketHandle socket) {
+ResultCode SendDateAndMessageId(Exchange& smtp) {
   const LocalTime now = CurrentPlatform().LocalNow();
-  ResultCode r = SendDate(sender, socket, now);
-  if (r == 0) r = SendMessageId(sender, socket, now);
+  ResultCode r = SendDate(smtp, now);
+  if (r == 0) r = SendMessageId(smtp, now);
   return r;
 }
 
-ResultCode SendXMailer(MailSender& sender, SocketHandle socket) {
+ResultCode SendXMailer(Exchange& smtp) {
   std::string_view mailer = FieldText(g_mailSettings.X_MailerName);
   if (mailer.empty()) return 0;
-  return SendLineOrFail(sender, socket, {"X-Mailer: ", mailer, "\r\n"},
-                        "SMTP SND : Header Snd Ng-075\r\n", -4);
+  return SendLineOrFail(smtp, {"X-Mailer: ", mailer, "\r\n"}, "SMTP SND : Header Snd Ng-075\r\n",
+                        -4);
 }
 
 }  // namespace
@@ -210,17 +207,16 @@ int NextMessageIdNumber() {
 
 void ReseedMessageIdForTesting() { g_messageIdSeeded = false; }
 
-ResultCode SendHeaderFields(MailSender& sender, SocketHandle socket) {
-  ResultCode r = SendReplyTo(sender, socket);
-  if (r == 0) r = SendFrom(sender, socket);
-  if (r == 0) r = SendToAndCc(sender, socket);
-  if (r == 0) r = SendSubject(sender, socket);
+ResultCode SendHeaderFields(Exchange& smtp) {
+  ResultCode r = SendReplyTo(smtp);
+  if (r == 0) r = SendFrom(smtp);
+  if (r == 0) r = SendToAndCc(smtp);
+  if (r == 0) r = SendSubject(smtp);
   if (r == 0) {
-    r = SendLineOrFail(sender, socket, {"MIME-Version: 1.0\r\n"},
-                       "SMTP SND : Header Snd Ng-071\r\n", -4);
+    r = SendLineOrFail(smtp, {"MIME-Version: 1.0\r\n"}, "SMTP SND : Header Snd Ng-071\r\n", -4);
   }
-  if (r == 0) r = SendDateAndMessageId(sender, socket);
-  if (r == 0) r = SendXMailer(sender, socket);
+  if (r == 0) r = SendDateAndMessageId(smtp);
+  if (r == 0) r = SendXMailer(smtp);
   return r;
 }
 

@@ -4,14 +4,14 @@
 
 #include <cstddef>
 
-#include "frame/mail_sender.h"
+#include "net/exchange.h"
 
 namespace tarnlet {
 
 // Sends Reply-To, From, To, Cc, Subject, MIME-Version, Date, Message-Id and
 // X-Mailer from the process-global settings (no Bcc field, ever). Returns 0,
-// or a negative code after the socket was closed and the line logged.
-ResultCode SendHeaderFields(MailSender& sender, SocketHandle socket);
+// or a negative code after giving up with its line.
+ResultCode SendHeaderFields(Exchange& smtp);
 
 // "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n", the zone being the machine's
 // offset from UTC at that moment. Returns the length written into out.

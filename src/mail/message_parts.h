@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "frame/mail_sender.h"
+#include "net/exchange.h"
 
 namespace tarnlet {
 
@@ -22,13 +22,11 @@ std::string_view ChooseBoundary(std::string_view base, const char* converted, ch
 
 // The text part: its header lines, then the converted body in DATA form.
 // boundary is empty for a single-part message (no delimiter).
-// Returns 0, or a negative code after the socket was closed and logged.
-ResultCode SendTextPart(MailSender& sender, SocketHandle socket, const char* converted,
-                        std::string_view boundary);
+// Returns 0, or a negative code after giving up with its line.
+ResultCode SendTextPart(Exchange& smtp, const char* converted, std::string_view boundary);
 
 // One base64 attachment part, delimiter line first.
-ResultCode SendAttachmentPart(MailSender& sender, SocketHandle socket, const char* path,
-                              std::string_view boundary);
+ResultCode SendAttachmentPart(Exchange& smtp, const char* path, std::string_view boundary);
 
 }  // namespace tarnlet
 

@@ -6,6 +6,7 @@
 #include "codec/md5.h"
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "net/exchange.h"
 
 namespace tarnlet {
 namespace {
@@ -33,109 +34,82 @@ constexpr std::size_t kCommandCapacity = 5 + kMaxCredential + 1 + 32 + 2 + 1;
 // Any timestamp a greeting of one receive buffer can carry.
 constexpr std::size_t kTimestampCapacity = kReceiveBufferSize;
 
-// One POP3 connection: every failure writes its line first, then closes.
-class Pop3Session {
- public:
-  Pop3Session(MailSender& sender, SocketHandle socket) : sender_(sender), socket_(socket) {}
+// Any failed step: the login did not happen. Only PopBeforeSmtp sees it.
+constexpr ResultCode kNotLoggedIn = -12;
 
-  bool Fail(const char* message) {
-    sender_.WriteLog(message);
-    CurrentPlatform().CloseSocket(socket_);
-    return false;
+constexpr OpenFailures kPopOpenFailures = {
+    {kSocketNg, kNotLoggedIn}, {kConnectNg, kNotLoggedIn}, {kNonBlockingNg, kNotLoggedIn}};
+
+// Sends prefix, value, suffix as one line; a value too long for any
+// record is failed rather than cut.
+ResultCode SendCommand(Exchange& pop, const char* prefix, const char* value, const char* suffix,
+                       const char* failLine) {
+  char command[kCommandCapacity];
+  const int length = std::snprintf(command, sizeof command, "%s%s%s", prefix, value, suffix);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof command) {
+    return pop.GiveUp(failLine, kNotLoggedIn);
   }
-  bool FailCode(const char* format, int error) {
-    sender_.WriteLogCode(format, error);
-    CurrentPlatform().CloseSocket(socket_);
-    return false;
-  }
+  return pop.Command({command, static_cast<std::size_t>(length)}, failLine, kNotLoggedIn);
+}
 
-  // Sends prefix, value, suffix as one line; a value too long for any
-  // record is failed rather than cut.
-  bool SendCommand(const char* prefix, const char* value, const char* suffix) {
-    char command[kCommandCapacity];
-    const int length = std::snprintf(command, sizeof command, "%s%s%s", prefix, value, suffix);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof command) return false;
-    return sender_.SendAll(socket_, command, static_cast<std::size_t>(length));
-  }
+ResultCode LogInWithUserPass(Exchange& pop, const char* user, const char* password) {
+  ResultCode r = pop.ExpectPopOk(kGreetingNg, kNotLoggedIn);
+  if (r == 0) r = SendCommand(pop, "USER ", user, "\r\n", kUserSendNg);
+  if (r == 0) r = pop.ExpectPopOk(kUserNg, kNotLoggedIn);
+  if (r == 0) r = SendCommand(pop, "PASS ", password, "\r\n", kPassSendNg);
+  if (r == 0) r = pop.ExpectPopOk(kPassNg, kNotLoggedIn);
+  return r;
+}
 
-  bool ReadOk() { return sender_.ReadPopOk(socket_); }
-  bool ReadTimestamp(char* out, std::size_t capacity) {
-    return sender_.ReadApopTimestamp(socket_, out, capacity);
-  }
+// "APOP", the user name and the MD5 over the timestamp (angle brackets
+// included) directly followed by the password; fed in two parts, so no
+// joined copy is needed.
+ResultCode SendApop(Exchange& pop, const char* timestamp, const char* user, const char* password) {
+  Md5Digest md5;
+  Md5Context context;
+  unsigned char digest[16];
+  md5.Init(&context);
+  md5.Update(&context, reinterpret_cast<const unsigned char*>(timestamp),
+             static_cast<std::uint32_t>(std::strlen(timestamp)));
+  md5.Update(&context, reinterpret_cast<const unsigned char*>(password),
+             static_cast<std::uint32_t>(std::strlen(password)));
+  md5.Final(digest, &context);
+  char hex[33];
+  DigestToHex(digest, hex);
 
-  bool LoginWithUserPass(const char* user, const char* password) {
-    if (!ReadOk()) return Fail(kGreetingNg);
-    if (!SendCommand("USER ", user, "\r\n")) return Fail(kUserSendNg);
-    if (!ReadOk()) return Fail(kUserNg);
-    if (!SendCommand("PASS ", password, "\r\n")) return Fail(kPassSendNg);
-    if (!ReadOk()) return Fail(kPassNg);
-    return true;
-  }
+  char suffix[1 + sizeof hex + 2];
+  std::snprintf(suffix, sizeof suffix, " %s\r\n", hex);
+  return SendCommand(pop, "APOP ", user, suffix, kApopSendNg);
+}
 
-  bool LoginWithApop(const char* user, const char* password) {
-    char timestamp[kTimestampCapacity];
-    if (!ReadTimestamp(timestamp, sizeof timestamp)) return Fail(kTimestampNg);
+ResultCode LogInWithApop(Exchange& pop, const char* user, const char* password) {
+  char timestamp[kTimestampCapacity];
+  ResultCode r = pop.ExpectApopTimestamp(timestamp, sizeof timestamp, kTimestampNg, kNotLoggedIn);
+  if (r == 0) r = SendApop(pop, timestamp, user, password);
+  if (r == 0) r = pop.ExpectPopOk(kApopNg, kNotLoggedIn);
+  return r;
+}
 
-    // MD5 over the timestamp (angle brackets included) directly followed by
-    // the password; fed in two parts, so no joined copy is needed.
-    Md5Digest md5;
-    Md5Context context;
-    unsigned char digest[16];
-    md5.Init(&context);
-    md5.Update(&context, reinterpret_cast<const unsigned char*>(timestamp),
-               static_cast<std::uint32_t>(std::strlen(timestamp)));
-    md5.Update(&context, reinterpret_cast<const unsigned char*>(password),
-               static_cast<std::uint32_t>(std::strlen(password)));
-    md5.Final(digest, &context);
-    char hex[33];
-    DigestToHex(digest, hex);
-
-    char suffix[1 + sizeof hex + 2];
-    std::snprintf(suffix, sizeof suffix, " %s\r\n", hex);
-    if (!SendCommand("APOP ", user, suffix)) return Fail(kApopSendNg);
-    if (!ReadOk()) return Fail(kApopNg);
-    return true;
-  }
-
-  bool Quit() {
-    if (!SendCommand("QUIT", "", "\r\n")) return Fail(kQuitSendNg);
-    if (!ReadOk()) return Fail(kQuitNg);
-    CurrentPlatform().CloseSocket(socket_);
-    return true;
-  }
-
- private:
-  MailSender& sender_;
-  SocketHandle socket_;
-};
+ResultCode Quit(Exchange& pop) {
+  ResultCode r = SendCommand(pop, "QUIT", "", "\r\n", kQuitSendNg);
+  if (r == 0) r = pop.ExpectPopOk(kQuitNg, kNotLoggedIn);
+  if (r == 0) pop.Close();
+  return r;
+}
 
 }  // namespace
 
 int MailSender::PopBeforeSmtp(const char* user, const char* password, const char* dotted,
                               std::uint16_t port) {
-  Platform& platform = CurrentPlatform();
   WriteLog(kStart);
-
-  int error = 0;
-  const SocketHandle socket = platform.CreateTcpSocket(&error);
-  if (socket == kInvalidSocket) {
-    WriteLogCode(kSocketNg, error);
-    return 0;
+  Exchange pop(*this, GiveUpOrder::kLogThenClose);
+  ResultCode r = pop.Open(dotted, port, kPopOpenFailures);
+  if (r == 0) {
+    r = g_mailSettings.APOP != 0 ? LogInWithApop(pop, user, password)
+                                 : LogInWithUserPass(pop, user, password);
   }
-  Pop3Session session(*this, socket);
-  if (!platform.ConnectIpv4(socket, dotted, port, &error)) {
-    session.FailCode(kConnectNg, error);
-    return 0;
-  }
-  if (!platform.SetNonBlocking(socket, &error)) {
-    session.FailCode(kNonBlockingNg, error);
-    return 0;
-  }
-
-  const bool loggedIn = g_mailSettings.APOP != 0 ? session.LoginWithApop(user, password)
-                                                 : session.LoginWithUserPass(user, password);
-  if (!loggedIn || !session.Quit()) return 0;
-
+  if (r == 0) r = Quit(pop);
+  if (r != 0) return 0;
   WriteLog(kComplete);
   return 1;
 }

@@ -1,9 +1,11 @@
-// The two POP3 reply readers: one judging a single "+OK" chunk, one
-// accumulating the APOP greeting until its timestamp is complete.
+// The two POP3 reply readers: one judging a single "+OK" receive, as the
+// SMTP readers do, one accumulating the APOP greeting until its timestamp
+// is complete.
 #include <cstring>
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "net/receive_once.h"
 
 namespace tarnlet {
 namespace {
@@ -25,35 +27,17 @@ bool BeginsWithOk(const char* data) { return std::memcmp(data, "+OK", 3) == 0; }
 }  // namespace
 
 bool MailSender::ReadPopOk(SocketHandle socket) {
-  Platform& platform = CurrentPlatform();
   char buffer[kReceiveBufferSize];
-  std::uint32_t counter = 0;
-  for (;;) {
-    const IoResult got = platform.Receive(socket, buffer, sizeof buffer);
-    if (got.count < 0 && got.wouldBlock) {
-      if (!PollWait(&counter)) return false;
-      continue;
-    }
-    if (got.count < 0) {
-      WriteLogCode(kPopRcvNg, got.error);
-      return false;
-    }
-    if (got.count == 0) {
-      // The peer has closed: nothing more can come, so waiting would only
-      // delay the failure by the whole time-out.
-      WriteLogCode(kPopRcvNg, platform.ConnectionResetError());
-      return false;
-    }
-    const std::size_t n = static_cast<std::size_t>(got.count);
-    if (got.count < kShortestReply) {
-      WriteLogCode(kPopShortNg, got.count);
-      return false;
-    }
-    if (!EndsInCrLf(buffer, n)) return false;
-    if (BeginsWithOk(buffer)) return true;
-    WriteLog(kPopNotOk);
+  const long n = ReceiveOnce(*this, socket, buffer, kPopRcvNg);
+  if (n < 0) return false;
+  if (n < kShortestReply) {
+    WriteLogCode(kPopShortNg, n);
     return false;
   }
+  if (!EndsInCrLf(buffer, static_cast<std::size_t>(n))) return false;
+  if (BeginsWithOk(buffer)) return true;
+  WriteLog(kPopNotOk);
+  return false;
 }
 
 bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity) {

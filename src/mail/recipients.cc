@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "frame/mail_sender.h"
+#include "mail/smtp_steps.h"
 
 namespace tarnlet {
 namespace {
@@ -25,21 +26,20 @@ constexpr char kRcptPrefix[] = "RCPT TO: ";
 constexpr std::size_t kRcptPrefixLength = sizeof kRcptPrefix - 1;
 
 // Sends the command whose address already stands after the prefix.
-ResultCode SendRcpt(MailSender& sender, SocketHandle socket, char* command,
-                    std::size_t addressLength) {
+ResultCode SendRcpt(Exchange& smtp, char* command, std::size_t addressLength) {
   std::size_t length = kRcptPrefixLength + addressLength;
   command[length++] = '\r';
   command[length++] = '\n';
   command[length] = '\0';
-  if (!sender.SendAll(socket, command, length)) return -4;
-  if (!sender.ReadReply(socket, 250, &sender.lastReplyCode)) return -7;
+  if (!smtp.Send({command, length})) return -4;
+  if (!smtp.ReadReply(250)) return -7;
   return 0;
 }
 
 // One RCPT TO per ';'-separated entry; spaces are dropped wherever they
 // stand and empty entries give no command. The address is gathered straight
 // into the command line, which holds the longest entry a list can carry.
-ResultCode SendListRecipients(MailSender& sender, SocketHandle socket, const char* list) {
+ResultCode SendListRecipients(Exchange& smtp, const char* list) {
   char command[kRcptLineCapacity];
   std::memcpy(command, kRcptPrefix, kRcptPrefixLength);
   char* address = command + kRcptPrefixLength;
@@ -49,7 +49,7 @@ ResultCode SendListRecipients(MailSender& sender, SocketHandle socket, const cha
     if (*p == ' ') continue;
     if (*p == ';' || *p == '\0') {
       if (length > 0) {
-        ResultCode r = SendRcpt(sender, socket, command, length);
+        ResultCode r = SendRcpt(smtp, command, length);
         if (r != 0) return r;
         length = 0;
       }
@@ -64,15 +64,20 @@ ResultCode SendListRecipients(MailSender& sender, SocketHandle socket, const cha
 
 }  // namespace
 
-ResultCode MailSender::SendRecipients(SocketHandle socket, const char* to, const char* cc,
-                                      const char* bcc) {
+ResultCode SendRcptCommands(Exchange& smtp, const char* to, const char* cc, const char* bcc) {
   const char* lists[3] = {to, cc, bcc};
   for (int i = 0; i < 3; ++i) CopyList(g_recipientCopies[i], lists[i]);
   for (char* list : g_recipientCopies) {
-    ResultCode r = SendListRecipients(*this, socket, list);
+    ResultCode r = SendListRecipients(smtp, list);
     if (r != 0) return r;
   }
   return 0;
+}
+
+ResultCode MailSender::SendRecipients(SocketHandle socket, const char* to, const char* cc,
+                                      const char* bcc) {
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
+  return SendRcptCommands(smtp, to, cc, bcc);
 }
 
 }  // namespace tarnlet

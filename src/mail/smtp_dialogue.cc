@@ -1,12 +1,11 @@
 // The SMTP dialogue of one call: server address, optional login, the
 // transaction and QUIT, each step giving up with its own line and code.
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "frame/globals.h"
 #include "mail/line_builder.h"
+#include "mail/smtp_steps.h"
 #include "net/resolve.h"
 
 namespace tarnlet {
@@ -51,13 +50,10 @@ void CopyCredentials(Credentials* credentials) {
   CopyField(credentials->password, g_mailSettings.Password);
 }
 
-ResultCode ExpectReply(MailSender& sender, SocketHandle socket, int expected, const char* failLine,
-                       ResultCode code) {
-  if (!sender.ReadReply(socket, expected, &sender.lastReplyCode)) {
-    return CloseAndFail(sender, socket, failLine, code);
-  }
-  return 0;
-}
+constexpr OpenFailures kSmtpOpenFailures = {
+    {"SMTP SND : Sock Create Ng ErrCode=%d-016\r\n", -1},
+    {"SMTP SND : Connect Ng ErrCode=%d-050\r\n", -2},
+    {"SMTP SND : None Bloking Mode Set Ng ErrCode=%d-051\r\n", -2}};
 
 ResultCode RunPopBeforeSmtp(MailSender& sender) {
   char dotted[kDottedCapacity];
@@ -71,98 +67,70 @@ ResultCode RunPopBeforeSmtp(MailSender& sender) {
   return 0;
 }
 
-// Socket, blocking connect, then non-blocking mode for the polled exchange.
-ResultCode OpenConnection(MailSender& sender, const char* dotted, SocketHandle* out) {
-  Platform& platform = CurrentPlatform();
-  int error = 0;
-  const SocketHandle socket = platform.CreateTcpSocket(&error);
-  if (socket == kInvalidSocket) {
-    sender.WriteLogCode("SMTP SND : Sock Create Ng ErrCode=%d-016\r\n", error);
-    return -1;
-  }
-  if (!platform.ConnectIpv4(socket, dotted, g_mailSettings.SMTPPortNo, &error)) {
-    std::snprintf(g_formatBuffer, kFormatBufferSize, "SMTP SND : Connect Ng ErrCode=%d-050\r\n",
-                  error);
-    return CloseAndFail(sender, socket, g_formatBuffer, -2);
-  }
-  if (!platform.SetNonBlocking(socket, &error)) {
-    std::snprintf(g_formatBuffer, kFormatBufferSize,
-                  "SMTP SND : None Bloking Mode Set Ng ErrCode=%d-051\r\n", error);
-    return CloseAndFail(sender, socket, g_formatBuffer, -2);
-  }
-  *out = socket;
-  return 0;
-}
-
-ResultCode SendHello(MailSender& sender, SocketHandle socket) {
+ResultCode SendHello(Exchange& smtp) {
   // EHLO only for CRAM-MD5 login, whatever the port.
-  return SendLineOrFail(sender, socket,
+  return SendLineOrFail(smtp,
                         {g_mailSettings.Kind == 1 ? "EHLO " : "HELO ",
                          FieldText(g_mailSettings.MyHostFQDNName), "\r\n"},
                         "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
 }
 
-ResultCode LogIn(MailSender& sender, SocketHandle socket, const Credentials& credentials) {
-  ResultCode r = sender.AuthCramMd5(socket, credentials.user, credentials.password);
-  if (r != 0) sender.WriteLog(kAuthCramMd5Failed);  // the socket is already closed
-  return r;
+// A login step that failed has closed the socket: only the line is left.
+ResultCode LogIn(Exchange& smtp, const Credentials& credentials) {
+  ResultCode r = LogInCramMd5(smtp, credentials.user, credentials.password);
+  return r == 0 ? 0 : smtp.GiveUp(kAuthCramMd5Failed, r);
 }
 
 // The submission port: what the EHLO reply offers decides between CRAM-MD5,
 // a bare RSET when no AUTH is offered at all, and refusal.
-ResultCode AuthenticateForSubmission(MailSender& sender, SocketHandle socket,
-                                     const Credentials& credentials) {
-  const std::uint8_t flags = sender.ReadEhloReply(socket, 250, &sender.lastReplyCode);
-  if (flags == 0) return CloseAndFail(sender, socket, kAuthEhloUnusable, -13);
-  if ((flags & kAuthCramMd5) != 0) return LogIn(sender, socket, credentials);
+ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credentials) {
+  const std::uint8_t flags = smtp.ReadEhloReply(250);
+  if (flags == 0) return smtp.GiveUp(kAuthEhloUnusable, -13);
+  if ((flags & kAuthCramMd5) != 0) return LogIn(smtp, credentials);
   if ((flags & kAuthNone) != 0) {
-    ResultCode r = sender.SendRset(socket, credentials.user, credentials.password);
-    if (r != 0) sender.WriteLog(kAuthRsetFailed);
-    return r;
+    ResultCode r = ResetSession(smtp);
+    return r == 0 ? 0 : smtp.GiveUp(kAuthRsetFailed, r);
   }
-  return CloseAndFail(sender, socket, kAuthUnsupported, -32);
+  return smtp.GiveUp(kAuthUnsupported, -32);
 }
 
-ResultCode Authenticate(MailSender& sender, SocketHandle socket, const Credentials& credentials) {
+ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
   if (g_mailSettings.Kind == 1 && g_mailSettings.SMTPPortNo == kSubmissionPort) {
-    return AuthenticateForSubmission(sender, socket, credentials);
+    return AuthenticateForSubmission(smtp, credentials);
   }
-  ResultCode r =
-      ExpectReply(sender, socket, 250, "SMTP SND : Domain Name Understand Ng-054\r\n", -5);
-  if (r == 0 && g_mailSettings.Kind == 1) r = LogIn(sender, socket, credentials);
+  ResultCode r = smtp.Expect(250, "SMTP SND : Domain Name Understand Ng-054\r\n", -5);
+  if (r == 0 && g_mailSettings.Kind == 1) r = LogIn(smtp, credentials);
   return r;
 }
 
-ResultCode SendMailFrom(MailSender& sender, SocketHandle socket) {
-  ResultCode r = SendLineOrFail(sender, socket,
-                                {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
-                                "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
-  if (r != 0) return r;
-  return ExpectReply(sender, socket, 250, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n", -6);
+ResultCode SendMailFrom(Exchange& smtp) {
+  ResultCode r =
+      SendLineOrFail(smtp, {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
+                     "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
+  if (r == 0) r = smtp.Expect(250, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n", -6);
+  return r;
 }
 
-ResultCode SendAllRecipients(MailSender& sender, SocketHandle socket) {
+ResultCode SendAllRecipients(Exchange& smtp) {
   ResultCode r =
-      sender.SendRecipients(socket, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
-  if (r != 0) return CloseAndFail(sender, socket, "0-058\r\n", r);
-  return 0;
+      SendRcptCommands(smtp, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
+  return r == 0 ? 0 : smtp.GiveUp("0-058\r\n", r);
 }
 
-ResultCode StartData(MailSender& sender, SocketHandle socket) {
-  ResultCode r =
-      SendLineOrFail(sender, socket, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
-  if (r != 0) return r;
-  return ExpectReply(sender, socket, 354, "SMTP SND : Mail Snd Start Understand Ng-060\r\n", -8);
+ResultCode StartData(Exchange& smtp) {
+  ResultCode r = SendLineOrFail(smtp, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
+  if (r == 0) r = smtp.Expect(354, "SMTP SND : Mail Snd Start Understand Ng-060\r\n", -8);
+  return r;
 }
 
 // The server has taken the message by now: a failed QUIT is logged, but the
 // call still reports success so the host does not send the message twice.
-void Quit(MailSender& sender, SocketHandle socket) {
-  if (!sender.SendQuit(socket)) {
-    sender.CloseAndLog(socket, "1-097\n");
-    return;
+void Quit(Exchange& smtp) {
+  if (smtp.SendQuit()) {
+    smtp.Close();
+  } else {
+    smtp.GiveUp("1-097\n", 0);
   }
-  CurrentPlatform().CloseSocket(socket);
 }
 
 }  // namespace
@@ -174,21 +142,19 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   ResultCode r =
       ResolveServer(*this, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
   if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(*this);
-  SocketHandle socket = kInvalidSocket;
-  if (r == 0) r = OpenConnection(*this, smtpDotted, &socket);
   if (r != 0) return r;
   // From here on, a step that fails has closed the socket and logged.
-  r = ExpectReply(*this, socket, 220, "SMTP SND : Server Ready Ng-052\r\n", -3);
-  if (r == 0) r = SendHello(*this, socket);
-  if (r == 0) r = Authenticate(*this, socket, credentials);
-  if (r == 0) r = SendMailFrom(*this, socket);
-  if (r == 0) r = SendAllRecipients(*this, socket);
-  if (r == 0) r = StartData(*this, socket);
-  if (r == 0) r = SendMessageContent(socket, body);
-  if (r == 0) {
-    r = ExpectReply(*this, socket, 250, "SMTP SND : Mail Snd End Understand Ng-096\n", -9);
-  }
-  if (r == 0) Quit(*this, socket);
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
+  r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
+  if (r == 0) r = smtp.Expect(220, "SMTP SND : Server Ready Ng-052\r\n", -3);
+  if (r == 0) r = SendHello(smtp);
+  if (r == 0) r = Authenticate(smtp, credentials);
+  if (r == 0) r = SendMailFrom(smtp);
+  if (r == 0) r = SendAllRecipients(smtp);
+  if (r == 0) r = StartData(smtp);
+  if (r == 0) r = SendContent(smtp, body);
+  if (r == 0) r = smtp.Expect(250, "SMTP SND : Mail Snd End Understand Ng-096\n", -9);
+  if (r == 0) Quit(smtp);
   return r;
 }
 

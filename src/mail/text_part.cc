@@ -11,43 +11,36 @@
 namespace tarnlet {
 namespace {
 
-struct Connection {
-  MailSender* sender;
-  SocketHandle socket;
-};
-
 bool SendPiece(void* context, const char* data, std::size_t length) {
-  Connection* connection = static_cast<Connection*>(context);
-  return connection->sender->SendAll(connection->socket, data, length);
+  return static_cast<Exchange*>(context)->Send({data, length});
 }
 
-ResultCode SendTextHeader(MailSender& sender, SocketHandle socket, std::string_view boundary) {
+ResultCode SendTextHeader(Exchange& smtp, std::string_view boundary) {
   if (!boundary.empty()) {
     LineBuilder line = TransmitLine();
     line.Add("\r\n--").Add(boundary).Add("\r\n");
-    if (!SendBuilt(sender, socket, line)) {
-      return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-080\r\n", -4);
+    if (!SendBuilt(smtp, line)) {
+      return smtp.GiveUp("SMTP SND : Header Snd Ng-080\r\n", -4);
     }
   }
-  if (!SendText(sender, socket, "Content-Type: text/plain; charset=iso-2022-jp\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-081r\n", -4);
+  if (!SendText(smtp, "Content-Type: text/plain; charset=iso-2022-jp\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-081r\n", -4);
   }
-  if (!SendText(sender, socket, "Content-Transfer-Encoding: 7bit\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-082\r\n", -4);
+  if (!SendText(smtp, "Content-Transfer-Encoding: 7bit\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-082\r\n", -4);
   }
-  if (!SendText(sender, socket, "\r\n")) {
-    return CloseAndFail(sender, socket, "SMTP SND : Header Snd Ng-083\r\n", -4);
+  if (!SendText(smtp, "\r\n")) {
+    return smtp.GiveUp("SMTP SND : Header Snd Ng-083\r\n", -4);
   }
   return 0;
 }
 
 // The converted text is sent through the transmit buffer in as many pieces
 // as it needs, so no length of body is refused for want of buffer.
-ResultCode SendConvertedBody(MailSender& sender, SocketHandle socket, const char* converted) {
-  Connection connection = {&sender, socket};
-  BodyWriter writer(g_transmitBuffer, kTransmitBufferSize, &SendPiece, &connection);
+ResultCode SendConvertedBody(Exchange& smtp, const char* converted) {
+  BodyWriter writer(g_transmitBuffer, kTransmitBufferSize, &SendPiece, &smtp);
   if (!writer.Write(converted, std::strlen(converted)) || !writer.Finish()) {
-    return CloseAndFail(sender, socket, "SMTP SND : Text Snd Ng-085\r\n", -4);
+    return smtp.GiveUp("SMTP SND : Text Snd Ng-085\r\n", -4);
   }
   return 0;
 }
@@ -62,11 +55,10 @@ char* ConvertBody(const char* body) {
   return converted;
 }
 
-ResultCode SendTextPart(MailSender& sender, SocketHandle socket, const char* converted,
-                        std::string_view boundary) {
-  ResultCode r = SendTextHeader(sender, socket, boundary);
+ResultCode SendTextPart(Exchange& smtp, const char* converted, std::string_view boundary) {
+  ResultCode r = SendTextHeader(smtp, boundary);
   if (r != 0) return r;
-  return SendConvertedBody(sender, socket, converted);
+  return SendConvertedBody(smtp, converted);
 }
 
 }  // namespace tarnlet
