@@ -69,14 +69,8 @@ TEST_F(LogTest, TimestampFieldsArePadded) {
       {{999, 7, 0, 9, 0, 0, 0, 0}, "0999/07/09 00:00:00  "},
   };
   for (const Case& c : cases) {
-    class PinnedClock : public PlatformWrapper {
-     public:
-      explicit PinnedClock(LocalTime time) : PlatformWrapper(NativePlatform()), time_(time) {}
-      LocalTime LocalNow() override { return time_; }
-
-     private:
-      LocalTime time_;
-    } clock(c.time);
+    FaultPlatform clock;
+    clock.PinTime(c.time);
     ScopedPlatform installed(clock);
     TempDir dir;
     UseLog(dir.File("t.log"));

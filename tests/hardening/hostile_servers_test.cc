@@ -48,7 +48,7 @@ TEST_F(HostileServerTest, GreetingsThatAreNoReplyFail) {
     EXPECT_EQ(RunScript(c.script), -3);
     const std::string log = Log();
     ASSERT_GE(log.size(), sizeof kReadyNg - 1);
-    EXPECT_EQ(log.substr(log.size() - LogOf({kReadyNg}).size()), LogOf({kReadyNg}));
+    EXPECT_EQ(log.substr(log.size() - StoredLog({kReadyNg}).size()), StoredLog({kReadyNg}));
     EXPECT_EQ(transcript_, "");
   }
 }
@@ -85,7 +85,7 @@ TEST_F(HostileServerTest, BinaryOrOverlongRepliesFailTheirStep) {
     SCOPED_TRACE(c.name);
     ClearLog();
     EXPECT_EQ(RunScript(c.script), c.expected);
-    EXPECT_EQ(Log(), LogOf(c.log));
+    EXPECT_EQ(Log(), StoredLog(c.log));
   }
 }
 
@@ -110,7 +110,7 @@ TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
     EXPECT_NE(log.find("SMTP SND : Snd Ng ErrCode="), std::string::npos) << log;
   } else {
     EXPECT_EQ(r, -9) << log;
-    const std::string last = LogOf({"SMTP SND : Mail Snd End Understand Ng-096\n"});
+    const std::string last = StoredLog({"SMTP SND : Mail Snd End Understand Ng-096\n"});
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
   }
@@ -123,7 +123,7 @@ TEST_F(HostileServerTest, SilentServerTimesOut) {
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
           .count();
   EXPECT_LT(seconds, 30);
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
 }
 
 // Challenge text of 1392 base64 characters: the longest valid one that
@@ -153,8 +153,8 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
   ClearLog();
   EXPECT_EQ(RunScript(Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "AB\r\n"})),
             -14);
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
-                          "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
+                              "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));
 }
 
 TEST_F(HostileServerTest, ThousandByteApopTimestampIsUsedWhole) {

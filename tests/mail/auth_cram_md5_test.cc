@@ -48,7 +48,7 @@ TEST_F(CramMd5Test, ReproducesTheWorkedExampleOfRfc2195) {
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.transcript, std::string("AUTH CRAM-MD5\r\n") + kRfcResponse + "\r\nRSET\r\n");
   EXPECT_EQ(sender_.lastReplyCode, 250);
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
@@ -80,7 +80,7 @@ TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
               "AUTH CRAM-MD5\r\n" + CramResponseLine(c.user, c.password, c.challenge) + "RSET\r\n")
         << c.why;
   }
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
@@ -156,10 +156,10 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
     EXPECT_EQ(out.result, c.result) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
     // The socket is closed before the last line is written.
-    const std::string lower(ExpectedLog({c.log.begin(), c.log.end() - 1}));
-    EXPECT_EQ(platform_.logAtClose.back(), log + lower) << c.why;
-    log += ExpectedLog(c.log);
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    const std::string lower(StoredLog({c.log.begin(), c.log.end() - 1}));
+    EXPECT_EQ(logAtClose_.back(), log + lower) << c.why;
+    log += StoredLog(c.log);
+    EXPECT_EQ(Log(), log) << c.why;
   }
 }
 
@@ -170,7 +170,7 @@ TEST_F(CramMd5Test, BareResetNeverSendsCredentials) {
   EXPECT_EQ(platform_.OpenSockets(), 1);
   platform_.CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "RSET\r\n");
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, BareResetFailures) {
@@ -188,7 +188,7 @@ TEST_F(CramMd5Test, BareResetFailures) {
     EXPECT_EQ(peer.Transcript(), "");
   }
   EXPECT_EQ(platform_.OpenSockets(), 0);
-  EXPECT_EQ(LogBytes(), ExpectedLog({kReplyNg, kRsetNg, kSendNg, kRsetSendNg}));
+  EXPECT_EQ(Log(), StoredLog({kReplyNg, kRsetNg, kSendNg, kRsetSendNg}));
 }
 
 }  // namespace

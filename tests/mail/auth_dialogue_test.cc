@@ -59,7 +59,7 @@ class AuthDialogueTest : public MailTest {
 
   // Runs the dialogue with the server reached at port (587 is routed).
   ResultCode RunAt(ScriptedPeer& peer, std::uint16_t port) {
-    platform_.Route(587, peer.port());
+    platform_.RoutePort(587, peer.port());
     g_mailSettings.SMTPPortNo = port == 587 ? 587 : peer.port();
     return Run("Hello");
   }
@@ -137,7 +137,7 @@ TEST_F(AuthDialogueTest, LoginFailuresEndTheCall) {
     ScriptedPeer peer(std::move(row.script));
     EXPECT_EQ(RunAt(peer, row.port), row.code) << row.why;
     EXPECT_EQ(peer.Transcript(), row.transcript) << row.why;
-    EXPECT_EQ(Log(), LogOf(row.log)) << row.why;
+    EXPECT_EQ(Log(), StoredLog(row.log)) << row.why;
     ExpectAllReleased();
   }
 }

@@ -30,7 +30,7 @@ class MailFailuresTest : public MailTest {
     ScriptedPeer peer(AcceptingServer(recipients));
     EXPECT_EQ(RunWith(peer, body), code);
     const std::string transcript = peer.Transcript();
-    EXPECT_EQ(Log(), LogOf(log));
+    EXPECT_EQ(Log(), StoredLog(log));
     ExpectAllReleased();
     return transcript;
   }

@@ -173,7 +173,7 @@ TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutEncoded) {
                                 word + "\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
                                 "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") +
                                 "bg==\r\n" + "\r\n--" + b + "--\r\n\r\n.\r\n"));
-  EXPECT_EQ(platform_.openedPaths(),
+  EXPECT_EQ(platform_.OpenedPaths(),
             (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plainname.txt"}));
 }
 
@@ -226,7 +226,7 @@ TEST_F(MailShapesTest, MissingFileEndsTheCallAfterItsHeaderLines) {
                                                   AttachmentHeader(b, "text/plain", "fox.txt") +
                                                   kFox54Base64 + "\r\n" +
                                                   AttachmentHeader(b, "text/plain", "missing.txt"));
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Image File Open Ng-091\n"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Image File Open Ng-091\n"}));
   ExpectAllReleased();
 }
 

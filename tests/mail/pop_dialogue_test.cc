@@ -52,7 +52,7 @@ TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
     EXPECT_EQ(RunWithBoth(pop, smtp), 0);
     EXPECT_EQ(pop.Transcript(), row.popTranscript);
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), kSmtpTranscript);
-    EXPECT_EQ(Log(), LogOf({kStart, kComplete}));
+    EXPECT_EQ(Log(), StoredLog({kStart, kComplete}));
     ExpectAllReleased();
   }
 }
@@ -63,8 +63,8 @@ TEST_F(PopDialogueTest, FailedLoginNeverContactsTheSmtpServer) {
   EXPECT_EQ(RunWithBoth(pop, smtp), -12);
   EXPECT_EQ(pop.Transcript(), "USER mrose\r\nPASS tanstaaf\r\n");
   EXPECT_FALSE(smtp.Connected());
-  EXPECT_EQ(Log(), LogOf({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
-                          "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
+  EXPECT_EQ(Log(), StoredLog({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+                              "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
   ExpectAllReleased();
 }
 

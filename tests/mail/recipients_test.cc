@@ -106,7 +106,7 @@ TEST_F(MailRecipientsTest, ARefusedCcAddressStopsTheListsWithMinus7) {
             "HELO client.example\r\nMAIL FROM: <from@example.com>\r\n"
             "RCPT TO: to@example.com\r\nRCPT TO: c@x.example\r\nRCPT TO: d@x.example\r\n"
             "QUIT\r\n");
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n"}));
   ExpectAllReleased();
 }
 

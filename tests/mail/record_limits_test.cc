@@ -115,7 +115,7 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
       "\r\n" + "Content-Transfer-Encoding: base64\r\n\r\n" + "bg==\r\n" + "\r\n--" + b +
       "--\r\n\r\n.\r\n" + "QUIT\r\n";
   EXPECT_EQ(transcript, expected);
-  EXPECT_EQ(platform_.openedPaths(), std::vector<std::string>{path});
+  EXPECT_EQ(platform_.OpenedPaths(), std::vector<std::string>{path});
   EXPECT_EQ(Log(), "");
   ExpectAllReleased();
 }
@@ -143,7 +143,7 @@ TEST_F(MailLimitsTest, AListOfFiveHundredTwelveAttachmentsSendsEveryOne) {
             Commands() + kBaseHeaders + "Content-Type: multipart/mixed;\r\n boundary=\"" + b +
                 "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n" + parts + "\r\n--" +
                 b + "--\r\n\r\n.\r\nQUIT\r\n");
-  EXPECT_EQ(platform_.openedPaths().size(), 512u);
+  EXPECT_EQ(platform_.OpenedPaths().size(), 512u);
   ExpectAllReleased();
 }
 

@@ -135,7 +135,7 @@ TEST_F(MailDialogueTest, EveryFailingStepClosesLogsInOrderAndReturnsItsCode) {
     row.fault(platform_);
     EXPECT_EQ(RunWith(peer, "Hello"), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 }
@@ -156,7 +156,7 @@ TEST_F(MailDialogueTest, SocketAndConnectFailuresLogTheSystemError) {
     ClearLog();
     platform_.FailNth(row.call, 1, row.error);
     EXPECT_EQ(Run("Hello"), row.code);
-    EXPECT_EQ(Log(), LogOf({row.line}));
+    EXPECT_EQ(Log(), StoredLog({row.line}));
     ExpectAllReleased();
   }
 }
@@ -188,7 +188,7 @@ TEST_F(MailDialogueTest, FailedQuitAfterAcceptedMessageIsLoggedButSucceeds) {
     ScriptedPeer peer(AcceptingServer(1, "250 queued\r\n", row.quitReply));
     EXPECT_EQ(RunWith(peer, "Hello"), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), kHelo + kMail + kRcpt + kData + kMessage + kQuit);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 
@@ -198,7 +198,7 @@ TEST_F(MailDialogueTest, FailedQuitAfterAcceptedMessageIsLoggedButSucceeds) {
   platform_.FailNth(Call::kSend, 12, 10054);
   g_mailSettings.X_MailerName[0] = '\0';
   EXPECT_EQ(RunWith(peer, ""), 0);
-  EXPECT_EQ(Log(), LogOf({kSendNg, "SMTP SND : Quit Snd Ng-048\r\n", "1-097\n"}));
+  EXPECT_EQ(Log(), StoredLog({kSendNg, "SMTP SND : Quit Snd Ng-048\r\n", "1-097\n"}));
   ExpectAllReleased();
 }
 
@@ -207,8 +207,8 @@ TEST_F(MailDialogueTest, SmtpServerNameThatCannotBeFoundEndsBeforeAnySocket) {
   platform_.ResolveNth(1, LookupResult::kHostNotFound, "", 11001);
   EXPECT_EQ(Run("Hello"), -15);
   // ﾎｽﾄ名が見つからない-004
-  EXPECT_EQ(Log(), LogOf({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-                          "\x82\xa2-004"}));
+  EXPECT_EQ(Log(), StoredLog({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+                              "\x82\xa2-004"}));
   EXPECT_EQ(platform_.Count(Call::kCreateSocket), 0);
 }
 

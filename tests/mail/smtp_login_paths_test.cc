@@ -54,7 +54,7 @@ class MailLoginPathsTest : public MailTest {
 
   // Connects to the peer through port, 587 being routed to it.
   ResultCode RunOnPort(ScriptedPeer& peer, std::uint16_t port) {
-    platform_.Route(587, peer.port());
+    platform_.RoutePort(587, peer.port());
     g_mailSettings.SMTPPortNo = port == 587 ? 587 : peer.port();
     return Run("");
   }
@@ -142,7 +142,7 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
     ScriptedPeer peer(row.code == 0 ? Server(row.replies) : Greet(row.replies));
     EXPECT_EQ(RunOnPort(peer, row.port), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 }
@@ -176,8 +176,8 @@ TEST_F(MailLoginPathsTest, KindsZeroAndTwoSayHeloOnTheSubmissionPort) {
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), helo + kAfterLogin + kMessage);
     if (kind == 2) {
       EXPECT_EQ(pop.Transcript(), "USER user\r\nPASS secret\r\nQUIT\r\n");
-      EXPECT_EQ(Log(),
-                LogOf({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Complete-038\r\n"}));
+      EXPECT_EQ(Log(), StoredLog({"POP3 BEFORE SMTP : Start-024\r\n",
+                                  "POP3 BEFORE SMTP : Complete-038\r\n"}));
     } else {
       EXPECT_EQ(Log(), "");
     }
@@ -193,9 +193,9 @@ TEST_F(MailLoginPathsTest, FailedPopLoginKeepsTheSmtpServerUncontacted) {
   g_mailSettings.SMTPPortNo = smtp.port();
   EXPECT_EQ(Run(""), -12);
   EXPECT_EQ(Log(),
-            LogOf({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
-                   "POP3 BEFORE SMTP : Server Ready Ng-028\r\n",
-                   "Pop3\x94\x46\x8f\xd8 Miss-015"}));  // Pop3認証 Miss-015
+            StoredLog({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+                       "POP3 BEFORE SMTP : Server Ready Ng-028\r\n",
+                       "Pop3\x94\x46\x8f\xd8 Miss-015"}));  // Pop3認証 Miss-015
   EXPECT_FALSE(smtp.Connected());
   ExpectAllReleased();
 }
@@ -206,8 +206,8 @@ TEST_F(MailLoginPathsTest, Pop3NameThatCannotBeFoundEndsBeforeAnySocket) {
   platform_.ResolveNth(1, LookupResult::kHostNotFound, "", 11001);
   EXPECT_EQ(Run(""), -20);
   // ﾎｽﾄ名が見つからない-010
-  EXPECT_EQ(Log(), LogOf({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-                          "\x82\xa2-010"}));
+  EXPECT_EQ(Log(), StoredLog({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+                              "\x82\xa2-010"}));
   EXPECT_EQ(platform_.Count(Call::kCreateSocket), 0);
 }
 

@@ -134,14 +134,20 @@ TEST(FaultPlatformTest, FailsExactlyTheNthCallAndTracksResources) {
   EXPECT_EQ(CurrentPlatform().ResolveIpv4("mail.test", dotted, &error), LookupResult::kOk);
   EXPECT_STREQ(dotted, "127.0.0.2");
 
-  LocalTime pinned{2026, 3, 4, 5, 9, 7, 3, 540};
-  fault.PinTime(pinned);
+  fault.PinTime();
   EXPECT_EQ(CurrentPlatform().LocalNow().second, 3);
-  EXPECT_EQ(CurrentPlatform().EntropySeed(), FaultPlatform::kPinnedSeed);
+  EXPECT_EQ(CurrentPlatform().EntropySeed(), kPinnedSeed);
   fault.SkipSleeps();
   CurrentPlatform().SleepMilliseconds(100000);
   EXPECT_EQ(fault.Sleeps(), 1u);
   EXPECT_EQ(fault.SleptMilliseconds(), 100000u);
+
+  // A send named by the text it carries fails once, before the socket.
+  fault.FailSendOf("Cc: ", 10054);
+  const IoResult failed = CurrentPlatform().Send(kInvalidSocket, "Cc: c@x\r\n", 9);
+  EXPECT_EQ(failed.count, -1);
+  EXPECT_EQ(failed.error, 10054);
+  EXPECT_EQ(fault.Count(Call::kSend), 1);
 }
 
 TEST(TestFilesTest, TempDirHoldsFilesAndIsRemoved) {

@@ -1,14 +1,8 @@
 #include "support/pop_scripts.h"
 
-#include <cstring>
-
 #include "codec/base64.h"
 #include "codec/md5.h"
-#include "frame/globals.h"
 #include "mail/hmac_md5.h"
-#include "net/poll_step.h"
-#include "support/settings_fixture.h"
-#include "support/stored_log.h"
 
 namespace tarnlet {
 namespace testing {
@@ -62,40 +56,6 @@ std::string ApopLine(const std::string& user, const std::string& timestamp,
   DigestToHex(digest, hex);
   return "APOP " + user + " " + hex + "\r\n";
 }
-
-LocalTime LoginTestTime() { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
-
-std::string ExpectedLog(const std::vector<std::string>& messages) { return StoredLog(messages); }
-
-void CloseWatchingPlatform::CloseSocket(SocketHandle socket) {
-  logAtClose.push_back(ReadFileBytes(logPath));
-  FaultPlatform::CloseSocket(socket);
-}
-
-LoginTest::LoginTest() : installed_(platform_) {
-  platform_.logPath = folder_.File("auth.log");
-  platform_.PinTime(LoginTestTime());
-  socketsStarted_ = platform_.StartupSockets() == 0;
-  g_mailSettings = BaseSettings(25, platform_.logPath);
-  SetPollStepForTesting(1);
-}
-
-LoginTest::~LoginTest() {
-  SetPollStepForTesting(0);
-  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  if (socketsStarted_) platform_.CleanupSockets();
-}
-
-SocketHandle LoginTest::Connect(std::uint16_t port) {
-  int error = 0;
-  SocketHandle socket = platform_.CreateTcpSocket(&error);
-  EXPECT_NE(socket, kInvalidSocket) << error;
-  EXPECT_TRUE(platform_.ConnectIpv4(socket, "127.0.0.1", port, &error)) << error;
-  EXPECT_TRUE(platform_.SetNonBlocking(socket, &error)) << error;
-  return socket;
-}
-
-std::string LoginTest::LogBytes() const { return ReadFileBytes(platform_.logPath); }
 
 }  // namespace testing
 }  // namespace tarnlet
