@@ -54,10 +54,9 @@ TEST_F(HostileServerTest, GreetingsThatAreNoReplyFail) {
 }
 
 TEST_F(HostileServerTest, BinaryBytesAfterTheCodeAreIgnored) {
-  std::vector<PeerStep> script = AcceptingServer(1);
   static const char kGreeting[] = "220 \0\x01\xfe\xff\x1b ready\r\n";
-  script[0] = Send(std::string(kGreeting, sizeof kGreeting - 1));
-  EXPECT_EQ(RunScript(script), 0);
+  EXPECT_EQ(RunScript(SmtpServer().Reply("greet", std::string(kGreeting, sizeof kGreeting - 1))),
+            0);
   EXPECT_EQ(Log(), "");
   ASSERT_GE(transcript_.size(), 6u);
   EXPECT_EQ(transcript_.substr(transcript_.size() - 6), "QUIT\r\n");
@@ -90,11 +89,7 @@ TEST_F(HostileServerTest, BinaryOrOverlongRepliesFailTheirStep) {
 }
 
 TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
-  std::vector<PeerStep> script =
-      Greet({"250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go ahead\r\n"});
-  script.push_back(ExpectLine());
-  script.push_back(Reset());
-  ScriptedPeer peer(script);
+  ScriptedPeer peer(SmtpServer().At("DATA", {Send("354 go ahead\r\n"), ExpectLine(), Reset()}));
   const std::string body = std::string(200, 'b') + "\r\n";
   std::string text;
   for (int i = 0; i < 200; ++i) text += body;
@@ -137,14 +132,10 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
   const std::string encoded = testing::Base64Of(challenge);
   ASSERT_EQ(encoded.size(), 1392u);
 
-  std::vector<PeerStep> script =
-      Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "\r\n", "235 ok\r\n",
-             "250 reset\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go\r\n"});
-  script.push_back(ReceiveData());
-  script.push_back(Send("250 queued\r\n"));
-  script.push_back(ExpectLine());
-  script.push_back(Send("221 bye\r\n"));
-  EXPECT_EQ(RunScript(script), 0) << Log();
+  const SmtpServer server = SmtpServer()
+                                .Reply("EHLO", "250-hello\r\n250 AUTH CRAM-MD5\r\n")
+                                .Reply("AUTH", "334 " + encoded + "\r\n");
+  EXPECT_EQ(RunScript(server), 0) << Log();
   EXPECT_NE(transcript_.find("AUTH CRAM-MD5\r\n" +
                              testing::CramResponseLine("user", "secret", challenge) + "RSET\r\n"),
             std::string::npos);
@@ -170,7 +161,7 @@ TEST_F(HostileServerTest, ThousandByteApopTimestampIsUsedWhole) {
   g_mailSettings.POP3PortNo = pop.port();
   SetField(g_mailSettings.UserName, "user");
   SetField(g_mailSettings.Password, "secret");
-  EXPECT_EQ(RunScript(AcceptingServer(1)), 0) << Log();
+  EXPECT_EQ(RunScript(SmtpServer()), 0) << Log();
   EXPECT_EQ(pop.Transcript(), testing::ApopLine("user", timestamp, "secret") + "QUIT\r\n");
 }
 

@@ -60,7 +60,7 @@ class ManyThreadsTest : public ::testing::Test {
     std::unique_ptr<ScriptedPeer> peer;
     MailSettings record = testing::BaseSettings(closedPort, log_);
     if (plan == Plan::kDeliver) {
-      peer.reset(new ScriptedPeer(AcceptingServer(1)));
+      peer.reset(new ScriptedPeer(SmtpServer()));
       record.SMTPPortNo = peer->port();
     }
     if (plan == Plan::kPopRefused) {

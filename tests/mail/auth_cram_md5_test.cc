@@ -96,7 +96,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
   } cases[] = {
       {"AUTH command not sent",
        {},
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 1, 4711); },
+       [](FaultPlatform& p) { p.FailSendOf("AUTH", 4711); },
        -4,
        "",
        {kSendNg, kAuthSendNg}},
@@ -126,7 +126,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
        {kBase64Ng}},
       {"response not sent",
        AnswerLines({challenge}),
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 2, 4711); },
+       [response](FaultPlatform& p) { p.FailSendOf(response, 4711); },
        -4,
        "AUTH CRAM-MD5\r\n",
        {kSendNg, kResponseSendNg}},
@@ -138,7 +138,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
        {kReplyNg, kResponseNg}},
       {"RSET not sent",
        AnswerLines({challenge, "235 ok\r\n"}),
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 3, 4711); },
+       [](FaultPlatform& p) { p.FailSendOf("RSET", 4711); },
        -4,
        "AUTH CRAM-MD5\r\n" + response,
        {kSendNg, kRsetSendNg}},
@@ -183,7 +183,7 @@ TEST_F(CramMd5Test, BareResetFailures) {
   {
     ScriptedPeer peer(std::vector<PeerStep>{});
     SocketHandle socket = Connect(peer.port());
-    platform_.FailNth(Call::kSend, 1, 4711);
+    platform_.FailSendOf("RSET", 4711);
     EXPECT_EQ(sender_.SendRset(socket, "u", "p"), -4);
     EXPECT_EQ(peer.Transcript(), "");
   }

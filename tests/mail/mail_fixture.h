@@ -28,6 +28,7 @@ using testing::ReceiveData;
 using testing::ScriptedPeer;
 using testing::Send;
 using testing::SetField;
+using testing::SmtpServer;
 using testing::StoredLog;
 
 // The five random digits of the Message-Id become "#####"; a Message-Id
@@ -98,28 +99,7 @@ inline std::string EncodeBase64(const std::string& bytes) {
 // Server side: greeting, then one reply per client line.
 inline std::vector<PeerStep> Greet(const std::vector<std::string>& replies,
                                    const std::string& greeting = "220 ready\r\n") {
-  std::vector<PeerStep> steps{Send(greeting)};
-  for (const std::string& reply : replies) {
-    steps.push_back(ExpectLine());
-    steps.push_back(Send(reply));
-  }
-  return steps;
-}
-
-// A server that takes a message for `recipients` RCPT commands, then
-// answers the end of data with endReply and QUIT with quitReply.
-inline std::vector<PeerStep> AcceptingServer(int recipients = 1,
-                                             const std::string& endReply = "250 queued\r\n",
-                                             const std::string& quitReply = "221 bye\r\n") {
-  std::vector<std::string> replies{"250 hello\r\n", "250 sender ok\r\n"};
-  for (int i = 0; i < recipients; ++i) replies.push_back("250 rcpt ok\r\n");
-  replies.push_back("354 go ahead\r\n");
-  std::vector<PeerStep> steps = Greet(replies);
-  steps.push_back(ReceiveData());
-  steps.push_back(Send(endReply));
-  steps.push_back(ExpectLine());
-  steps.push_back(Send(quitReply));
-  return steps;
+  return testing::GreetThenAnswer(greeting, replies);
 }
 
 // What the client sends before the message for the base settings.

@@ -41,7 +41,7 @@ class MailShapesTest : public MailTest {
 
   // The whole transcript of a successful exchange carrying data.
   std::string Exchange(const char* body) {
-    ScriptedPeer peer(AcceptingServer());
+    ScriptedPeer peer{SmtpServer()};
     EXPECT_EQ(RunWith(peer, body), 0);
     EXPECT_EQ(Log(), "");
     return MaskMessageId(peer.Transcript());
@@ -184,7 +184,7 @@ TEST_F(MailShapesTest, EveryHeaderFieldAndNoBcc) {
   SetField(g_mailSettings.Bcc, "bcc@example.com");
   SetField(g_mailSettings.Subject, "\x8c\x8f\x96\xbc\x83\x65\x83\x58\x83\x67");  // 件名テスト
   g_mailSettings.X_MailerName[0] = '\0';
-  ScriptedPeer peer(AcceptingServer(3));
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()),
             Commands({"RCPT TO: to@example.com\r\n", "RCPT TO: cc@example.com\r\n",
@@ -219,7 +219,7 @@ TEST_F(MailShapesTest, MissingFileEndsTheCallAfterItsHeaderLines) {
   AddAttachment("C:\\data\\fox.txt", kFox54);
   list_ += ";C:\\data\\missing.txt";
   SetField(g_mailSettings.AppendFile, list_);
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), -11);
   const std::string b = "+-+-+-Default-+-+-+";
   EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands() + kBaseHeaders + MultipartHeader(b) +

@@ -122,7 +122,8 @@ struct FailureCase {
   std::vector<std::string> log;
 };
 
-void FailSend(FaultPlatform& platform, int nth) { platform.FailNth(Call::kSend, nth, 4711); }
+// Fails the send of the command that begins with text.
+void FailSend(FaultPlatform& platform, const char* text) { platform.FailSendOf(text, 4711); }
 
 TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
   const std::string greeting = "+OK POP3 ready\r\n";
@@ -155,7 +156,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"USER not sent",
        0,
        GreetThenAnswer(greeting, {}),
-       [](FaultPlatform& p) { FailSend(p, 1); },
+       [](FaultPlatform& p) { FailSend(p, "USER"); },
        "",
        {kSendNg, kUserSendNg}},
       {"USER refused",
@@ -179,7 +180,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"PASS not sent",
        0,
        GreetThenAnswer(greeting, {"+OK\r\n"}),
-       [](FaultPlatform& p) { FailSend(p, 2); },
+       [](FaultPlatform& p) { FailSend(p, "PASS"); },
        "USER alice\r\n",
        {kSendNg, kPassSendNg}},
       {"PASS refused: no QUIT",
@@ -191,7 +192,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"QUIT not sent",
        0,
        GreetThenAnswer(greeting, {"+OK\r\n", "+OK\r\n"}),
-       [](FaultPlatform& p) { FailSend(p, 3); },
+       [](FaultPlatform& p) { FailSend(p, "QUIT"); },
        "USER alice\r\nPASS secret\r\n",
        {kSendNg, kQuitSendNg}},
       {"QUIT not answered +OK",
@@ -227,7 +228,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"APOP not sent",
        1,
        GreetThenAnswer(kRfcGreeting, {}),
-       [](FaultPlatform& p) { FailSend(p, 1); },
+       [](FaultPlatform& p) { FailSend(p, "APOP"); },
        "",
        {kSendNg, kApopSendNg}},
       {"APOP refused",

@@ -48,7 +48,7 @@ TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
     ClearLog();
     g_mailSettings.APOP = row.apop;
     ScriptedPeer pop(std::move(row.pop));
-    ScriptedPeer smtp(AcceptingServer());
+    ScriptedPeer smtp{SmtpServer()};
     EXPECT_EQ(RunWithBoth(pop, smtp), 0);
     EXPECT_EQ(pop.Transcript(), row.popTranscript);
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), kSmtpTranscript);
@@ -59,7 +59,7 @@ TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
 
 TEST_F(PopDialogueTest, FailedLoginNeverContactsTheSmtpServer) {
   ScriptedPeer pop(testing::GreetThenAnswer("+OK ready\r\n", {"+OK\r\n", "-ERR denied\r\n"}));
-  ScriptedPeer smtp(AcceptingServer());
+  ScriptedPeer smtp{SmtpServer()};
   EXPECT_EQ(RunWithBoth(pop, smtp), -12);
   EXPECT_EQ(pop.Transcript(), "USER mrose\r\nPASS tanstaaf\r\n");
   EXPECT_FALSE(smtp.Connected());

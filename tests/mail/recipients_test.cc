@@ -87,7 +87,7 @@ TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
     SetField(g_mailSettings.Address, row.to);
     SetField(g_mailSettings.Cc, row.cc);
     SetField(g_mailSettings.Bcc, row.bcc);
-    ScriptedPeer peer(AcceptingServer(static_cast<int>(row.rcpt.size())));
+    ScriptedPeer peer{SmtpServer()};
     EXPECT_EQ(RunWith(peer, ""), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands(row.rcpt) +
                                                     "From: <from@example.com>\r\n" + row.fields +

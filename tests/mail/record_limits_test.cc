@@ -92,7 +92,7 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
   testing::WriteFileBytes(real, "n");
   platform_.MapPath(path, real);
 
-  ScriptedPeer peer(AcceptingServer(2));
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, "x"), 0);
   const std::string transcript = MaskMessageId(peer.Transcript());
   const std::size_t dispositionAt = transcript.find("Content-Disposition: attachment;\r\n");
@@ -137,7 +137,7 @@ TEST_F(MailLimitsTest, AListOfFiveHundredTwelveAttachmentsSendsEveryOne) {
   }
   ASSERT_EQ(list.size(), 1023u);
   SetField(g_mailSettings.AppendFile, list);
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()),
             Commands() + kBaseHeaders + "Content-Type: multipart/mixed;\r\n boundary=\"" + b +

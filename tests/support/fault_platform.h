@@ -77,11 +77,12 @@ class FaultPlatform : public Platform {
   void FailEvery(Call kind, int error) {
     Plan(kind, 0, Effect::kFail, error, 0, LookupResult::kOther, "", true);
   }
-  // Fails the next send whose bytes begin with text ("Cc: ", "RCPT TO: b"):
-  // names the failing step by what it sends, not by its position.
-  void FailSendOf(const std::string& text, int error) {
+  // Fails the nth later send that carries text ("Cc: ", "QUIT"): one that
+  // begins with it, or, when text ends in a line end, one that is exactly
+  // text. Names the failing step by what it sends, not by its position.
+  void FailSendOf(const std::string& text, int error, int nth = 1) {
     std::lock_guard<std::mutex> guard(mutex_);
-    sendFaults_.push_back({text, error});
+    sendFaults_.push_back({text, error, nth});
   }
   // The nth send or receive (counted from now) finds nothing to do yet:
   // it reports "would block" without touching the socket.
@@ -336,6 +337,7 @@ class FaultPlatform : public Platform {
   struct SendFault {
     std::string text;
     int error;
+    int left;  // matching sends until the one that fails
   };
 
   void Plan(Call kind, int nth, Effect effect, int error = 0, std::size_t shortBy = 0,
@@ -361,7 +363,10 @@ class FaultPlatform : public Platform {
   // REQUIRES: mutex_ held.
   int TakeSendFault(const std::string& bytes) {
     for (auto it = sendFaults_.begin(); it != sendFaults_.end(); ++it) {
-      if (bytes.compare(0, it->text.size(), it->text) != 0) continue;
+      const std::string& text = it->text;
+      const bool whole = !text.empty() && text.back() == '\n';
+      if (whole ? bytes != text : bytes.compare(0, text.size(), text) != 0) continue;
+      if (--it->left > 0) continue;
       const int error = it->error;
       sendFaults_.erase(it);
       return error;

@@ -7,22 +7,6 @@
 namespace tarnlet {
 namespace testing {
 
-std::vector<PeerStep> AnswerLines(const std::vector<std::string>& replies) {
-  std::vector<PeerStep> steps;
-  for (const std::string& reply : replies) {
-    steps.push_back(ExpectLine());
-    steps.push_back(Send(reply));
-  }
-  return steps;
-}
-
-std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
-                                      const std::vector<std::string>& replies) {
-  std::vector<PeerStep> steps = AnswerLines(replies);
-  steps.insert(steps.begin(), Send(greeting));
-  return steps;
-}
-
 std::string Base64Of(const std::string& bytes) {
   std::string out(4 * ((bytes.size() + 2) / 3), '\0');
   int length = 0;

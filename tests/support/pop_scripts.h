@@ -12,12 +12,6 @@
 namespace tarnlet {
 namespace testing {
 
-// The peer answers each client line with the next reply.
-std::vector<PeerStep> AnswerLines(const std::vector<std::string>& replies);
-// The peer greets first, then answers each client line with the next reply.
-std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
-                                      const std::vector<std::string>& replies);
-
 std::string Base64Of(const std::string& bytes);
 // The CRAM-MD5 response line of RFC 2195 (base64 of user, space, hex
 // HMAC-MD5 of the challenge keyed with the password; CR LF), built on the
