@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "codec/iso2022jp.h"
-#include "reference_base64.h"
 #include "support/fault_platform.h"
+#include "support/reference_base64.h"
 
 namespace tarnlet {
 namespace {

@@ -129,7 +129,7 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
   SetField(g_mailSettings.Password, "secret");
   std::string challenge;
   for (int i = 0; i < 1044; ++i) challenge += static_cast<char>('!' + i % 90);
-  const std::string encoded = testing::Base64Of(challenge);
+  const std::string encoded = testing::ReferenceBase64(challenge);
   ASSERT_EQ(encoded.size(), 1392u);
 
   const SmtpServer server = SmtpServer()

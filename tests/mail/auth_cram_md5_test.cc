@@ -72,7 +72,7 @@ TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
       {"longest challenge one reply carries", "user", "secret", longest},
   };
   for (const Case& c : cases) {
-    const std::string encoded = Base64Of(c.challenge);
+    const std::string encoded = ReferenceBase64(c.challenge);
     Outcome out = Run(AnswerLines({"334 " + encoded + "\r\n", "235 ok\r\n", "250 ok\r\n"}), c.user,
                       c.password);
     EXPECT_EQ(out.result, 0) << c.why;

@@ -34,7 +34,7 @@ const std::string kUnsupported =
 SmtpServer Server(const std::string& ehloReply) {
   return SmtpServer()
       .Reply("EHLO", ehloReply)
-      .Reply("AUTH", "334 " + testing::Base64Of(kChallenge) + "\r\n");
+      .Reply("AUTH", "334 " + testing::ReferenceBase64(kChallenge) + "\r\n");
 }
 
 class AuthDialogueTest : public MailTest {
@@ -95,7 +95,7 @@ TEST_F(AuthDialogueTest, LoginFailuresEndTheCall) {
   } rows[] = {
       {"535 to the response",
        25,
-       Greet({"250 hello\r\n", "334 " + testing::Base64Of(kChallenge) + "\r\n", "535 no\r\n",
+       Greet({"250 hello\r\n", "334 " + testing::ReferenceBase64(kChallenge) + "\r\n", "535 no\r\n",
               "221 bye\r\n"}),
        -13,
        kEhlo + kAuth + Response() + "QUIT\r\n",

@@ -14,6 +14,7 @@
 #include "frame/mail_sender.h"
 #include "support/fault_platform.h"
 #include "support/platform_test.h"
+#include "support/reference_base64.h"
 #include "support/scripted_peer.h"
 #include "support/settings_fixture.h"
 
@@ -77,22 +78,6 @@ inline std::string DecodeBase64(const std::string& text) {
     }
   }
   out.resize(length);
-  return out;
-}
-
-inline std::string EncodeBase64(const std::string& bytes) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-  }
   return out;
 }
 

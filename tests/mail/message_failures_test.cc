@@ -122,7 +122,7 @@ TEST_F(MailFailuresTest, AttachmentThatCannotBeOpenedPositionedOrRead) {
   SetField(g_mailSettings.AppendFile, file);
   const std::string header = "Content-Transfer-Encoding: base64\r\n\r\n";
   // What was read before a failed read still goes out.
-  const std::string lines = EncodeBase64(std::string(54, 'y')) + "\r\neQ==\r\n";
+  const std::string lines = testing::ReferenceBase64(std::string(54, 'y')) + "\r\neQ==\r\n";
   struct Row {
     Call call;
     int nth;

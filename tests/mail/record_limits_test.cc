@@ -9,7 +9,7 @@ namespace {
 using MailLimitsTest = MailTest;
 
 std::string EncodedWord(const std::string& iso2022jp) {
-  return "=?ISO-2022-JP?B?" + EncodeBase64(iso2022jp) + "?=";
+  return "=?ISO-2022-JP?B?" + testing::ReferenceBase64(iso2022jp) + "?=";
 }
 
 std::string Repeat(const std::string& text, int times) {

@@ -1,20 +1,10 @@
 #include "support/pop_scripts.h"
 
-#include "codec/base64.h"
 #include "codec/md5.h"
 #include "mail/hmac_md5.h"
 
 namespace tarnlet {
 namespace testing {
-
-std::string Base64Of(const std::string& bytes) {
-  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-  int length = 0;
-  Base64Codec::Encode(&out[0], &length, reinterpret_cast<const unsigned char*>(bytes.data()),
-                      static_cast<int>(bytes.size()));
-  out.resize(static_cast<std::size_t>(length));
-  return out;
-}
 
 std::string CramResponseLine(const std::string& user, const std::string& password,
                              const std::string& challenge) {
@@ -23,7 +13,7 @@ std::string CramResponseLine(const std::string& user, const std::string& passwor
           reinterpret_cast<const unsigned char*>(challenge.data()), challenge.size(), digest);
   char hex[2 * kHmacMd5DigestSize + 1];
   DigestToHex(digest, hex);
-  return Base64Of(user + " " + hex) + "\r\n";
+  return ReferenceBase64(user + " " + hex) + "\r\n";
 }
 
 std::string ApopLine(const std::string& user, const std::string& timestamp,

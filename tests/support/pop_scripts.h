@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "support/platform_test.h"
+#include "support/reference_base64.h"
 #include "support/scripted_peer.h"
 
 namespace tarnlet {
 namespace testing {
 
-std::string Base64Of(const std::string& bytes);
 // The CRAM-MD5 response line of RFC 2195 (base64 of user, space, hex
 // HMAC-MD5 of the challenge keyed with the password; CR LF), built on the
 // HMAC that the published vectors check.
