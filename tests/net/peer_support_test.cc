@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "support/fault_platform.h"
+#include "support/platform_test.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
 
@@ -13,11 +14,8 @@ namespace tarnlet {
 namespace testing {
 namespace {
 
-class PeerSupportTest : public ::testing::Test {
+class PeerSupportTest : public PlatformTest {
  protected:
-  void SetUp() override { ASSERT_EQ(CurrentPlatform().StartupSockets(), 0); }
-  void TearDown() override { CurrentPlatform().CleanupSockets(); }
-
   SocketHandle ConnectTo(std::uint16_t port) {
     int error = 0;
     SocketHandle socket = CurrentPlatform().CreateTcpSocket(&error);

@@ -30,6 +30,7 @@ class PlatformTest : public ::testing::Test {
   std::string Log() const;
   // Empties the log file between the rows of one test.
   void ClearLog() const;
+  const std::string& folder() const { return folder_.path(); }
   std::string File(const std::string& name) const { return folder_.File(name); }
   // Nothing the call opened or allocated is left behind.
   void ExpectAllReleased();
