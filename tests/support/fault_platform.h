@@ -6,7 +6,8 @@
 // for loopback transcripts, or the in-memory fake server, which reports any
 // call it does not model instead of making it. It overrides every call of
 // the seam, so a call added there fails to build until it is modelled here.
-// Header only: the fuzzers link no test library. Safe for concurrent calls.
+// Header only: the fuzzers link no test library. Safe for concurrent calls;
+// faults, routes and mappings are planned before the calls start.
 #ifndef TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 #define TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 
