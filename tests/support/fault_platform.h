@@ -102,9 +102,9 @@ class FaultPlatform : public Platform {
     missingSuffix_ = suffix;
     missingError_ = error;
   }
-  // Connects to port from go to port to (587 cannot be listened on).
+  // A connect to port from reaches port to (587 cannot be listened on).
   void RoutePort(std::uint16_t from, std::uint16_t to) { routes_[from] = to; }
-  // Opens of path from open path to; every path asked for is kept.
+  // An open of path from opens path to; every path asked for is kept.
   void MapPath(const std::string& from, const std::string& to) { paths_[from] = to; }
   std::vector<std::string> OpenedPaths() { return Locked(openedPaths_); }
   // Called before each socket close reaches the backend.
