@@ -1,34 +1,45 @@
-// A platform with no network, no clock and no files: connects always
-// succeed, every receive hands out the next chunk of a reply stream chosen
-// by the caller (or, in answering mode, a canned reply to each client line),
+// The in-memory server behind the fuzzers and the tests replaying their
+// kept inputs: no network, no clock, no files. Connects always succeed,
+// every receive hands out the next chunk of a reply stream chosen by the
+// caller (or, in answering mode, a canned reply to each client line),
 // sends are recorded, sleeps return at once, log lines are kept in memory.
-// It tracks sockets, files and heap blocks so a run can prove it released
-// everything. Used by the fuzz targets and by the tests replaying their
-// kept inputs.
+// It models each call of the seam itself; the one it does not model (the
+// INI reader) is reported through unmodelled, never made for real. Install
+// it under a testing::FaultPlatform, which counts the calls and tracks what
+// is open.
 #ifndef TARNLET_FUZZ_FAKE_SERVER_PLATFORM_H_
 #define TARNLET_FUZZ_FAKE_SERVER_PLATFORM_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
 
-#include "platform/platform_wrapper.h"
+#include "platform/platform.h"
+#include "support/pinned_clock.h"
 
 namespace tarnlet {
 namespace fuzzing {
 
-class FakeServerPlatform : public PlatformWrapper {
+// What a fuzzer does with a call the fake does not model: stop at once, so
+// it shows as a crash with the call's name.
+inline void AbortOnUnmodelled(const char* call) {
+  std::fprintf(stderr, "unmodelled platform call: %s\n", call);
+  std::abort();
+}
+
+class FakeServerPlatform : public Platform {
  public:
+  using Report = void (*)(const char* call);
   // A chunk of this marker makes the receive report "would block"; one of
   // kResetChunk a connection reset.
   static constexpr const char* kWouldBlockChunk = "\x01WB";
   static constexpr const char* kResetChunk = "\x01RS";
 
-  FakeServerPlatform() : PlatformWrapper(NativePlatform()) {}
-
+  explicit FakeServerPlatform(Report unmodelled = AbortOnUnmodelled) : unmodelled_(unmodelled) {}
   // Scripted mode: receives return these chunks in order, then end of
   // stream. Each chunk may be split across receives by the reader's size.
   void AddChunk(std::string chunk) { chunks_.push_back(std::move(chunk)); }
@@ -40,21 +51,20 @@ class FakeServerPlatform : public PlatformWrapper {
     challenge_ = std::move(challenge);
   }
 
-  int openSockets = 0;
-  int openFiles = 0;
-  long liveBlocks = 0;
   std::string sent;      // the first kSentLimit bytes the client sent
   std::string log;       // every log line, LF-terminated, up to kLogLimit bytes
   std::string lastLine;  // the message of the latest log line
   static constexpr std::size_t kSentLimit = 1 << 16;
   static constexpr std::size_t kLogLimit = 1 << 16;
 
+  // One call at a time: the lock has nothing to guard.
+  LockHandle OpenCallLock() override { return this; }
+  void WaitCallLock(LockHandle) override {}
+  void ReleaseCallLock(LockHandle) override {}
+  void CloseCallLock(LockHandle) override {}
   int StartupSockets() override { return 0; }
   void CleanupSockets() override {}
-  SocketHandle CreateTcpSocket(int*) override {
-    ++openSockets;
-    return 100 + openSockets;
-  }
+  SocketHandle CreateTcpSocket(int*) override { return 100 + ++connections_; }
   bool ConnectIpv4(SocketHandle, const char*, std::uint16_t port, int*) override {
     if (answering_) {
       pop_ = port == popPort_;
@@ -88,7 +98,7 @@ class FakeServerPlatform : public PlatformWrapper {
     if (chunk.empty()) chunks_.pop_front();
     return IoResult{static_cast<long>(n), 0, false};
   }
-  void CloseSocket(SocketHandle) override { --openSockets; }
+  void CloseSocket(SocketHandle) override {}
   int ConnectionResetError() override { return 10054; }
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
     if (std::strcmp(name, "mail.example") == 0) {
@@ -99,8 +109,8 @@ class FakeServerPlatform : public PlatformWrapper {
     return LookupResult::kHostNotFound;
   }
   void SleepMilliseconds(unsigned) override {}
-  LocalTime LocalNow() override { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
-  std::uint32_t EntropySeed() override { return 20260305u; }
+  LocalTime LocalNow() override { return testing::kPinnedTime; }
+  std::uint32_t EntropySeed() override { return testing::kPinnedSeed; }
   bool AppendLogLine(const char*, const char* line) override {
     lastLine = line;
     if (log.size() < kLogLimit) {
@@ -117,7 +127,6 @@ class FakeServerPlatform : public PlatformWrapper {
       *error = 2;
       return kInvalidFile;
     }
-    ++openFiles;
     filePosition_ = 0;
     return 7;
   }
@@ -134,17 +143,15 @@ class FakeServerPlatform : public PlatformWrapper {
     *got = n;
     return true;
   }
-  void CloseFile(FileHandle) override { --openFiles; }
-  void* Allocate(std::size_t size) override {
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) ++liveBlocks;
-    return block;
+  void CloseFile(FileHandle) override {}
+  std::size_t ReadProfileString(const char*, const char*, const char*, char* out,
+                                std::size_t capacity) override {
+    unmodelled_("ReadProfileString");
+    if (capacity > 0) out[0] = '\0';
+    return 0;
   }
-  void Release(void* block) override {
-    if (block == nullptr) return;
-    --liveBlocks;
-    std::free(block);
-  }
+  void* Allocate(std::size_t size) override { return std::malloc(size == 0 ? 1 : size); }
+  void Release(void* block) override { std::free(block); }
 
  private:
   // One canned reply per complete client line; the message body (after a
@@ -188,6 +195,8 @@ class FakeServerPlatform : public PlatformWrapper {
     return "235 accepted\r\n";  // the CRAM-MD5 response line
   }
 
+  Report unmodelled_;
+  int connections_ = 0;
   std::deque<std::string> chunks_;
   bool answering_ = false;
   bool pop_ = false;

@@ -23,6 +23,7 @@
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
 #include "net/poll_step.h"
+#include "support/fault_platform.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
@@ -34,6 +35,16 @@ inline void Require(bool condition, const char* what) {
     std::abort();
   }
 }
+
+// The CRAM-MD5 challenge of RFC 2195, as the answering server sends it.
+constexpr char kChallenge[] = "PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UuZXhhbXBsZT4=";
+
+// The fake server under the counting platform, which tracks what a run
+// leaves open.
+struct FakeRun {
+  FakeServerPlatform server;
+  testing::FaultPlatform platform{server};
+};
 
 inline std::string AsText(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
@@ -107,14 +118,14 @@ inline void RunEncodedWordsInput(const std::string& source, std::size_t maxWord)
 }
 
 inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
-  FakeServerPlatform platform;  // the encoder allocates through the seam
-  SetPlatformForTesting(&platform);
+  FakeRun run;  // the encoder allocates through the seam
+  SetPlatformForTesting(&run.platform);
   const std::string source = AsText(data, size);
   const std::size_t capacity = EncodedWordCapacity(source.size());
   std::vector<char> out(capacity);
   const int ok = EncodeHeaderWord(source.c_str(), out.data());
   SetPlatformForTesting(nullptr);
-  Require(platform.liveBlocks == 0, "encoder releases its blocks");
+  Require(run.platform.LiveBlocks() == 0, "encoder releases its blocks");
   if (ok == 0) return;
   const std::string word(out.data());
   Require(word.size() < capacity, "word within capacity");
@@ -192,12 +203,12 @@ inline MailSettings FuzzSettings(int kind, std::uint16_t smtpPort, bool apop) {
 }
 
 // A run leaves nothing open, and fails only with a negative code.
-inline void CheckReleased(const FakeServerPlatform& platform, ResultCode result) {
+inline void CheckReleased(FakeRun& run, ResultCode result) {
   Require(result <= 0, "result is 0 or a negative code");
-  Require(platform.openSockets == 0, "sockets closed");
-  Require(platform.openFiles == 0, "files closed");
-  Require(platform.liveBlocks == 0, "blocks released");
-  if (result < 0 && result != -32) Require(!platform.log.empty(), "failure is logged");
+  Require(run.platform.OpenSockets() == 0, "sockets closed");
+  Require(run.platform.OpenFiles() == 0, "files closed");
+  Require(run.platform.LiveBlocks() == 0, "blocks released");
+  if (result < 0 && result != -32) Require(!run.server.log.empty(), "failure is logged");
 }
 
 // Selector byte: 0 one reply reader straight on the stream, else a whole
@@ -207,18 +218,19 @@ inline void CheckReleased(const FakeServerPlatform& platform, ResultCode result)
 inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const int mode = data[0] % 6;
-  FakeServerPlatform platform;
-  SetPlatformForTesting(&platform);
+  FakeRun run;
+  SetPlatformForTesting(&run.platform);
   SetPollStepForTesting(1);
   if (mode == 0) {
     const int reader = data[1] % 5;
-    LoadChunks(platform, data + 2, size - 2);
+    LoadChunks(run.server, data + 2, size - 2);
     bool ok = false;
     g_mailSettings = FuzzSettings(0, 25, false);
     {
       MailSender sender;
       std::int32_t code = 0;
-      const SocketHandle socket = platform.CreateTcpSocket(nullptr);
+      int error = 0;
+      const SocketHandle socket = run.platform.CreateTcpSocket(&error);
       std::vector<char> out(kReceiveBufferSize);
       switch (reader) {
         case 0:
@@ -237,15 +249,15 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
           ok = sender.ReadApopTimestamp(socket, out.data(), out.size());
           break;
       }
-      platform.CloseSocket(socket);
+      run.platform.CloseSocket(socket);
     }
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
     SetPollStepForTesting(0);
     SetPlatformForTesting(nullptr);
-    Require(platform.liveBlocks == 0 && platform.openSockets == 0, "reader releases");
+    Require(run.platform.LiveBlocks() == 0 && run.platform.OpenSockets() == 0, "reader releases");
     return ok ? 1 : 0;
   }
-  LoadChunks(platform, data + 1, size - 1);
+  LoadChunks(run.server, data + 1, size - 1);
   const int kinds[] = {0, 0, 1, 1, 2, 2};
   const MailSettings settings = FuzzSettings(kinds[mode], mode == 3 ? 587 : 25, mode == 5);
   ResultCode result;
@@ -256,7 +268,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
   SetPollStepForTesting(0);
   SetPlatformForTesting(nullptr);
-  CheckReleased(platform, result);
+  CheckReleased(run, result);
   return result;
 }
 
@@ -268,9 +280,9 @@ inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
   const std::size_t recordBytes = size < sizeof settings ? size : sizeof settings;
   std::memcpy(&settings, data, recordBytes);
   const std::string body = AsText(data + recordBytes, size - recordBytes);
-  FakeServerPlatform platform;
-  platform.Answer(settings.POP3PortNo, "PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UuZXhhbXBsZT4=");
-  SetPlatformForTesting(&platform);
+  FakeRun run;
+  run.server.Answer(settings.POP3PortNo, kChallenge);
+  SetPlatformForTesting(&run.platform);
   SetPollStepForTesting(1);
   ResultCode result;
   {
@@ -281,9 +293,9 @@ inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
   SetPollStepForTesting(0);
   SetPlatformForTesting(nullptr);
   Require(result <= 0, "result is 0 or a negative code");
-  Require(platform.openSockets == 0, "sockets closed");
-  Require(platform.openFiles == 0, "files closed");
-  Require(platform.liveBlocks == 0, "blocks released");
+  Require(run.platform.OpenSockets() == 0, "sockets closed");
+  Require(run.platform.OpenFiles() == 0, "files closed");
+  Require(run.platform.LiveBlocks() == 0, "blocks released");
 }
 
 // The input becomes an INI file in a fresh temporary file; all 21 keys are

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reference_base64.h"
+#include "support/reference_base64.h"
 
 namespace tarnlet {
 namespace {

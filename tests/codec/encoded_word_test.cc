@@ -5,40 +5,28 @@
 #include <vector>
 
 #include "codec/iso2022jp.h"
-#include "platform/platform_wrapper.h"
-#include "reference_base64.h"
+#include "support/fault_platform.h"
+#include "support/reference_base64.h"
 
 namespace tarnlet {
 namespace {
 
 using testing::ReferenceBase64;
 
-// Counts heap blocks and can refuse the nth allocation.
-class HeapWatch : public PlatformWrapper {
+// The counting platform, installed for one test; it can refuse the nth
+// allocation.
+class HeapWatch {
  public:
-  explicit HeapWatch(int failAt = 0) : PlatformWrapper(NativePlatform()), failAt_(failAt) {
-    SetPlatformForTesting(this);
-  }
-  ~HeapWatch() override { SetPlatformForTesting(nullptr); }
-
-  void* Allocate(std::size_t size) override {
-    if (++allocations_ == failAt_) return nullptr;
-    void* block = PlatformWrapper::Allocate(size);
-    if (block != nullptr) ++live_;
-    return block;
-  }
-  void Release(void* block) override {
-    if (block != nullptr) --live_;
-    PlatformWrapper::Release(block);
+  explicit HeapWatch(int failAt = 0) {
+    if (failAt > 0) platform_.FailNth(testing::Call::kAllocate, failAt);
   }
 
-  int allocations() const { return allocations_; }
-  int live() const { return live_; }
+  int allocations() { return platform_.Count(testing::Call::kAllocate); }
+  long live() { return platform_.LiveBlocks(); }
 
  private:
-  int failAt_;
-  int allocations_ = 0;
-  int live_ = 0;
+  testing::FaultPlatform platform_;
+  testing::ScopedPlatform installed_{platform_};
 };
 
 // The word for source, written into exactly EncodedWordCapacity bytes that

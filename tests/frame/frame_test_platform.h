@@ -1,26 +1,23 @@
-// What the frame tests share: a thread-safe platform wrapper that pins the
-// clock, counts and traces the lifecycle calls and keeps name lookups off
+// What the frame tests share: the counting platform with the clock pinned,
+// the lifecycle calls named in order and names under ".invalid" kept off
 // the network; a record that passes validation; the exact log lines.
 #ifndef TARNLET_TESTS_FRAME_FRAME_TEST_PLATFORM_H_
 #define TARNLET_TESTS_FRAME_FRAME_TEST_PLATFORM_H_
 
-#include <atomic>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
-#include "platform/platform_wrapper.h"
+#include "support/fault_platform.h"
+#include "support/pinned_clock.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
 namespace testing {
 
-// 2026/03/05 09:07:03, a Thursday.
-constexpr LocalTime kPinnedTime = {2026, 3, 4, 5, 9, 7, 3, 540};
-constexpr char kStamp[] = "2026/03/05 09:07:03  ";
+constexpr const char* kStamp = kPinnedStamp;
 
 // 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001
 const std::string kBadSettingsLine =
@@ -32,76 +29,39 @@ const std::string kHostNotFoundLine =
     std::string(kStamp) +
     "\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8\x82\xa2-004\r\n";
 
-class FramePlatform : public PlatformWrapper {
+// The counting platform as the frame tests read it.
+class FramePlatform : public FaultPlatform {
  public:
-  FramePlatform() : PlatformWrapper(NativePlatform()) {}
+  FramePlatform() {
+    PinTime();
+    MissingHostsUnder(".invalid", 11001);
+  }
 
-  void FailStartup(int code) { startupResult_ = code; }
+  // Every later start-up of the socket library fails with code (0: none).
+  void FailStartup(int code) {
+    if (code != 0) FailEvery(Call::kStartup, code);
+  }
 
-  int startups() const { return startups_; }
-  int cleanups() const { return cleanups_; }
-  int logAppends() const { return logAppends_; }
+  int startups() { return Count(Call::kStartup); }
+  int cleanups() { return Count(Call::kCleanup); }
+  int logAppends() { return Count(Call::kAppendLog); }
+  // The lifecycle calls in the order they happened.
   std::vector<std::string> trace() {
-    std::lock_guard<std::mutex> guard(traceMutex_);
-    return trace_;
-  }
-
-  LockHandle OpenCallLock() override {
-    Note("open");
-    return PlatformWrapper::OpenCallLock();
-  }
-  void WaitCallLock(LockHandle lock) override {
-    PlatformWrapper::WaitCallLock(lock);
-    Note("wait");
-  }
-  void ReleaseCallLock(LockHandle lock) override {
-    Note("release");
-    PlatformWrapper::ReleaseCallLock(lock);
-  }
-  void CloseCallLock(LockHandle lock) override {
-    Note("close");
-    PlatformWrapper::CloseCallLock(lock);
-  }
-  int StartupSockets() override {
-    ++startups_;
-    Note("startup");
-    if (startupResult_ != 0) return startupResult_;
-    return PlatformWrapper::StartupSockets();
-  }
-  void CleanupSockets() override {
-    ++cleanups_;
-    Note("cleanup");
-    PlatformWrapper::CleanupSockets();
-  }
-  // Names under ".invalid" are never looked up for real.
-  LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
-    Note("resolve");
-    std::size_t length = std::strlen(name);
-    if (length >= 8 && std::strcmp(name + length - 8, ".invalid") == 0) {
-      *error = 11001;
-      return LookupResult::kHostNotFound;
+    static const struct {
+      Call call;
+      const char* name;
+    } kNames[] = {{Call::kOpenLock, "open"},       {Call::kWaitLock, "wait"},
+                  {Call::kReleaseLock, "release"}, {Call::kCloseLock, "close"},
+                  {Call::kStartup, "startup"},     {Call::kCleanup, "cleanup"},
+                  {Call::kResolve, "resolve"},     {Call::kAppendLog, "log"}};
+    std::vector<std::string> names;
+    for (const Event& event : Trace()) {
+      for (const auto& known : kNames) {
+        if (event.call == known.call) names.push_back(known.name);
+      }
     }
-    return PlatformWrapper::ResolveIpv4(name, out, error);
+    return names;
   }
-  LocalTime LocalNow() override { return kPinnedTime; }
-  bool AppendLogLine(const char* path, const char* line) override {
-    ++logAppends_;
-    Note("log");
-    return PlatformWrapper::AppendLogLine(path, line);
-  }
-
- private:
-  void Note(const char* event) {
-    std::lock_guard<std::mutex> guard(traceMutex_);
-    trace_.push_back(event);
-  }
-
-  std::atomic<int> startupResult_{0};
-  std::atomic<int> startups_{0};
-  std::atomic<int> cleanups_{0};
-  std::atomic<int> logAppends_{0};
-  std::mutex traceMutex_;
-  std::vector<std::string> trace_;
 };
 
 inline void SetText(char* field, std::size_t width, const std::string& text) {

@@ -12,26 +12,21 @@
 #include "frame_test_platform.h"
 #include "support/blocking_log_targets.h"
 #include "support/fault_platform.h"
+#include "support/platform_test.h"
 #include "support/test_files.h"
 
 namespace tarnlet {
 namespace testing {
 namespace {
 
-class LogTest : public ::testing::Test {
+class LogTest : public SenderTest {
  protected:
-  LogTest() : installed_(platform_) { UseLog(dir_.File("mail.log")); }
+  LogTest() { UseLog(File("tarnlet.log")); }
 
   void UseLog(const std::string& path) {
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
     SetText(g_mailSettings.Log, sizeof g_mailSettings.Log, path);
   }
-  std::string LogBytes() { return ReadFileBytes(dir_.File("mail.log")); }
-
-  FramePlatform platform_;
-  ScopedPlatform installed_;
-  TempDir dir_;
-  MailSender sender_;
 };
 
 TEST_F(LogTest, LinesAreStampedAndStoredWithTextModeLineEnds) {
@@ -54,7 +49,7 @@ TEST_F(LogTest, LinesAreStampedAndStoredWithTextModeLineEnds) {
     EXPECT_EQ(sender_.WriteLog(line.message.c_str()), 1);
     expected += kStamp + line.stored;
   }
-  EXPECT_EQ(LogBytes(), expected);
+  EXPECT_EQ(Log(), expected);
   EXPECT_EQ(expected.compare(0, 42, "2026/03/05 09:07:03  WSAStartup Miss-002\r\n"), 0);
 }
 
@@ -69,14 +64,8 @@ TEST_F(LogTest, TimestampFieldsArePadded) {
       {{999, 7, 0, 9, 0, 0, 0, 0}, "0999/07/09 00:00:00  "},
   };
   for (const Case& c : cases) {
-    class PinnedClock : public PlatformWrapper {
-     public:
-      explicit PinnedClock(LocalTime time) : PlatformWrapper(NativePlatform()), time_(time) {}
-      LocalTime LocalNow() override { return time_; }
-
-     private:
-      LocalTime time_;
-    } clock(c.time);
+    FaultPlatform clock;
+    clock.PinTime(c.time);
     ScopedPlatform installed(clock);
     TempDir dir;
     UseLog(dir.File("t.log"));
@@ -90,7 +79,7 @@ TEST_F(LogTest, LongMessagesAreNeverCut) {
   const std::string huge(9000, 'h');
   sender_.WriteLog(formatted.c_str());
   sender_.WriteLog(huge.c_str());
-  EXPECT_EQ(LogBytes(), kStamp + formatted + "\r\n" + kStamp + huge + "\r\n");
+  EXPECT_EQ(Log(), kStamp + formatted + "\r\n" + kStamp + huge + "\r\n");
 }
 
 TEST_F(LogTest, CodeTakesThePlaceOfD) {
@@ -114,7 +103,7 @@ TEST_F(LogTest, CodeTakesThePlaceOfD) {
     sender_.WriteLogCode(c.format, c.value);
     expected += std::string(kStamp) + c.stored;
   }
-  EXPECT_EQ(LogBytes(), expected);
+  EXPECT_EQ(Log(), expected);
 }
 
 TEST_F(LogTest, UnopenableLogIsSilentlySkipped) {
@@ -123,15 +112,15 @@ TEST_F(LogTest, UnopenableLogIsSilentlySkipped) {
     std::string path;
   } cases[] = {
       {"empty path", ""},
-      {"missing directory", dir_.File("no-such-dir") + "/" + "mail.log"},
-      {"a directory", dir_.path()},
+      {"missing directory", File("no-such-dir") + "/" + "mail.log"},
+      {"a directory", folder()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     UseLog(c.path);
     EXPECT_EQ(sender_.WriteLog("SMTP SND : Snd Ng-061\r\n"), 0);
   }
-  EXPECT_FALSE(FileExists(dir_.File("no-such-dir")));
+  EXPECT_FALSE(FileExists(File("no-such-dir")));
 }
 
 // The result code does not depend on whether the line could be written.

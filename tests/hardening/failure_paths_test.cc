@@ -1,6 +1,7 @@
 // Every platform call of the main paths, made to fail one at a time: the
 // call must return the code of the step it failed in, end the log with
 // that step's line, and leave no socket, file or heap block behind.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,11 +12,14 @@
 #include "../../fuzz/fuzz_inputs.h"
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
-#include "step_platform.h"
+#include "support/fault_platform.h"
 
 namespace tarnlet {
 namespace hardening {
 namespace {
+
+using testing::Call;
+using testing::FaultPlatform;
 
 struct Path {
   const char* name;
@@ -32,8 +36,7 @@ const Path kPaths[] = {
     {"POP before SMTP, APOP", 2, 25, true},
 };
 
-// The fake clock's time, as every log line starts.
-const std::string kStamp = "2026/03/05 09:07:03  ";
+const std::string kStamp = testing::kPinnedStamp;
 
 struct Outcome {
   ResultCode code;
@@ -48,8 +51,8 @@ const char kCramFailed[] = "SMTP Auth3\x94\x46\x8f\xd8 Miss-017";
 const char kEhloFailed[] = "SMTP Auth3\x94\x46\x8f\xd8OP25B Miss-016";
 
 // What a failed send or receive in step leads to.
-Outcome NetworkOutcome(const Path& path, Kind kind, const std::string& step) {
-  const bool send = kind == Kind::kSend;
+Outcome NetworkOutcome(const Path& path, Call kind, const std::string& step) {
+  const bool send = kind == Call::kSend;
   if (step == "POP") return {-12, kPopFailed};
   if (step == "greet") return {-3, "SMTP SND : Server Ready Ng-052\r\n"};
   if (step == "HELO" || step == "EHLO") {
@@ -76,10 +79,10 @@ Outcome NetworkOutcome(const Path& path, Kind kind, const std::string& step) {
   return {-4, ""};  // message text: one of the header or data lines
 }
 
-Outcome ConnectionOutcome(Kind kind, const std::string& step) {
+Outcome ConnectionOutcome(Call kind, const std::string& step) {
   if (step == "POP") return {-12, kPopFailed};
-  if (kind == Kind::kSocket) return {-1, "SMTP SND : Sock Create Ng ErrCode=10055-016\r\n"};
-  if (kind == Kind::kConnect) return {-2, "SMTP SND : Connect Ng ErrCode=10061-050\r\n"};
+  if (kind == Call::kCreateSocket) return {-1, "SMTP SND : Sock Create Ng ErrCode=10055-016\r\n"};
+  if (kind == Call::kConnect) return {-2, "SMTP SND : Connect Ng ErrCode=10061-050\r\n"};
   return {-2, "SMTP SND : None Bloking Mode Set Ng ErrCode=10038-051\r\n"};
 }
 
@@ -93,8 +96,36 @@ class ScopedInstall {
   }
 };
 
+// The in-memory server with the counting platform over it, for one run of
+// a path; a call the server does not model fails the test.
+struct FakeCall {
+  explicit FakeCall(const Path& path)
+      : server([](const char* call) { ADD_FAILURE() << "unmodelled platform call " << call; }) {
+    server.Answer(110, fuzzing::kChallenge);
+    platform.PopConnectionFirst(path.kind == 2);
+  }
+  fuzzing::FakeServerPlatform server;
+  FaultPlatform platform{server};
+};
+
+// The error number each failing call reports.
+int ErrorOf(Call kind) {
+  switch (kind) {
+    case Call::kCreateSocket:
+      return 10055;
+    case Call::kConnect:
+      return 10061;
+    case Call::kSetNonBlocking:
+      return 10038;
+    case Call::kOpenFile:
+      return 32;
+    default:
+      return 10054;
+  }
+}
+
 // Runs the path once over platform, which may hold a planned failure.
-ResultCode RunPath(const Path& path, StepPlatform& platform) {
+ResultCode RunPath(const Path& path, FaultPlatform& platform) {
   const MailSettings settings = fuzzing::FuzzSettings(path.kind, path.port, path.apop);
   ScopedInstall installed(platform);
   MailSender sender;
@@ -105,68 +136,66 @@ class FailurePathsTest : public ::testing::TestWithParam<Path> {};
 
 TEST_P(FailurePathsTest, EachFailingCallEndsWithItsStep) {
   const Path& path = GetParam();
-  StepPlatform clean(110, path.kind == 2);
-  ASSERT_EQ(RunPath(path, clean), 0) << clean.log;
-  EXPECT_EQ(clean.openSockets, 0);
-  EXPECT_EQ(clean.liveBlocks, 0);
+  FakeCall clean(path);
+  ASSERT_EQ(RunPath(path, clean.platform), 0) << clean.server.log;
+  EXPECT_EQ(clean.platform.OpenSockets(), 0);
+  EXPECT_EQ(clean.platform.LiveBlocks(), 0);
 
-  const Kind kinds[] = {Kind::kSocket, Kind::kConnect, Kind::kNonBlocking,
-                        Kind::kSend,   Kind::kReceive, Kind::kOpen,
-                        Kind::kSeek,   Kind::kRead,    Kind::kAllocate};
+  const Call kinds[] = {Call::kCreateSocket, Call::kConnect, Call::kSetNonBlocking,
+                        Call::kSend,         Call::kReceive, Call::kOpenFile,
+                        Call::kSeek,         Call::kRead,    Call::kAllocate};
   int runs = 0;
-  for (Kind kind : kinds) {
-    const int count = clean.Count(kind);
+  for (Call kind : kinds) {
+    const int count = clean.platform.Count(kind);
     EXPECT_GT(count, 0) << "call kind " << static_cast<int>(kind);
     for (int nth = 1; nth <= count; ++nth) {
-      StepPlatform platform(110, path.kind == 2);
-      platform.FailNth(kind, nth);
+      FakeCall run(path);
+      FaultPlatform& platform = run.platform;
+      platform.FailNth(kind, nth, ErrorOf(kind));
       const ResultCode r = RunPath(path, platform);
-      std::string step;
-      int seen = 0;
-      for (const StepPlatform::Trace& t : platform.trace()) {
-        if (t.kind == kind && ++seen == nth) step = t.step;
-      }
+      const std::string step = platform.StepOf(kind, nth);
+      const std::string& lastLine = run.server.lastLine;
       SCOPED_TRACE("call kind " + std::to_string(static_cast<int>(kind)) + " number " +
-                   std::to_string(nth) + " in step " + step + "\nlog:\n" + platform.log);
-      EXPECT_EQ(platform.openSockets, 0);
-      EXPECT_EQ(platform.openFiles, 0);
-      EXPECT_EQ(platform.liveBlocks, 0);
+                   std::to_string(nth) + " in step " + step + "\nlog:\n" + run.server.log);
+      EXPECT_EQ(platform.OpenSockets(), 0);
+      EXPECT_EQ(platform.OpenFiles(), 0);
+      EXPECT_EQ(platform.LiveBlocks(), 0);
       ++runs;
       switch (kind) {
-        case Kind::kSocket:
-        case Kind::kConnect:
-        case Kind::kNonBlocking: {
+        case Call::kCreateSocket:
+        case Call::kConnect:
+        case Call::kSetNonBlocking: {
           const Outcome want = ConnectionOutcome(kind, step);
           EXPECT_EQ(r, want.code);
-          EXPECT_EQ(platform.lastLine, kStamp + want.lastLine);
+          EXPECT_EQ(lastLine, kStamp + want.lastLine);
           break;
         }
-        case Kind::kSend:
-        case Kind::kReceive: {
+        case Call::kSend:
+        case Call::kReceive: {
           const Outcome want = NetworkOutcome(path, kind, step);
           if (want.lastLine.empty()) {
             // A message line: only the Cc header has a code of its own.
-            const std::string& line = platform.lastLine;
+            const std::string& line = lastLine;
             EXPECT_EQ(line.compare(0, 32, kStamp + "SMTP SND : "), 0);
             const bool cc = line == kStamp + "SMTP SND : Header Snd Ng-064\r\n";
             EXPECT_EQ(r, cc ? -29 : -4);
           } else {
             EXPECT_EQ(r, want.code);
-            EXPECT_EQ(platform.lastLine, kStamp + want.lastLine);
+            EXPECT_EQ(lastLine, kStamp + want.lastLine);
           }
           break;
         }
-        case Kind::kOpen:
+        case Call::kOpenFile:
           EXPECT_EQ(r, -11);
-          EXPECT_EQ(platform.lastLine, kStamp + "SMTP SND : Image File Open Ng-091\n");
+          EXPECT_EQ(lastLine, kStamp + "SMTP SND : Image File Open Ng-091\n");
           break;
-        case Kind::kSeek:
+        case Call::kSeek:
           EXPECT_EQ(r, -11);
-          EXPECT_EQ(platform.lastLine, kStamp + "SMTP SND : Image File Pointer Move Ng-092\n");
+          EXPECT_EQ(lastLine, kStamp + "SMTP SND : Image File Pointer Move Ng-092\n");
           break;
-        case Kind::kRead:
+        case Call::kRead:
           EXPECT_EQ(r, -11);
-          EXPECT_EQ(platform.lastLine, kStamp + "SMTP SND : Image File Read Ng-093\n");
+          EXPECT_EQ(lastLine, kStamp + "SMTP SND : Image File Read Ng-093\n");
           break;
         default: {
           // The Subject's two buffers, the encoder's two, then the body copy.
@@ -179,13 +208,24 @@ TEST_P(FailurePathsTest, EachFailingCallEndsWithItsStep) {
           };
           ASSERT_LE(nth, 5);
           EXPECT_EQ(r, kAllocations[nth - 1].code);
-          EXPECT_EQ(platform.lastLine, kStamp + kAllocations[nth - 1].lastLine);
+          EXPECT_EQ(lastLine, kStamp + kAllocations[nth - 1].lastLine);
           break;
         }
       }
     }
   }
   EXPECT_GT(runs, 20);
+}
+
+// A call the fake server does not model is a failure, never a real call.
+TEST(FakeServerTest, ACallItDoesNotModelFailsTheTest) {
+  EXPECT_NONFATAL_FAILURE(
+      {
+        FakeCall run(kPaths[0]);
+        char value[8] = "x";
+        run.platform.ReadProfileString("a.ini", "INIT", "Kind", value, sizeof value);
+      },
+      "unmodelled platform call ReadProfileString");
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FailurePathsTest, ::testing::ValuesIn(kPaths),

@@ -48,16 +48,15 @@ TEST_F(HostileServerTest, GreetingsThatAreNoReplyFail) {
     EXPECT_EQ(RunScript(c.script), -3);
     const std::string log = Log();
     ASSERT_GE(log.size(), sizeof kReadyNg - 1);
-    EXPECT_EQ(log.substr(log.size() - LogOf({kReadyNg}).size()), LogOf({kReadyNg}));
+    EXPECT_EQ(log.substr(log.size() - StoredLog({kReadyNg}).size()), StoredLog({kReadyNg}));
     EXPECT_EQ(transcript_, "");
   }
 }
 
 TEST_F(HostileServerTest, BinaryBytesAfterTheCodeAreIgnored) {
-  std::vector<PeerStep> script = AcceptingServer(1);
   static const char kGreeting[] = "220 \0\x01\xfe\xff\x1b ready\r\n";
-  script[0] = Send(std::string(kGreeting, sizeof kGreeting - 1));
-  EXPECT_EQ(RunScript(script), 0);
+  EXPECT_EQ(RunScript(SmtpServer().Reply("greet", std::string(kGreeting, sizeof kGreeting - 1))),
+            0);
   EXPECT_EQ(Log(), "");
   ASSERT_GE(transcript_.size(), 6u);
   EXPECT_EQ(transcript_.substr(transcript_.size() - 6), "QUIT\r\n");
@@ -85,16 +84,12 @@ TEST_F(HostileServerTest, BinaryOrOverlongRepliesFailTheirStep) {
     SCOPED_TRACE(c.name);
     ClearLog();
     EXPECT_EQ(RunScript(c.script), c.expected);
-    EXPECT_EQ(Log(), LogOf(c.log));
+    EXPECT_EQ(Log(), StoredLog(c.log));
   }
 }
 
 TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
-  std::vector<PeerStep> script =
-      Greet({"250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go ahead\r\n"});
-  script.push_back(ExpectLine());
-  script.push_back(Reset());
-  ScriptedPeer peer(script);
+  ScriptedPeer peer(SmtpServer().At("DATA", {Send("354 go ahead\r\n"), ExpectLine(), Reset()}));
   const std::string body = std::string(200, 'b') + "\r\n";
   std::string text;
   for (int i = 0; i < 200; ++i) text += body;
@@ -110,7 +105,7 @@ TEST_F(HostileServerTest, ResetInsideDataEndsTheCall) {
     EXPECT_NE(log.find("SMTP SND : Snd Ng ErrCode="), std::string::npos) << log;
   } else {
     EXPECT_EQ(r, -9) << log;
-    const std::string last = LogOf({"SMTP SND : Mail Snd End Understand Ng-096\n"});
+    const std::string last = StoredLog({"SMTP SND : Mail Snd End Understand Ng-096\n"});
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
   }
@@ -123,7 +118,7 @@ TEST_F(HostileServerTest, SilentServerTimesOut) {
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
           .count();
   EXPECT_LT(seconds, 30);
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n", kReadyNg}));
 }
 
 // Challenge text of 1392 base64 characters: the longest valid one that
@@ -134,17 +129,13 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
   SetField(g_mailSettings.Password, "secret");
   std::string challenge;
   for (int i = 0; i < 1044; ++i) challenge += static_cast<char>('!' + i % 90);
-  const std::string encoded = testing::Base64Of(challenge);
+  const std::string encoded = testing::ReferenceBase64(challenge);
   ASSERT_EQ(encoded.size(), 1392u);
 
-  std::vector<PeerStep> script =
-      Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "\r\n", "235 ok\r\n",
-             "250 reset\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go\r\n"});
-  script.push_back(ReceiveData());
-  script.push_back(Send("250 queued\r\n"));
-  script.push_back(ExpectLine());
-  script.push_back(Send("221 bye\r\n"));
-  EXPECT_EQ(RunScript(script), 0) << Log();
+  const SmtpServer server = SmtpServer()
+                                .Reply("EHLO", "250-hello\r\n250 AUTH CRAM-MD5\r\n")
+                                .Reply("AUTH", "334 " + encoded + "\r\n");
+  EXPECT_EQ(RunScript(server), 0) << Log();
   EXPECT_NE(transcript_.find("AUTH CRAM-MD5\r\n" +
                              testing::CramResponseLine("user", "secret", challenge) + "RSET\r\n"),
             std::string::npos);
@@ -153,8 +144,8 @@ TEST_F(HostileServerTest, LongChallengeIsAnsweredOrRejected) {
   ClearLog();
   EXPECT_EQ(RunScript(Greet({"250-hello\r\n250 AUTH CRAM-MD5\r\n", "334 " + encoded + "AB\r\n"})),
             -14);
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
-                          "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Base64 -> Binary Change Ng-100\r\n",
+                              "SMTP Auth3\x94\x46\x8f\xd8 Miss-017"}));
 }
 
 TEST_F(HostileServerTest, ThousandByteApopTimestampIsUsedWhole) {
@@ -170,7 +161,7 @@ TEST_F(HostileServerTest, ThousandByteApopTimestampIsUsedWhole) {
   g_mailSettings.POP3PortNo = pop.port();
   SetField(g_mailSettings.UserName, "user");
   SetField(g_mailSettings.Password, "secret");
-  EXPECT_EQ(RunScript(AcceptingServer(1)), 0) << Log();
+  EXPECT_EQ(RunScript(SmtpServer()), 0) << Log();
   EXPECT_EQ(pop.Transcript(), testing::ApopLine("user", timestamp, "secret") + "QUIT\r\n");
 }
 

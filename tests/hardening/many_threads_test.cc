@@ -60,7 +60,7 @@ class ManyThreadsTest : public ::testing::Test {
     std::unique_ptr<ScriptedPeer> peer;
     MailSettings record = testing::BaseSettings(closedPort, log_);
     if (plan == Plan::kDeliver) {
-      peer.reset(new ScriptedPeer(AcceptingServer(1)));
+      peer.reset(new ScriptedPeer(SmtpServer()));
       record.SMTPPortNo = peer->port();
     }
     if (plan == Plan::kPopRefused) {
@@ -157,8 +157,8 @@ TEST_F(ManyThreadsTest, CallsKeepTheirResultsMessagesAndLogBlocks) {
       switch (PlanFor(i)) {
         case Plan::kDeliver: {
           EXPECT_EQ(o.result, 0);
-          const std::string subject =
-              "Subject: =?ISO-2022-JP?B?" + EncodeBase64("Subject " + Tag(t, i)) + "?=\r\n";
+          const std::string subject = "Subject: =?ISO-2022-JP?B?" +
+                                      testing::ReferenceBase64("Subject " + Tag(t, i)) + "?=\r\n";
           EXPECT_EQ(o.transcript.find("RCPT TO: rcpt-" + Tag(t, i) + "@example.com\r\n"),
                     std::string("HELO client.example\r\nMAIL FROM: <from@example.com>\r\n").size());
           EXPECT_NE(o.transcript.find(subject), std::string::npos) << o.transcript;

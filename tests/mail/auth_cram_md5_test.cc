@@ -48,7 +48,7 @@ TEST_F(CramMd5Test, ReproducesTheWorkedExampleOfRfc2195) {
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.transcript, std::string("AUTH CRAM-MD5\r\n") + kRfcResponse + "\r\nRSET\r\n");
   EXPECT_EQ(sender_.lastReplyCode, 250);
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
@@ -72,7 +72,7 @@ TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
       {"longest challenge one reply carries", "user", "secret", longest},
   };
   for (const Case& c : cases) {
-    const std::string encoded = Base64Of(c.challenge);
+    const std::string encoded = ReferenceBase64(c.challenge);
     Outcome out = Run(AnswerLines({"334 " + encoded + "\r\n", "235 ok\r\n", "250 ok\r\n"}), c.user,
                       c.password);
     EXPECT_EQ(out.result, 0) << c.why;
@@ -80,7 +80,7 @@ TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
               "AUTH CRAM-MD5\r\n" + CramResponseLine(c.user, c.password, c.challenge) + "RSET\r\n")
         << c.why;
   }
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
@@ -96,7 +96,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
   } cases[] = {
       {"AUTH command not sent",
        {},
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 1, 4711); },
+       [](FaultPlatform& p) { p.FailSendOf("AUTH", 4711); },
        -4,
        "",
        {kSendNg, kAuthSendNg}},
@@ -126,7 +126,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
        {kBase64Ng}},
       {"response not sent",
        AnswerLines({challenge}),
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 2, 4711); },
+       [response](FaultPlatform& p) { p.FailSendOf(response, 4711); },
        -4,
        "AUTH CRAM-MD5\r\n",
        {kSendNg, kResponseSendNg}},
@@ -138,7 +138,7 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
        {kReplyNg, kResponseNg}},
       {"RSET not sent",
        AnswerLines({challenge, "235 ok\r\n"}),
-       [](FaultPlatform& p) { p.FailNth(Call::kSend, 3, 4711); },
+       [](FaultPlatform& p) { p.FailSendOf("RSET", 4711); },
        -4,
        "AUTH CRAM-MD5\r\n" + response,
        {kSendNg, kRsetSendNg}},
@@ -156,10 +156,10 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
     EXPECT_EQ(out.result, c.result) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
     // The socket is closed before the last line is written.
-    const std::string lower(ExpectedLog({c.log.begin(), c.log.end() - 1}));
-    EXPECT_EQ(platform_.logAtClose.back(), log + lower) << c.why;
-    log += ExpectedLog(c.log);
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    const std::string lower(StoredLog({c.log.begin(), c.log.end() - 1}));
+    EXPECT_EQ(logAtClose_.back(), log + lower) << c.why;
+    log += StoredLog(c.log);
+    EXPECT_EQ(Log(), log) << c.why;
   }
 }
 
@@ -170,7 +170,7 @@ TEST_F(CramMd5Test, BareResetNeverSendsCredentials) {
   EXPECT_EQ(platform_.OpenSockets(), 1);
   platform_.CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "RSET\r\n");
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 }
 
 TEST_F(CramMd5Test, BareResetFailures) {
@@ -183,12 +183,12 @@ TEST_F(CramMd5Test, BareResetFailures) {
   {
     ScriptedPeer peer(std::vector<PeerStep>{});
     SocketHandle socket = Connect(peer.port());
-    platform_.FailNth(Call::kSend, 1, 4711);
+    platform_.FailSendOf("RSET", 4711);
     EXPECT_EQ(sender_.SendRset(socket, "u", "p"), -4);
     EXPECT_EQ(peer.Transcript(), "");
   }
   EXPECT_EQ(platform_.OpenSockets(), 0);
-  EXPECT_EQ(LogBytes(), ExpectedLog({kReplyNg, kRsetNg, kSendNg, kRsetSendNg}));
+  EXPECT_EQ(Log(), StoredLog({kReplyNg, kRsetNg, kSendNg, kRsetSendNg}));
 }
 
 }  // namespace

@@ -29,24 +29,12 @@ const std::string kResetFailed = "SMTP Auth3\x94\x46\x8f\xd8OP25B Miss-017";
 const std::string kUnsupported =
     "SMTP AuthOP25B \x96\xa2\x8e\xc0\x91\x95 PLAIN LOGIN DIGEST-MD5 Miss-018";
 
-// Greeting, the EHLO reply, then the given replies and a server that takes
-// the message.
-std::vector<PeerStep> Server(const std::string& ehloReply,
-                             const std::vector<std::string>& loginReplies) {
-  std::vector<std::string> replies{ehloReply};
-  replies.insert(replies.end(), loginReplies.begin(), loginReplies.end());
-  for (const char* r : {"250 sender ok\r\n", "250 rcpt ok\r\n", "354 go ahead\r\n"}) {
-    replies.push_back(r);
-  }
-  std::vector<PeerStep> steps = Greet(replies);
-  for (PeerStep step : {ReceiveData(), Send("250 queued\r\n"), ExpectLine(), Send("221 bye\r\n")}) {
-    steps.push_back(step);
-  }
-  return steps;
-}
-
-std::vector<std::string> CramReplies() {
-  return {"334 " + testing::Base64Of(kChallenge) + "\r\n", "235 ok\r\n", "250 reset\r\n"};
+// A server that takes the message after the given EHLO reply and answers
+// AUTH with kChallenge.
+SmtpServer Server(const std::string& ehloReply) {
+  return SmtpServer()
+      .Reply("EHLO", ehloReply)
+      .Reply("AUTH", "334 " + testing::ReferenceBase64(kChallenge) + "\r\n");
 }
 
 class AuthDialogueTest : public MailTest {
@@ -59,7 +47,7 @@ class AuthDialogueTest : public MailTest {
 
   // Runs the dialogue with the server reached at port (587 is routed).
   ResultCode RunAt(ScriptedPeer& peer, std::uint16_t port) {
-    platform_.Route(587, peer.port());
+    platform_.RoutePort(587, peer.port());
     g_mailSettings.SMTPPortNo = port == 587 ? 587 : peer.port();
     return Run("Hello");
   }
@@ -73,7 +61,7 @@ class AuthDialogueTest : public MailTest {
 
 TEST_F(AuthDialogueTest, AnyOtherPortAlwaysLogsInWithCramMd5) {
   // The server need not offer CRAM-MD5 on this path.
-  ScriptedPeer peer(Server("250 hello\r\n", CramReplies()));
+  ScriptedPeer peer(Server("250 hello\r\n"));
   EXPECT_EQ(RunAt(peer, 25), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()), kEhlo + kAuth + Response() + kRset + kAfterLogin);
   EXPECT_EQ(Log(), "");
@@ -82,13 +70,12 @@ TEST_F(AuthDialogueTest, AnyOtherPortAlwaysLogsInWithCramMd5) {
 
 TEST_F(AuthDialogueTest, SubmissionPortFollowsTheOfferedMechanisms) {
   {
-    ScriptedPeer peer(
-        Server("250-hello\r\n250-AUTH PLAIN CRAM-MD5\r\n250 SIZE 1000\r\n", CramReplies()));
+    ScriptedPeer peer(Server("250-hello\r\n250-AUTH PLAIN CRAM-MD5\r\n250 SIZE 1000\r\n"));
     EXPECT_EQ(RunAt(peer, 587), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), kEhlo + kAuth + Response() + kRset + kAfterLogin);
   }
   {
-    ScriptedPeer peer(Server("250-hello\r\n250 SIZE 1000\r\n", {"250 reset\r\n"}));
+    ScriptedPeer peer(Server("250-hello\r\n250 SIZE 1000\r\n"));
     EXPECT_EQ(RunAt(peer, 587), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), kEhlo + kRset + kAfterLogin)
         << "no AUTH offered: a bare RSET, no credentials";
@@ -108,7 +95,7 @@ TEST_F(AuthDialogueTest, LoginFailuresEndTheCall) {
   } rows[] = {
       {"535 to the response",
        25,
-       Greet({"250 hello\r\n", "334 " + testing::Base64Of(kChallenge) + "\r\n", "535 no\r\n",
+       Greet({"250 hello\r\n", "334 " + testing::ReferenceBase64(kChallenge) + "\r\n", "535 no\r\n",
               "221 bye\r\n"}),
        -13,
        kEhlo + kAuth + Response() + "QUIT\r\n",
@@ -137,7 +124,7 @@ TEST_F(AuthDialogueTest, LoginFailuresEndTheCall) {
     ScriptedPeer peer(std::move(row.script));
     EXPECT_EQ(RunAt(peer, row.port), row.code) << row.why;
     EXPECT_EQ(peer.Transcript(), row.transcript) << row.why;
-    EXPECT_EQ(Log(), LogOf(row.log)) << row.why;
+    EXPECT_EQ(Log(), StoredLog(row.log)) << row.why;
     ExpectAllReleased();
   }
 }

@@ -38,7 +38,7 @@ TEST_F(JapaneseHostTest, ShiftJisSettingsFileDeliversExactBytes) {
   const std::string attachment = folder + kSeparator + "report.txt";
   testing::WriteFileBytes(attachment, "abc");
   const std::string log = File("\x83\x8d\x83\x4f.log");  // ログ.log
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   const std::string ini = File("settings.ini");
   const std::string settings =
       "[AUTH]\r\nSMTPPortNo=" + std::to_string(peer.port()) +

@@ -39,7 +39,7 @@ TEST_F(MailLargeTest, HundredKilobyteJapaneseBodyGoesOutWhole) {
     body += sjis + "\r\n";
     wire += out + "\r\n";
   }
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, body.c_str()), 0);
   const std::string expected =
       Commands() + kBaseHeaders + kTextPartHeader + wire + "\r\n\r\n.\r\nQUIT\r\n";

@@ -1,27 +1,22 @@
-// Shared pieces of the dialogue and message tests: a fixture with a fault
-// platform, a pinned clock and a log file; peer scripts of an accepting
-// server; the literal texts the client sends for the base settings.
+// Shared pieces of the dialogue and message tests: the fixture that runs a
+// whole dialogue, peer scripts of an accepting server, the literal texts
+// the client sends for the base settings.
 #ifndef TARNLET_TESTS_MAIL_MAIL_FIXTURE_H_
 #define TARNLET_TESTS_MAIL_MAIL_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdint>
-#include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
-#include "mail/message_headers.h"
-#include "net/poll_step.h"
 #include "support/fault_platform.h"
+#include "support/platform_test.h"
+#include "support/reference_base64.h"
 #include "support/scripted_peer.h"
 #include "support/settings_fixture.h"
-#include "support/stored_log.h"
-#include "support/test_files.h"
 
 namespace tarnlet {
 namespace mail_tests {
@@ -34,16 +29,8 @@ using testing::ReceiveData;
 using testing::ScriptedPeer;
 using testing::Send;
 using testing::SetField;
-
-// Thursday 5 March 2026, 09:07:03, Japan time.
-inline LocalTime TestTime() { return LocalTime{2026, 3, 4, 5, 9, 7, 3, 540}; }
-
-// The texts a log file holds after these messages were written at
-// TestTime(): timestamp, two spaces, message with each LF stored as CR LF,
-// CR LF.
-inline std::string LogOf(const std::vector<std::string>& messages) {
-  return testing::StoredLog(messages);
-}
+using testing::SmtpServer;
+using testing::StoredLog;
 
 // The five random digits of the Message-Id become "#####"; a Message-Id
 // whose number is not five digits is left as it is, so the comparison fails.
@@ -94,47 +81,10 @@ inline std::string DecodeBase64(const std::string& text) {
   return out;
 }
 
-inline std::string EncodeBase64(const std::string& bytes) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-  }
-  return out;
-}
-
 // Server side: greeting, then one reply per client line.
 inline std::vector<PeerStep> Greet(const std::vector<std::string>& replies,
                                    const std::string& greeting = "220 ready\r\n") {
-  std::vector<PeerStep> steps{Send(greeting)};
-  for (const std::string& reply : replies) {
-    steps.push_back(ExpectLine());
-    steps.push_back(Send(reply));
-  }
-  return steps;
-}
-
-// A server that takes a message for `recipients` RCPT commands, then
-// answers the end of data with endReply and QUIT with quitReply.
-inline std::vector<PeerStep> AcceptingServer(int recipients = 1,
-                                             const std::string& endReply = "250 queued\r\n",
-                                             const std::string& quitReply = "221 bye\r\n") {
-  std::vector<std::string> replies{"250 hello\r\n", "250 sender ok\r\n"};
-  for (int i = 0; i < recipients; ++i) replies.push_back("250 rcpt ok\r\n");
-  replies.push_back("354 go ahead\r\n");
-  std::vector<PeerStep> steps = Greet(replies);
-  steps.push_back(ReceiveData());
-  steps.push_back(Send(endReply));
-  steps.push_back(ExpectLine());
-  steps.push_back(Send(quitReply));
-  return steps;
+  return testing::GreetThenAnswer(greeting, replies);
 }
 
 // What the client sends before the message for the base settings.
@@ -160,53 +110,10 @@ constexpr char kTextPartHeader[] =
     "Content-Transfer-Encoding: 7bit\r\n"
     "\r\n";
 
-// A fault platform that can route a connect to one port (587, which a test
-// cannot listen on) to a peer's port, and the open of a path named in the
-// settings to a real file; it keeps every path it was asked to open.
-class TestPlatform : public FaultPlatform {
- public:
-  void Route(std::uint16_t from, std::uint16_t to) {
-    routeFrom_ = from;
-    routeTo_ = to;
-  }
-  void MapPath(const std::string& from, const std::string& to) { paths_[from] = to; }
-  const std::vector<std::string>& openedPaths() const { return openedPaths_; }
-
-  bool ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
-                   int* error) override {
-    return FaultPlatform::ConnectIpv4(socket, dotted, port == routeFrom_ ? routeTo_ : port, error);
-  }
-  FileHandle OpenForReading(const char* path, int* error) override {
-    openedPaths_.push_back(path);
-    auto mapped = paths_.find(path);
-    return FaultPlatform::OpenForReading(mapped != paths_.end() ? mapped->second.c_str() : path,
-                                         error);
-  }
-
- private:
-  std::uint16_t routeFrom_ = 0;
-  std::uint16_t routeTo_ = 0;
-  std::map<std::string, std::string> paths_;
-  std::vector<std::string> openedPaths_;
-};
-
-// Installs a fault platform with the pinned clock, starts the socket
-// library, fills the settings with the base record (log in a fresh folder)
-// and shortens the poll step to 1 ms.
-class MailTest : public ::testing::Test {
+// Runs whole dialogues with the base record; each run names its peer.
+class MailTest : public testing::PlatformTest {
  protected:
-  MailTest() : installed_(platform_), logPath_(folder_.File("mail.log")) {
-    platform_.PinTime(TestTime());
-    socketsStarted_ = platform_.StartupSockets() == 0;
-    g_mailSettings = testing::BaseSettings(0, logPath_);
-    SetPollStepForTesting(1);
-    ReseedMessageIdForTesting();
-  }
-  ~MailTest() override {
-    SetPollStepForTesting(0);
-    std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-    if (socketsStarted_) platform_.CleanupSockets();
-  }
+  MailTest() { g_mailSettings.SMTPPortNo = 0; }
 
   // Runs the dialogue against peer with the current settings.
   ResultCode RunWith(ScriptedPeer& peer, const char* body) {
@@ -217,28 +124,6 @@ class MailTest : public ::testing::Test {
     MailSender sender;
     return sender.RunSmtpDialogue(body);
   }
-
-  std::string Log() const { return testing::ReadFileBytes(logPath_); }
-  const std::string& folder() const { return folder_.path(); }
-  std::string File(const std::string& name) const { return folder_.File(name); }
-
-  // Nothing the call opened or allocated is left behind.
-  void ExpectAllReleased() {
-    EXPECT_EQ(platform_.OpenSockets(), 0);
-    EXPECT_EQ(platform_.OpenFiles(), 0);
-    EXPECT_EQ(platform_.LiveBlocks(), 0);
-  }
-
-  // Empties the log file between the rows of one test.
-  void ClearLog() const { testing::WriteFileBytes(logPath_, ""); }
-
-  TestPlatform platform_;
-
- private:
-  testing::ScopedPlatform installed_;
-  testing::TempDir folder_;
-  std::string logPath_;
-  bool socketsStarted_ = false;
 };
 
 }  // namespace mail_tests

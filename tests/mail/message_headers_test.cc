@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform_wrapper.h"
 #include "support/fault_platform.h"
 
 namespace tarnlet {
@@ -19,7 +18,7 @@ TEST(DateLineTest, NamesNoLeadingZeroOnTheDayAndTheRealZone) {
     LocalTime time;
     const char* line;
   } rows[] = {
-      {{2026, 3, 4, 5, 9, 7, 3, 540}, "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n"},
+      {testing::kPinnedTime, "Date: Thu, 5 Mar 2026 09:07:03 +0900\r\n"},
       {{2026, 1, 0, 4, 0, 0, 0, 0}, "Date: Sun, 4 Jan 2026 00:00:00 +0000\r\n"},
       {{2025, 12, 6, 27, 23, 59, 59, -300}, "Date: Sat, 27 Dec 2025 23:59:59 -0500\r\n"},
       {{2026, 7, 1, 13, 12, 30, 5, 330}, "Date: Mon, 13 Jul 2026 12:30:05 +0530\r\n"},
@@ -33,18 +32,6 @@ TEST(DateLineTest, NamesNoLeadingZeroOnTheDayAndTheRealZone) {
   }
 }
 
-// Counts the seeds drawn and hands out the one it is told to.
-class SeedPlatform : public PlatformWrapper {
- public:
-  SeedPlatform() : PlatformWrapper(NativePlatform()) {}
-  std::uint32_t EntropySeed() override {
-    ++draws;
-    return seed;
-  }
-  std::uint32_t seed = 1;
-  int draws = 0;
-};
-
 std::vector<int> Draw(int n) {
   std::vector<int> values;
   for (int i = 0; i < n; ++i) values.push_back(NextMessageIdNumber());
@@ -52,14 +39,14 @@ std::vector<int> Draw(int n) {
 }
 
 TEST(MessageIdNumberTest, SeededOnceFromEntropyAndFifteenBitsWide) {
-  SeedPlatform platform;
+  testing::FaultPlatform platform;
   testing::ScopedPlatform installed(platform);
   ReseedMessageIdForTesting();
-  EXPECT_EQ(platform.draws, 0);  // nothing drawn before the first use
+  EXPECT_EQ(platform.Count(testing::Call::kEntropySeed), 0);  // nothing drawn before the first use
 
-  platform.seed = 12345;
+  platform.PinSeed(12345u);
   const std::vector<int> first = Draw(2000);
-  EXPECT_EQ(platform.draws, 1);
+  EXPECT_EQ(platform.Count(testing::Call::kEntropySeed), 1);
   std::set<int> distinct(first.begin(), first.end());
   EXPECT_GT(distinct.size(), 1500u);
   for (int value : first) {
@@ -70,9 +57,9 @@ TEST(MessageIdNumberTest, SeededOnceFromEntropyAndFifteenBitsWide) {
   ReseedMessageIdForTesting();
   EXPECT_EQ(Draw(2000), first);  // the same seed, the same numbers
   ReseedMessageIdForTesting();
-  platform.seed = 67890;
+  platform.PinSeed(67890u);
   EXPECT_NE(Draw(2000), first);  // another seed, other numbers
-  EXPECT_EQ(platform.draws, 3);
+  EXPECT_EQ(platform.Count(testing::Call::kEntropySeed), 3);
 }
 
 }  // namespace

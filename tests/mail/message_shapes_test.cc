@@ -41,7 +41,7 @@ class MailShapesTest : public MailTest {
 
   // The whole transcript of a successful exchange carrying data.
   std::string Exchange(const char* body) {
-    ScriptedPeer peer(AcceptingServer());
+    ScriptedPeer peer{SmtpServer()};
     EXPECT_EQ(RunWith(peer, body), 0);
     EXPECT_EQ(Log(), "");
     return MaskMessageId(peer.Transcript());
@@ -173,7 +173,7 @@ TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutEncoded) {
                                 word + "\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
                                 "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") +
                                 "bg==\r\n" + "\r\n--" + b + "--\r\n\r\n.\r\n"));
-  EXPECT_EQ(platform_.openedPaths(),
+  EXPECT_EQ(platform_.OpenedPaths(),
             (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plainname.txt"}));
 }
 
@@ -184,7 +184,7 @@ TEST_F(MailShapesTest, EveryHeaderFieldAndNoBcc) {
   SetField(g_mailSettings.Bcc, "bcc@example.com");
   SetField(g_mailSettings.Subject, "\x8c\x8f\x96\xbc\x83\x65\x83\x58\x83\x67");  // 件名テスト
   g_mailSettings.X_MailerName[0] = '\0';
-  ScriptedPeer peer(AcceptingServer(3));
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()),
             Commands({"RCPT TO: to@example.com\r\n", "RCPT TO: cc@example.com\r\n",
@@ -219,14 +219,14 @@ TEST_F(MailShapesTest, MissingFileEndsTheCallAfterItsHeaderLines) {
   AddAttachment("C:\\data\\fox.txt", kFox54);
   list_ += ";C:\\data\\missing.txt";
   SetField(g_mailSettings.AppendFile, list_);
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), -11);
   const std::string b = "+-+-+-Default-+-+-+";
   EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands() + kBaseHeaders + MultipartHeader(b) +
                                                   AttachmentHeader(b, "text/plain", "fox.txt") +
                                                   kFox54Base64 + "\r\n" +
                                                   AttachmentHeader(b, "text/plain", "missing.txt"));
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Image File Open Ng-091\n"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Image File Open Ng-091\n"}));
   ExpectAllReleased();
 }
 

@@ -59,9 +59,9 @@ TEST_F(PopBeforeSmtpTest, LogsInWithUserAndPass) {
           "alice", "secret");
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.transcript, "USER alice\r\nPASS secret\r\nQUIT\r\n");
-  EXPECT_EQ(LogBytes(), ExpectedLog({kStart, kComplete}));
+  EXPECT_EQ(Log(), StoredLog({kStart, kComplete}));
   // On success the socket is closed first, then completion is logged.
-  EXPECT_EQ(platform_.logAtClose, std::vector<std::string>{ExpectedLog({kStart})});
+  EXPECT_EQ(logAtClose_, std::vector<std::string>{StoredLog({kStart})});
 }
 
 TEST_F(PopBeforeSmtpTest, LogsInWithApop) {
@@ -99,8 +99,8 @@ TEST_F(PopBeforeSmtpTest, LogsInWithApop) {
     Outcome out = Run(std::move(c.script), c.apop, c.user, c.password);
     EXPECT_EQ(out.result, 1) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
-    log += ExpectedLog({kStart, kComplete});
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    log += StoredLog({kStart, kComplete});
+    EXPECT_EQ(Log(), log) << c.why;
   }
 }
 
@@ -122,7 +122,8 @@ struct FailureCase {
   std::vector<std::string> log;
 };
 
-void FailSend(FaultPlatform& platform, int nth) { platform.FailNth(Call::kSend, nth, 4711); }
+// Fails the send of the command that begins with text.
+void FailSend(FaultPlatform& platform, const char* text) { platform.FailSendOf(text, 4711); }
 
 TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
   const std::string greeting = "+OK POP3 ready\r\n";
@@ -155,7 +156,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"USER not sent",
        0,
        GreetThenAnswer(greeting, {}),
-       [](FaultPlatform& p) { FailSend(p, 1); },
+       [](FaultPlatform& p) { FailSend(p, "USER"); },
        "",
        {kSendNg, kUserSendNg}},
       {"USER refused",
@@ -179,7 +180,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"PASS not sent",
        0,
        GreetThenAnswer(greeting, {"+OK\r\n"}),
-       [](FaultPlatform& p) { FailSend(p, 2); },
+       [](FaultPlatform& p) { FailSend(p, "PASS"); },
        "USER alice\r\n",
        {kSendNg, kPassSendNg}},
       {"PASS refused: no QUIT",
@@ -191,7 +192,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"QUIT not sent",
        0,
        GreetThenAnswer(greeting, {"+OK\r\n", "+OK\r\n"}),
-       [](FaultPlatform& p) { FailSend(p, 3); },
+       [](FaultPlatform& p) { FailSend(p, "QUIT"); },
        "USER alice\r\nPASS secret\r\n",
        {kSendNg, kQuitSendNg}},
       {"QUIT not answered +OK",
@@ -227,7 +228,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
       {"APOP not sent",
        1,
        GreetThenAnswer(kRfcGreeting, {}),
-       [](FaultPlatform& p) { FailSend(p, 1); },
+       [](FaultPlatform& p) { FailSend(p, "APOP"); },
        "",
        {kSendNg, kApopSendNg}},
       {"APOP refused",
@@ -251,11 +252,11 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
                       apopPath ? "tanstaaf" : "secret");
     EXPECT_EQ(out.result, 0) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
-    log += ExpectedLog({kStart});
-    log += ExpectedLog(c.log);
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    log += StoredLog({kStart});
+    log += StoredLog(c.log);
+    EXPECT_EQ(Log(), log) << c.why;
     // Its own line is written before the socket is closed.
-    EXPECT_EQ(platform_.logAtClose.back(), log) << c.why;
+    EXPECT_EQ(logAtClose_.back(), log) << c.why;
   }
 }
 
@@ -270,8 +271,7 @@ TEST_F(PopBeforeSmtpTest, SilentServerTimesOut) {
   out = Run(GreetThenAnswer("+OK no timestamp here\r\n", {}), 1, "alice", "secret");
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.transcript, "");
-  EXPECT_EQ(LogBytes(),
-            ExpectedLog({kStart, kTimeOut, kGreetingNg, kStart, kTimeOut, kTimestampNg}));
+  EXPECT_EQ(Log(), StoredLog({kStart, kTimeOut, kGreetingNg, kStart, kTimeOut, kTimestampNg}));
 }
 
 TEST_F(PopBeforeSmtpTest, NoConnectionNoCommands) {
@@ -280,9 +280,8 @@ TEST_F(PopBeforeSmtpTest, NoConnectionNoCommands) {
   platform_.FailNth(Call::kConnect, 1, 4242);
   EXPECT_EQ(sender_.PopBeforeSmtp("alice", "secret", "127.0.0.1", ClosedPort()), 0);
   EXPECT_EQ(platform_.OpenSockets(), 0);
-  EXPECT_EQ(LogBytes(),
-            ExpectedLog({kStart, "POP3 BEFORE SMTP : Sock Create Ng ErrCode=24-025\r\n", kStart,
-                         "POP3 BEFORE SMTP : Connect Ng ErrCode=4242-026\r\n"}));
+  EXPECT_EQ(Log(), StoredLog({kStart, "POP3 BEFORE SMTP : Sock Create Ng ErrCode=24-025\r\n",
+                              kStart, "POP3 BEFORE SMTP : Connect Ng ErrCode=4242-026\r\n"}));
 }
 
 }  // namespace

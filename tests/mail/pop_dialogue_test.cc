@@ -48,23 +48,23 @@ TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
     ClearLog();
     g_mailSettings.APOP = row.apop;
     ScriptedPeer pop(std::move(row.pop));
-    ScriptedPeer smtp(AcceptingServer());
+    ScriptedPeer smtp{SmtpServer()};
     EXPECT_EQ(RunWithBoth(pop, smtp), 0);
     EXPECT_EQ(pop.Transcript(), row.popTranscript);
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), kSmtpTranscript);
-    EXPECT_EQ(Log(), LogOf({kStart, kComplete}));
+    EXPECT_EQ(Log(), StoredLog({kStart, kComplete}));
     ExpectAllReleased();
   }
 }
 
 TEST_F(PopDialogueTest, FailedLoginNeverContactsTheSmtpServer) {
   ScriptedPeer pop(testing::GreetThenAnswer("+OK ready\r\n", {"+OK\r\n", "-ERR denied\r\n"}));
-  ScriptedPeer smtp(AcceptingServer());
+  ScriptedPeer smtp{SmtpServer()};
   EXPECT_EQ(RunWithBoth(pop, smtp), -12);
   EXPECT_EQ(pop.Transcript(), "USER mrose\r\nPASS tanstaaf\r\n");
   EXPECT_FALSE(smtp.Connected());
-  EXPECT_EQ(Log(), LogOf({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
-                          "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
+  EXPECT_EQ(Log(), StoredLog({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+                              "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
   ExpectAllReleased();
 }
 

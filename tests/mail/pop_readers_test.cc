@@ -68,7 +68,7 @@ class ReceiveScript : public FaultPlatform {
 
 class PopReaderTest : public LoginTest {
  protected:
-  PopReaderTest() : installed_(script_) { script_.PinTime(LoginTestTime()); }
+  PopReaderTest() : installed_(script_) { script_.PinTime(); }
 
   ReceiveScript script_;
   ScopedPlatform installed_;
@@ -125,8 +125,8 @@ TEST_F(PopReaderTest, OkReaderJudgesTheFirstChunkAlone) {
     c.setup(s);
     EXPECT_EQ(sender_.ReadPopOk(1), c.ok) << c.why;
     EXPECT_EQ(s.Sleeps() - sleepsBefore, c.sleeps) << c.why;
-    log += ExpectedLog(c.log);
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    log += StoredLog(c.log);
+    EXPECT_EQ(Log(), log) << c.why;
     for (std::size_t capacity : s.capacities) EXPECT_EQ(capacity, 1400u) << c.why;
     s.Clear();
   }
@@ -237,8 +237,8 @@ TEST_F(PopReaderTest, TimestampReaderAccumulatesTheGreeting) {
     for (std::size_t i = c.capacity; i < out.size(); ++i) {
       ASSERT_EQ(out[i], '#') << c.why << ": wrote past the destination";
     }
-    log += ExpectedLog(c.log);
-    EXPECT_EQ(LogBytes(), log) << c.why;
+    log += StoredLog(c.log);
+    EXPECT_EQ(Log(), log) << c.why;
     // Each receive is offered exactly the room left in the 1400 bytes.
     std::size_t offered = 1400;
     for (std::size_t capacity : s.capacities) {
@@ -258,11 +258,11 @@ TEST_F(PopReaderTest, TimestampReaderCountsSilenceNotTotalTime) {
   EXPECT_TRUE(sender_.ReadApopTimestamp(1, out, sizeof out));
   EXPECT_STREQ(out, "<ab>");
   EXPECT_EQ(script_.Sleeps(), 5998u);
-  EXPECT_EQ(LogBytes(), "");
+  EXPECT_EQ(Log(), "");
 
   script_.Data("+OK <a").WouldBlock(3000).Data("b>\r\n");
   EXPECT_FALSE(sender_.ReadApopTimestamp(1, out, sizeof out));
-  EXPECT_EQ(LogBytes(), ExpectedLog({kTimeOut}));
+  EXPECT_EQ(Log(), StoredLog({kTimeOut}));
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
     SetField(g_mailSettings.Address, row.to);
     SetField(g_mailSettings.Cc, row.cc);
     SetField(g_mailSettings.Bcc, row.bcc);
-    ScriptedPeer peer(AcceptingServer(static_cast<int>(row.rcpt.size())));
+    ScriptedPeer peer{SmtpServer()};
     EXPECT_EQ(RunWith(peer, ""), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), Commands(row.rcpt) +
                                                     "From: <from@example.com>\r\n" + row.fields +
@@ -106,7 +106,7 @@ TEST_F(MailRecipientsTest, ARefusedCcAddressStopsTheListsWithMinus7) {
             "HELO client.example\r\nMAIL FROM: <from@example.com>\r\n"
             "RCPT TO: to@example.com\r\nRCPT TO: c@x.example\r\nRCPT TO: d@x.example\r\n"
             "QUIT\r\n");
-  EXPECT_EQ(Log(), LogOf({"SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n"}));
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n"}));
   ExpectAllReleased();
 }
 

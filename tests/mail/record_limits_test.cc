@@ -9,7 +9,7 @@ namespace {
 using MailLimitsTest = MailTest;
 
 std::string EncodedWord(const std::string& iso2022jp) {
-  return "=?ISO-2022-JP?B?" + EncodeBase64(iso2022jp) + "?=";
+  return "=?ISO-2022-JP?B?" + testing::ReferenceBase64(iso2022jp) + "?=";
 }
 
 std::string Repeat(const std::string& text, int times) {
@@ -92,7 +92,7 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
   testing::WriteFileBytes(real, "n");
   platform_.MapPath(path, real);
 
-  ScriptedPeer peer(AcceptingServer(2));
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, "x"), 0);
   const std::string transcript = MaskMessageId(peer.Transcript());
   const std::size_t dispositionAt = transcript.find("Content-Disposition: attachment;\r\n");
@@ -115,7 +115,7 @@ TEST_F(MailLimitsTest, EveryFieldAtItsLongestGoesOutWhole) {
       "\r\n" + "Content-Transfer-Encoding: base64\r\n\r\n" + "bg==\r\n" + "\r\n--" + b +
       "--\r\n\r\n.\r\n" + "QUIT\r\n";
   EXPECT_EQ(transcript, expected);
-  EXPECT_EQ(platform_.openedPaths(), std::vector<std::string>{path});
+  EXPECT_EQ(platform_.OpenedPaths(), std::vector<std::string>{path});
   EXPECT_EQ(Log(), "");
   ExpectAllReleased();
 }
@@ -137,13 +137,13 @@ TEST_F(MailLimitsTest, AListOfFiveHundredTwelveAttachmentsSendsEveryOne) {
   }
   ASSERT_EQ(list.size(), 1023u);
   SetField(g_mailSettings.AppendFile, list);
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, ""), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()),
             Commands() + kBaseHeaders + "Content-Type: multipart/mixed;\r\n boundary=\"" + b +
                 "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n" + parts + "\r\n--" +
                 b + "--\r\n\r\n.\r\nQUIT\r\n");
-  EXPECT_EQ(platform_.openedPaths().size(), 512u);
+  EXPECT_EQ(platform_.OpenedPaths().size(), 512u);
   ExpectAllReleased();
 }
 

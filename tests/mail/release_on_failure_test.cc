@@ -21,7 +21,7 @@ class MailReleaseTest : public MailTest {
   }
 
   ResultCode RunOnce() {
-    ScriptedPeer peer(AcceptingServer(2));
+    ScriptedPeer peer{SmtpServer()};
     ResultCode r = RunWith(peer, "Hi\r\n.\r\n");
     peer.Transcript();
     return r;

@@ -21,7 +21,7 @@ const std::string kSendNg = "SMTP SND : Snd Ng ErrCode=10054-018\r\n";
 using MailDialogueTest = MailTest;
 
 TEST_F(MailDialogueTest, PlainPathSendsEveryCommandAndLeavesTheLogEmpty) {
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   EXPECT_EQ(RunWith(peer, "Hello"), 0);
   EXPECT_EQ(MaskMessageId(peer.Transcript()), kHelo + kMail + kRcpt + kData + kMessage + kQuit);
   EXPECT_EQ(Log(), "");
@@ -39,87 +39,83 @@ struct FailureRow {
 
 void NoFault(FaultPlatform&) {}
 
-std::function<void(FaultPlatform&)> FailSend(int nth) {
-  return [nth](FaultPlatform& p) { p.FailNth(Call::kSend, nth, 10054); };
+// Fails the send of the command that begins with text.
+std::function<void(FaultPlatform&)> FailSend(const char* text) {
+  return [text](FaultPlatform& p) { p.FailSendOf(text, 10054); };
 }
 
 std::vector<FailureRow> FailureRows() {
   const std::string endUnderstandNg = "SMTP SND : Mail Snd End Understand Ng-096\n";
   return {
       {"non-blocking mode",
-       Greet({}),
+       SmtpServer(),
        [](FaultPlatform& p) { p.FailNth(Call::kSetNonBlocking, 1, 10022); },
        -2,
        "",
        {"SMTP SND : None Bloking Mode Set Ng ErrCode=10022-051\r\n"}},
       {"greeting 554",
-       Greet({"221 bye\r\n"}, "554 busy\r\n"),
+       SmtpServer().Reply("greet", "554 busy\r\n"),
        NoFault,
        -3,
        kQuit,
        {kReplyNg, "SMTP SND : Server Ready Ng-052\r\n"}},
       {"greeting receive error",
-       Greet({}),
+       SmtpServer(),
        [](FaultPlatform& p) { p.FailNth(Call::kReceive, 1, 10054); },
        -3,
        "",
        {"SMTP SND : Rcv Ng ErrCode=10054-020\r\n", "SMTP SND : Server Ready Ng-052\r\n"}},
       {"HELO send",
-       Greet({}),
-       FailSend(1),
+       SmtpServer(),
+       FailSend("HELO"),
        -4,
        "",
        {kSendNg, "SMTP SND : Domain Name Snd Ng-053\r\n"}},
       {"HELO reply 501",
-       Greet({"501 syntax\r\n", "221 bye\r\n"}),
+       SmtpServer().Reply("HELO", "501 syntax\r\n"),
        NoFault,
        -5,
        kHelo + kQuit,
        {kReplyNg, "SMTP SND : Domain Name Understand Ng-054\r\n"}},
       {"MAIL FROM send",
-       Greet({"250 hi\r\n"}),
-       FailSend(2),
+       SmtpServer(),
+       FailSend("MAIL"),
        -4,
        kHelo,
        {kSendNg, "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n"}},
       {"MAIL FROM reply 550",
-       Greet({"250 hi\r\n", "550 no\r\n", "221 bye\r\n"}),
+       SmtpServer().Reply("MAIL", "550 no\r\n"),
        NoFault,
        -6,
        kHelo + kMail + kQuit,
        {kReplyNg, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n"}},
-      {"RCPT TO send",
-       Greet({"250 hi\r\n", "250 ok\r\n"}),
-       FailSend(3),
-       -4,
-       kHelo + kMail,
-       {kSendNg, "0-058\r\n"}},
+      {"RCPT TO send", SmtpServer(), FailSend("RCPT"), -4, kHelo + kMail, {kSendNg, "0-058\r\n"}},
       {"RCPT TO reply 550",
-       Greet({"250 hi\r\n", "250 ok\r\n", "550 unknown\r\n", "221 bye\r\n"}),
+       SmtpServer().Reply("RCPT", "550 unknown\r\n"),
        NoFault,
        -7,
        kHelo + kMail + kRcpt + kQuit,
        {kReplyNg, "0-058\r\n"}},
       {"DATA send",
-       Greet({"250 hi\r\n", "250 ok\r\n", "250 ok\r\n"}),
-       FailSend(4),
+       SmtpServer(),
+       FailSend("DATA"),
        -4,
        kHelo + kMail + kRcpt,
        {kSendNg, "SMTP SND : Mail Snd Start Snd Ng-059\r\n"}},
       {"DATA reply 451",
-       Greet({"250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "451 later\r\n", "221 bye\r\n"}),
+       SmtpServer().Reply("DATA", "451 later\r\n"),
        NoFault,
        -8,
        kHelo + kMail + kRcpt + kData + kQuit,
        {kReplyNg, "SMTP SND : Mail Snd Start Understand Ng-060\r\n"}},
       {"end of data reply 554",
-       AcceptingServer(1, "554 rejected\r\n"),
+       SmtpServer().Reply("END", "554 rejected\r\n"),
        NoFault,
        -9,
        kHelo + kMail + kRcpt + kData + kMessage + kQuit,
        {kReplyNg, endUnderstandNg}},
       {"end of data reply without CR LF",
-       AcceptingServer(1, "250 queued\n"),
+       SmtpServer().Reply("END", "250 queued\n"),
        NoFault,
        -9,
        kHelo + kMail + kRcpt + kData + kMessage,
@@ -135,7 +131,7 @@ TEST_F(MailDialogueTest, EveryFailingStepClosesLogsInOrderAndReturnsItsCode) {
     row.fault(platform_);
     EXPECT_EQ(RunWith(peer, "Hello"), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 }
@@ -156,7 +152,7 @@ TEST_F(MailDialogueTest, SocketAndConnectFailuresLogTheSystemError) {
     ClearLog();
     platform_.FailNth(row.call, 1, row.error);
     EXPECT_EQ(Run("Hello"), row.code);
-    EXPECT_EQ(Log(), LogOf({row.line}));
+    EXPECT_EQ(Log(), StoredLog({row.line}));
     ExpectAllReleased();
   }
 }
@@ -185,20 +181,19 @@ TEST_F(MailDialogueTest, FailedQuitAfterAcceptedMessageIsLoggedButSucceeds) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ClearLog();
-    ScriptedPeer peer(AcceptingServer(1, "250 queued\r\n", row.quitReply));
+    ScriptedPeer peer(SmtpServer().Reply("QUIT", row.quitReply));
     EXPECT_EQ(RunWith(peer, "Hello"), 0);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), kHelo + kMail + kRcpt + kData + kMessage + kQuit);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 
   ClearLog();
-  ScriptedPeer peer(AcceptingServer());
-  // HELO MAIL RCPT DATA, six header lines, the end of data, then QUIT.
-  platform_.FailNth(Call::kSend, 12, 10054);
+  ScriptedPeer peer{SmtpServer()};
+  platform_.FailSendOf("QUIT", 10054);
   g_mailSettings.X_MailerName[0] = '\0';
   EXPECT_EQ(RunWith(peer, ""), 0);
-  EXPECT_EQ(Log(), LogOf({kSendNg, "SMTP SND : Quit Snd Ng-048\r\n", "1-097\n"}));
+  EXPECT_EQ(Log(), StoredLog({kSendNg, "SMTP SND : Quit Snd Ng-048\r\n", "1-097\n"}));
   ExpectAllReleased();
 }
 
@@ -207,13 +202,13 @@ TEST_F(MailDialogueTest, SmtpServerNameThatCannotBeFoundEndsBeforeAnySocket) {
   platform_.ResolveNth(1, LookupResult::kHostNotFound, "", 11001);
   EXPECT_EQ(Run("Hello"), -15);
   // ﾎｽﾄ名が見つからない-004
-  EXPECT_EQ(Log(), LogOf({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-                          "\x82\xa2-004"}));
+  EXPECT_EQ(Log(), StoredLog({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+                              "\x82\xa2-004"}));
   EXPECT_EQ(platform_.Count(Call::kCreateSocket), 0);
 }
 
 TEST_F(MailDialogueTest, ServerNameIsLookedUpAndItsAddressUsed) {
-  ScriptedPeer peer(AcceptingServer());
+  ScriptedPeer peer{SmtpServer()};
   SetField(g_mailSettings.SMTPServerAddress, "mail.example.test");
   SetField(g_mailSettings.POP3ServerAddress, "pop.example.test");  // never looked at
   platform_.MapHost("mail.example.test", "127.0.0.1");

@@ -24,26 +24,6 @@ const std::string kRsetFailed = "SMTP Auth3\x94\x46\x8f\xd8OP25B Miss-017";
 const std::string kOnlyOthers =
     "SMTP AuthOP25B \x96\xa2\x8e\xc0\x91\x95 PLAIN LOGIN DIGEST-MD5 Miss-018";
 
-// The server answers the client lines up to DATA with these replies, then
-// takes the message and QUIT.
-std::vector<PeerStep> Server(const std::vector<std::string>& replies) {
-  std::vector<PeerStep> steps = Greet(replies);
-  steps.push_back(ReceiveData());
-  steps.push_back(Send("250 queued\r\n"));
-  steps.push_back(ExpectLine());
-  steps.push_back(Send("221 bye\r\n"));
-  return steps;
-}
-
-const std::vector<std::string> kTakeMessage = {"250 sender ok\r\n", "250 rcpt ok\r\n",
-                                               "354 go ahead\r\n"};
-
-std::vector<std::string> Then(std::vector<std::string> first,
-                              const std::vector<std::string>& rest) {
-  first.insert(first.end(), rest.begin(), rest.end());
-  return first;
-}
-
 class MailLoginPathsTest : public MailTest {
  protected:
   MailLoginPathsTest() {
@@ -54,7 +34,7 @@ class MailLoginPathsTest : public MailTest {
 
   // Connects to the peer through port, 587 being routed to it.
   ResultCode RunOnPort(ScriptedPeer& peer, std::uint16_t port) {
-    platform_.Route(587, peer.port());
+    platform_.RoutePort(587, peer.port());
     g_mailSettings.SMTPPortNo = port == 587 ? 587 : peer.port();
     return Run("");
   }
@@ -63,7 +43,7 @@ class MailLoginPathsTest : public MailTest {
 struct LoginRow {
   const char* what;
   std::uint16_t port;
-  std::vector<std::string> replies;
+  std::vector<PeerStep> server;
   ResultCode code;
   std::string transcript;
   std::vector<std::string> log;
@@ -74,64 +54,64 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   const LoginRow rows[] = {
       {"port 25: CRAM-MD5 login, then RSET",
        25,
-       Then({"250 hello\r\n", kChallenge, "235 ok\r\n", "250 reset\r\n"}, kTakeMessage),
+       SmtpServer().Reply("AUTH", kChallenge),
        0,
        login + kAfterLogin + kMessage,
        {}},
       {"587: CRAM-MD5 offered",
        587,
-       Then({"250-server\r\n250-AUTH LOGIN CRAM-MD5\r\n250 OK\r\n", kChallenge, "235 ok\r\n",
-             "250 reset\r\n"},
-            kTakeMessage),
+       SmtpServer()
+           .Reply("EHLO", "250-server\r\n250-AUTH LOGIN CRAM-MD5\r\n250 OK\r\n")
+           .Reply("AUTH", kChallenge),
        0,
        login + kAfterLogin + kMessage,
        {}},
       {"587: no AUTH offered: RSET alone, no login",
        587,
-       Then({"250-server\r\n250 HELP\r\n", "250 reset\r\n"}, kTakeMessage),
+       SmtpServer().Reply("EHLO", "250-server\r\n250 HELP\r\n"),
        0,
        kEhlo + "RSET\r\n" + kAfterLogin + kMessage,
        {}},
       {"587: only PLAIN and LOGIN offered",
        587,
-       {"250-server\r\n250 AUTH PLAIN LOGIN\r\n"},
+       SmtpServer().Reply("EHLO", "250-server\r\n250 AUTH PLAIN LOGIN\r\n"),
        -32,
        kEhlo,
        {kOnlyOthers}},
       {"587: AUTH naming no known mechanism",
        587,
-       {"250 AUTH GSSAPI\r\n"},
+       SmtpServer().Reply("EHLO", "250 AUTH GSSAPI\r\n"),
        -13,
        kEhlo,
        {kEhloUnusable}},
       {"587: EHLO refused",
        587,
-       {"554 no\r\n", "221 bye\r\n"},
+       SmtpServer().Reply("EHLO", "554 no\r\n"),
        -13,
        kEhlo + "QUIT\r\n",
        {"SMTP SND : Res Rcv OP25B Ng-022\r\n", kEhloUnusable}},
       {"587: RSET refused",
        587,
-       {"250 OK\r\n", "500 what\r\n", "221 bye\r\n"},
+       SmtpServer().Reply("EHLO", "250 OK\r\n").Reply("RSET", "500 what\r\n"),
        -13,
        kEhlo + "RSET\r\nQUIT\r\n",
        {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : User + PassWord Ng-104\r\n", kRsetFailed}},
       {"port 25: CRAM-MD5 tried although not offered",
        25,
-       {"250 OK\r\n", "504 unrecognized\r\n"},
+       SmtpServer().Reply("EHLO", "250 OK\r\n").Reply("AUTH", "504 unrecognized\r\n"),
        -13,
        kEhlo + "AUTH CRAM-MD5\r\n",
        {"SMTP SND : Res Rcv Ng-047\r\n", "SMTP SND : Auth Command Understand Ng-099\r\n",
         kLoginFailed}},
       {"port 25: login refused",
        25,
-       {"250 hello\r\n", kChallenge, "535 bad\r\n", "221 bye\r\n"},
+       SmtpServer().Reply("AUTH", kChallenge).Reply("RESPONSE", "535 bad\r\n"),
        -13,
        kEhlo + "AUTH CRAM-MD5\r\n" + kResponse + "QUIT\r\n",
        {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : User + PassWord Ng-102\r\n", kLoginFailed}},
       {"port 25: EHLO refused",
        25,
-       {"500 what\r\n", "221 bye\r\n"},
+       SmtpServer().Reply("EHLO", "500 what\r\n"),
        -5,
        kEhlo + "QUIT\r\n",
        {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : Domain Name Understand Ng-054\r\n"}},
@@ -139,10 +119,10 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   for (const LoginRow& row : rows) {
     SCOPED_TRACE(row.what);
     ClearLog();
-    ScriptedPeer peer(row.code == 0 ? Server(row.replies) : Greet(row.replies));
+    ScriptedPeer peer(row.server);
     EXPECT_EQ(RunOnPort(peer, row.port), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
-    EXPECT_EQ(Log(), LogOf(row.log));
+    EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
 }
@@ -150,8 +130,7 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
 TEST_F(MailLoginPathsTest, LongestUserNameReachesTheLoginWhole) {
   const std::string user(255, 'u');
   SetField(g_mailSettings.UserName, user);
-  ScriptedPeer peer(
-      Server(Then({"250 hello\r\n", kChallenge, "235 ok\r\n", "250 reset\r\n"}, kTakeMessage)));
+  ScriptedPeer peer(SmtpServer().Reply("AUTH", kChallenge));
   EXPECT_EQ(RunOnPort(peer, 25), 0);
   const std::string transcript = peer.Transcript();
   const std::size_t start = transcript.find("AUTH CRAM-MD5\r\n") + 15;
@@ -171,13 +150,13 @@ TEST_F(MailLoginPathsTest, KindsZeroAndTwoSayHeloOnTheSubmissionPort) {
     g_mailSettings.Kind = static_cast<std::int16_t>(kind);
     ScriptedPeer pop(Greet({"+OK\r\n", "+OK\r\n", "+OK bye\r\n"}, "+OK ready\r\n"));
     g_mailSettings.POP3PortNo = pop.port();
-    ScriptedPeer smtp(Server(Then({"250 hello\r\n"}, kTakeMessage)));
+    ScriptedPeer smtp{SmtpServer()};
     EXPECT_EQ(RunOnPort(smtp, 587), 0);
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), helo + kAfterLogin + kMessage);
     if (kind == 2) {
       EXPECT_EQ(pop.Transcript(), "USER user\r\nPASS secret\r\nQUIT\r\n");
-      EXPECT_EQ(Log(),
-                LogOf({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Complete-038\r\n"}));
+      EXPECT_EQ(Log(), StoredLog({"POP3 BEFORE SMTP : Start-024\r\n",
+                                  "POP3 BEFORE SMTP : Complete-038\r\n"}));
     } else {
       EXPECT_EQ(Log(), "");
     }
@@ -189,13 +168,13 @@ TEST_F(MailLoginPathsTest, FailedPopLoginKeepsTheSmtpServerUncontacted) {
   g_mailSettings.Kind = 2;
   ScriptedPeer pop(Greet({}, "-ERR busy\r\n"));
   g_mailSettings.POP3PortNo = pop.port();
-  ScriptedPeer smtp(Server({}));
+  ScriptedPeer smtp{SmtpServer()};
   g_mailSettings.SMTPPortNo = smtp.port();
   EXPECT_EQ(Run(""), -12);
   EXPECT_EQ(Log(),
-            LogOf({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
-                   "POP3 BEFORE SMTP : Server Ready Ng-028\r\n",
-                   "Pop3\x94\x46\x8f\xd8 Miss-015"}));  // Pop3認証 Miss-015
+            StoredLog({"POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+                       "POP3 BEFORE SMTP : Server Ready Ng-028\r\n",
+                       "Pop3\x94\x46\x8f\xd8 Miss-015"}));  // Pop3認証 Miss-015
   EXPECT_FALSE(smtp.Connected());
   ExpectAllReleased();
 }
@@ -206,8 +185,8 @@ TEST_F(MailLoginPathsTest, Pop3NameThatCannotBeFoundEndsBeforeAnySocket) {
   platform_.ResolveNth(1, LookupResult::kHostNotFound, "", 11001);
   EXPECT_EQ(Run(""), -20);
   // ﾎｽﾄ名が見つからない-010
-  EXPECT_EQ(Log(), LogOf({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-                          "\x82\xa2-010"}));
+  EXPECT_EQ(Log(), StoredLog({"\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
+                              "\x82\xa2-010"}));
   EXPECT_EQ(platform_.Count(Call::kCreateSocket), 0);
 }
 

@@ -18,7 +18,7 @@ class ChallengeReaderTest : public NetTest {
   // bytes placed inside a larger one, so writes past it can be seen.
   bool Read(std::vector<PeerStep> script, std::size_t capacity) {
     ScriptedPeer peer(std::move(script));
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     buffer_.assign(capacity + 64, kUntouched);
     bool result = sender_.ReadChallenge(socket, &buffer_[0], capacity);
     CloseSocket(socket);
@@ -48,15 +48,15 @@ TEST_F(ChallengeReaderTest, Replies) {
       {"empty text", "334 \r\n", true, "", ""},
       {"text ends at the first CR LF", "334 abc\r\n334 def\r\n", true, "abc", ""},
       {"leading zeros", std::string(200, '0') + "334 x\r\n", true, "x", ""},
-      {"code 335", "335 abc\r\n", false, "", Stored(kCodeNg)},
-      {"code 235 of a finished login", "235 2.7.0 ok\r\n", false, "", Stored(kCodeNg)},
-      {"very long first word", std::string(300, '9') + " x\r\n", false, "", Stored(kCodeNg)},
+      {"code 335", "335 abc\r\n", false, "", StoredLogLine(kCodeNg)},
+      {"code 235 of a finished login", "235 2.7.0 ok\r\n", false, "", StoredLogLine(kCodeNg)},
+      {"very long first word", std::string(300, '9') + " x\r\n", false, "", StoredLogLine(kCodeNg)},
       {"no CR LF", "334 abc", false, "", ""},
       {"LF alone", "334 abc\n", false, "", ""},
       {"no space", "334\r\n", false, "", ""},
       {"four bytes are scanned", "12\r\n", false, "", ""},
       {"space as the last byte is not scanned", "334 ", false, "", ""},
-      {"three bytes", "1\r\n", false, "", Stored("SMTP SND : Rcv Ng RcvDatLen=3-046\r\n")},
+      {"three bytes", "1\r\n", false, "", StoredLogLine("SMTP SND : Rcv Ng RcvDatLen=3-046\r\n")},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -86,12 +86,13 @@ TEST_F(ChallengeReaderTest, TextLongerThanTheBufferIsRefusedNotCut) {
 TEST_F(ChallengeReaderTest, ReceiveFailures) {
   const int reset = CurrentPlatform().ConnectionResetError();
   EXPECT_FALSE(Read({Close()}, kReceiveBufferSize));
-  EXPECT_EQ(Log(), Stored("SMTP SND : Rcv Ng ErrCode=" + std::to_string(reset) + "-045\r\n"));
+  EXPECT_EQ(Log(),
+            StoredLogLine("SMTP SND : Rcv Ng ErrCode=" + std::to_string(reset) + "-045\r\n"));
 
   std::string before = Log();
-  fault_.FailNth(Call::kReceive, 1, 10060);
+  platform_.FailNth(Call::kReceive, 1, 10060);
   EXPECT_FALSE(Read({Stall()}, kReceiveBufferSize));
-  EXPECT_EQ(Log().substr(before.size()), Stored("SMTP SND : Rcv Ng ErrCode=10060-045\r\n"));
+  EXPECT_EQ(Log().substr(before.size()), StoredLogLine("SMTP SND : Rcv Ng ErrCode=10060-045\r\n"));
 }
 
 }  // namespace

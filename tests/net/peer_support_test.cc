@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "support/fault_platform.h"
+#include "support/platform_test.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
 
@@ -13,11 +14,8 @@ namespace tarnlet {
 namespace testing {
 namespace {
 
-class PeerSupportTest : public ::testing::Test {
+class PeerSupportTest : public PlatformTest {
  protected:
-  void SetUp() override { ASSERT_EQ(CurrentPlatform().StartupSockets(), 0); }
-  void TearDown() override { CurrentPlatform().CleanupSockets(); }
-
   SocketHandle ConnectTo(std::uint16_t port) {
     int error = 0;
     SocketHandle socket = CurrentPlatform().CreateTcpSocket(&error);
@@ -134,14 +132,20 @@ TEST(FaultPlatformTest, FailsExactlyTheNthCallAndTracksResources) {
   EXPECT_EQ(CurrentPlatform().ResolveIpv4("mail.test", dotted, &error), LookupResult::kOk);
   EXPECT_STREQ(dotted, "127.0.0.2");
 
-  LocalTime pinned{2026, 3, 4, 5, 9, 7, 3, 540};
-  fault.PinTime(pinned);
+  fault.PinTime();
   EXPECT_EQ(CurrentPlatform().LocalNow().second, 3);
-  EXPECT_EQ(CurrentPlatform().EntropySeed(), FaultPlatform::kPinnedSeed);
+  EXPECT_EQ(CurrentPlatform().EntropySeed(), kPinnedSeed);
   fault.SkipSleeps();
   CurrentPlatform().SleepMilliseconds(100000);
   EXPECT_EQ(fault.Sleeps(), 1u);
   EXPECT_EQ(fault.SleptMilliseconds(), 100000u);
+
+  // A send named by the text it carries fails once, before the socket.
+  fault.FailSendOf("Cc: ", 10054);
+  const IoResult failed = CurrentPlatform().Send(kInvalidSocket, "Cc: c@x\r\n", 9);
+  EXPECT_EQ(failed.count, -1);
+  EXPECT_EQ(failed.error, 10054);
+  EXPECT_EQ(fault.Count(Call::kSend), 1);
 }
 
 TEST(TestFilesTest, TempDirHoldsFilesAndIsRemoved) {

@@ -14,7 +14,7 @@ const char kQuit[] = "QUIT\r\n";
 const char kReplyNg[] = "SMTP SND : Res Rcv Ng-022\r\n";
 
 std::string ReceiveErrorLine(int code) {
-  return Stored("SMTP SND : Rcv Ng ErrCode=" + std::to_string(code) + "-020\r\n");
+  return StoredLogLine("SMTP SND : Rcv Ng ErrCode=" + std::to_string(code) + "-020\r\n");
 }
 
 TEST_F(ReplyReaderTest, ReplyForms) {
@@ -35,7 +35,7 @@ TEST_F(ReplyReaderTest, ReplyForms) {
        250,
        false,
        0,
-       Stored("SMTP SND : Rcv Ng RcvDatLen=4-021\r\n")},
+       StoredLogLine("SMTP SND : Rcv Ng RcvDatLen=4-021\r\n")},
       {"first segment without CR LF",
        {Send("250 o"), Pause(300), Send("k\r\n")},
        250,
@@ -47,7 +47,7 @@ TEST_F(ReplyReaderTest, ReplyForms) {
        250,
        false,
        0,
-       Stored("SMTP SND : Rcv Ng RcvDatLen=3-021\r\n")},
+       StoredLogLine("SMTP SND : Rcv Ng RcvDatLen=3-021\r\n")},
       {"blank and sign read like strtol", {Send(" 25 ok\r\n")}, 25, true, 25, ""},
       {"digits stop at a letter", {Send("2x0 ok\r\n")}, 2, true, 2, ""},
       {"500 while 221 expected: no QUIT",
@@ -55,13 +55,13 @@ TEST_F(ReplyReaderTest, ReplyForms) {
        221,
        false,
        500,
-       Stored(kReplyNg)},
+       StoredLogLine(kReplyNg)},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::string before = Log();
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_EQ(sender_.ReadReply(socket, row.expected, &code), row.result);
     EXPECT_EQ(code, row.code);
@@ -73,12 +73,12 @@ TEST_F(ReplyReaderTest, ReplyForms) {
 
 TEST_F(ReplyReaderTest, UnexpectedGreetingSendsQuitBeforeTheLine) {
   ScriptedPeer peer({Send("554 no service\r\n"), ExpectLine(), Send("221 bye\r\n")});
-  SocketHandle socket = Connect(peer);
+  SocketHandle socket = Connect(peer.port());
   EXPECT_FALSE(sender_.ReadReply(socket, 220, &sender_.lastReplyCode));
   EXPECT_EQ(sender_.lastReplyCode, 554);
   CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), kQuit);
-  EXPECT_EQ(Log(), Stored(kReplyNg));
+  EXPECT_EQ(Log(), StoredLogLine(kReplyNg));
 }
 
 TEST_F(ReplyReaderTest, PeerClosingEndsTheReadAtOnce) {
@@ -86,7 +86,7 @@ TEST_F(ReplyReaderTest, PeerClosingEndsTheReadAtOnce) {
   {
     SCOPED_TRACE("closed before replying");
     ScriptedPeer peer({Close()});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
     EXPECT_EQ(code, 0);
@@ -96,22 +96,22 @@ TEST_F(ReplyReaderTest, PeerClosingEndsTheReadAtOnce) {
   }
   // Waiting for the close to arrive takes a few steps at most, far from the
   // 3000 of a time-out.
-  EXPECT_LT(fault_.Sleeps(), 500u);
+  EXPECT_LT(platform_.Sleeps(), 500u);
   {
     SCOPED_TRACE("closed right after a 421");
     std::string before = Log();
     ScriptedPeer peer({Send("421 closing\r\n"), Close()});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
     EXPECT_EQ(code, 421);
     CloseSocket(socket);
     EXPECT_EQ(peer.Transcript(), kQuit);
-    EXPECT_EQ(Log().substr(before.size()), ReceiveErrorLine(reset) +
-                                               Stored("SMTP SND : Quit Understand Ng-049\r\n") +
-                                               Stored(kReplyNg));
+    EXPECT_EQ(Log().substr(before.size()),
+              ReceiveErrorLine(reset) + StoredLogLine("SMTP SND : Quit Understand Ng-049\r\n") +
+                  StoredLogLine(kReplyNg));
   }
-  EXPECT_LT(fault_.Sleeps(), 1000u);
+  EXPECT_LT(platform_.Sleeps(), 1000u);
 }
 
 TEST_F(ReplyReaderTest, ReceiveFailures) {
@@ -133,12 +133,12 @@ TEST_F(ReplyReaderTest, ReceiveFailures) {
     SCOPED_TRACE(row.name);
     std::string before = Log();
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     if (row.nthReceiveError > 0) {
-      for (int i = 1; i < row.nthReceiveError; ++i) fault_.WouldBlockNth(Call::kReceive, i);
-      fault_.FailNth(Call::kReceive, row.nthReceiveError, 10053);
+      for (int i = 1; i < row.nthReceiveError; ++i) platform_.WouldBlockNth(Call::kReceive, i);
+      platform_.FailNth(Call::kReceive, row.nthReceiveError, 10053);
     }
-    if (row.injectPeerClose) fault_.PeerClosesAtNthReceive(1);
+    if (row.injectPeerClose) platform_.PeerClosesAtNthReceive(1);
     std::int32_t code = -1;
     EXPECT_FALSE(sender_.ReadReply(socket, 250, &code));
     EXPECT_EQ(code, 0);
@@ -149,14 +149,14 @@ TEST_F(ReplyReaderTest, ReceiveFailures) {
 
 TEST_F(ReplyReaderTest, SilentPeerTimesOutAfterThreeThousandSteps) {
   ScriptedPeer peer({Stall()});
-  SocketHandle socket = Connect(peer);
+  SocketHandle socket = Connect(peer.port());
   std::int32_t code = -1;
   EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(fault_.Sleeps(), 3000u);
+  EXPECT_EQ(platform_.Sleeps(), 3000u);
   CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "");
-  EXPECT_EQ(Log(), Stored("SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n"));
+  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n"));
 }
 
 TEST_F(ReplyReaderTest, EhloAuthMechanisms) {
@@ -183,7 +183,7 @@ TEST_F(ReplyReaderTest, EhloAuthMechanisms) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), row.flags);
     EXPECT_EQ(code, 250);
@@ -198,7 +198,7 @@ TEST_F(ReplyReaderTest, EhloAuthMechanisms) {
 TEST_F(ReplyReaderTest, EhloSearchStaysWithinTheReceivedBytes) {
   ScriptedPeer peer({Send("250-mx.example\r\n250-AUTH LOGIN PLAIN CRAM-MD5\r\n250 OK\r\n"),
                      Pause(300), Send("250 OK\r\n")});
-  SocketHandle socket = Connect(peer);
+  SocketHandle socket = Connect(peer.port());
   std::int32_t code = 0;
   EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 14);
   EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 1);
@@ -209,29 +209,29 @@ TEST_F(ReplyReaderTest, EhloFailures) {
   {
     SCOPED_TRACE("unexpected code: QUIT, then the OP25B line");
     ScriptedPeer peer({Send("554 go away\r\n"), ExpectLine(), Send("221 bye\r\n")});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &sender_.lastReplyCode), 0);
     EXPECT_EQ(sender_.lastReplyCode, 554);
     CloseSocket(socket);
     EXPECT_EQ(peer.Transcript(), kQuit);
-    EXPECT_EQ(Log(), Stored("SMTP SND : Res Rcv OP25B Ng-022\r\n"));
+    EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res Rcv OP25B Ng-022\r\n"));
   }
   {
     SCOPED_TRACE("too short");
     std::string before = Log();
     ScriptedPeer peer({Send("250\n")});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 0);
     EXPECT_EQ(code, 0);
     CloseSocket(socket);
-    EXPECT_EQ(Log().substr(before.size()), Stored("SMTP SND : Rcv Ng RcvDatLen=4-021\r\n"));
+    EXPECT_EQ(Log().substr(before.size()), StoredLogLine("SMTP SND : Rcv Ng RcvDatLen=4-021\r\n"));
   }
   {
     SCOPED_TRACE("peer closed");
     std::string before = Log();
     ScriptedPeer peer({Close()});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     std::int32_t code = -1;
     EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 0);
     CloseSocket(socket);

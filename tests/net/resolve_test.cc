@@ -79,20 +79,20 @@ TEST_F(ResolveTest, LiteralIsNormalizedWithoutALookup) {
   EXPECT_STREQ(out, "127.0.0.1");
   EXPECT_EQ(ResolveServer(sender_, "300.1.1.1", ServerRole::kPop3, out), 0);
   EXPECT_STREQ(out, "300.1.1.1");
-  EXPECT_EQ(fault_.Count(Call::kResolve), 0);
+  EXPECT_EQ(platform_.Count(Call::kResolve), 0);
   EXPECT_EQ(Log(), "");
 }
 
 TEST_F(ResolveTest, NameIsLookedUp) {
-  fault_.ResolveNth(1, LookupResult::kOk, "127.0.0.5");
-  fault_.ResolveNth(2, LookupResult::kOk, "127.0.0.6");
+  platform_.ResolveNth(1, LookupResult::kOk, "127.0.0.5");
+  platform_.ResolveNth(2, LookupResult::kOk, "127.0.0.6");
   char out[kDottedCapacity];
   EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), 0);
   EXPECT_STREQ(out, "127.0.0.5");
   // A stray letter makes dotted text a name.
   EXPECT_EQ(ResolveServer(sender_, "192.168.0.1a", ServerRole::kPop3, out), 0);
   EXPECT_STREQ(out, "127.0.0.6");
-  EXPECT_EQ(fault_.Count(Call::kResolve), 2);
+  EXPECT_EQ(platform_.Count(Call::kResolve), 2);
   EXPECT_EQ(Log(), "");
 }
 
@@ -126,15 +126,15 @@ TEST_F(ResolveTest, LookupErrorTable) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.smtpLine);
     std::string before = Log();
-    fault_.ResolveNth(1, row.result, "", 11999);
-    fault_.ResolveNth(2, row.result, "", 11999);
+    platform_.ResolveNth(1, row.result, "", 11999);
+    platform_.ResolveNth(2, row.result, "", 11999);
     char out[kDottedCapacity];
     EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), row.smtpCode);
     EXPECT_EQ(ResolveServer(sender_, "pop.example", ServerRole::kPop3, out), row.popCode);
     // The messages carry no line end of their own: the stored line ends in
     // the one CR LF of the log.
     EXPECT_EQ(Log().substr(before.size()),
-              kStamp + row.smtpLine + "\r\n" + kStamp + row.popLine + "\r\n");
+              kPinnedStamp + row.smtpLine + "\r\n" + kPinnedStamp + row.popLine + "\r\n");
   }
 }
 
@@ -144,7 +144,7 @@ TEST_F(ResolveTest, InvalidNameIsNotFound) {
   char out[kDottedCapacity];
   EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kSmtp, out), -15);
   EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kPop3, out), -20);
-  EXPECT_EQ(Log(), Stored(kNotFoundSmtp) + Stored(kNotFoundPop));
+  EXPECT_EQ(Log(), StoredLogLine(kNotFoundSmtp) + StoredLogLine(kNotFoundPop));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ using SendTest = NetTest;
 const char kTimeOutLine[] = "SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n";
 
 TEST_F(SendTest, PollWaitFailsAtTheThreeThousandthStepWithTheFixedText) {
-  fault_.SkipSleeps();
+  platform_.SkipSleeps();
   std::uint32_t counter = 0;
   for (unsigned i = 1; i < kPollStepLimit; ++i) {
     ASSERT_TRUE(sender_.PollWait(&counter)) << i;
@@ -21,8 +21,8 @@ TEST_F(SendTest, PollWaitFailsAtTheThreeThousandthStepWithTheFixedText) {
   EXPECT_EQ(Log(), "");
   EXPECT_FALSE(sender_.PollWait(&counter));
   EXPECT_EQ(counter, 3000u);
-  EXPECT_EQ(fault_.Sleeps(), 3000u);
-  EXPECT_EQ(fault_.SleptMilliseconds(), 3000u);  // the shortened 1 ms step
+  EXPECT_EQ(platform_.Sleeps(), 3000u);
+  EXPECT_EQ(platform_.SleptMilliseconds(), 3000u);  // the shortened 1 ms step
   // Text mode stores each LF of the message, and the line end, as CR LF.
   EXPECT_EQ(Log(),
             "2026/03/05 09:07:03  SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\r\n\r\n");
@@ -43,60 +43,60 @@ TEST_F(SendTest, WholeBufferArrivesAfterShortSendsAndWouldBlock) {
                          Row{"would block first", 0, 1}, Row{"both", 2, 2}}) {
     SCOPED_TRACE(row.name);
     ScriptedPeer peer({});
-    SocketHandle socket = Connect(peer);
-    const int sendsBefore = fault_.Count(Call::kSend);
-    const unsigned sleepsBefore = fault_.Sleeps();
+    SocketHandle socket = Connect(peer.port());
+    const int sendsBefore = platform_.Count(Call::kSend);
+    const unsigned sleepsBefore = platform_.Sleeps();
     int nth = 1;
-    for (int i = 0; i < row.wouldBlocks; ++i) fault_.WouldBlockNth(Call::kSend, nth++);
-    for (int i = 0; i < row.shortSends; ++i) fault_.FailNth(Call::kSend, nth++, 0, 97);
+    for (int i = 0; i < row.wouldBlocks; ++i) platform_.WouldBlockNth(Call::kSend, nth++);
+    for (int i = 0; i < row.shortSends; ++i) platform_.FailNth(Call::kSend, nth++, 0, 97);
     EXPECT_TRUE(sender_.SendAll(socket, data.data(), data.size()));
     CloseSocket(socket);
     EXPECT_EQ(peer.Transcript(), data);
-    EXPECT_EQ(fault_.Count(Call::kSend) - sendsBefore, nth);
-    EXPECT_EQ(fault_.Sleeps() - sleepsBefore, static_cast<unsigned>(nth - 1));
+    EXPECT_EQ(platform_.Count(Call::kSend) - sendsBefore, nth);
+    EXPECT_EQ(platform_.Sleeps() - sleepsBefore, static_cast<unsigned>(nth - 1));
   }
   EXPECT_EQ(Log(), "");
 }
 
 TEST_F(SendTest, SendErrorIsLoggedWithItsCodeAndNothingIsSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer);
-  fault_.FailNth(Call::kSend, 1, 10053);
+  SocketHandle socket = Connect(peer.port());
+  platform_.FailNth(Call::kSend, 1, 10053);
   EXPECT_FALSE(sender_.SendAll(socket, "MAIL FROM:<a@b>\r\n", 17));
   CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "");
-  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10053-018\r\n"));
-  EXPECT_EQ(fault_.Sleeps(), 0u);
+  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10053-018\r\n"));
+  EXPECT_EQ(platform_.Sleeps(), 0u);
 }
 
 TEST_F(SendTest, ErrorAfterAShortSendKeepsWhatWasSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer);
-  fault_.FailNth(Call::kSend, 1, 0, 4);
-  fault_.FailNth(Call::kSend, 2, 10054);
+  SocketHandle socket = Connect(peer.port());
+  platform_.FailNth(Call::kSend, 1, 0, 4);
+  platform_.FailNth(Call::kSend, 2, 10054);
   EXPECT_FALSE(sender_.SendAll(socket, "RCPT TO:<x@y>\r\n", 15));
   CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "RCPT TO:<x@");
-  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10054-018\r\n"));
+  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10054-018\r\n"));
 }
 
 TEST_F(SendTest, SendThatNeverGetsThroughTimesOut) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer);
-  fault_.SkipSleeps();
-  for (unsigned i = 1; i <= kPollStepLimit; ++i) fault_.WouldBlockNth(Call::kSend, i);
+  SocketHandle socket = Connect(peer.port());
+  platform_.SkipSleeps();
+  for (unsigned i = 1; i <= kPollStepLimit; ++i) platform_.WouldBlockNth(Call::kSend, i);
   EXPECT_FALSE(sender_.SendAll(socket, "DATA\r\n", 6));
   CloseSocket(socket);
   EXPECT_EQ(peer.Transcript(), "");
-  EXPECT_EQ(fault_.Count(Call::kSend), 3000);
-  EXPECT_EQ(Log(), Stored(kTimeOutLine));
+  EXPECT_EQ(platform_.Count(Call::kSend), 3000);
+  EXPECT_EQ(Log(), StoredLogLine(kTimeOutLine));
 }
 
 TEST_F(SendTest, QuitExchange) {
   {
     SCOPED_TRACE("answered with 221");
     ScriptedPeer peer({ExpectLine(), Send("221 bye\r\n")});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     sender_.lastReplyCode = 354;
     EXPECT_TRUE(sender_.SendQuit(socket));
     EXPECT_EQ(sender_.lastReplyCode, 354);  // the QUIT reply keeps to itself
@@ -107,34 +107,34 @@ TEST_F(SendTest, QuitExchange) {
   {
     SCOPED_TRACE("answered with 250: no second QUIT");
     ScriptedPeer peer({ExpectLine(), Send("250 what\r\n")});
-    SocketHandle socket = Connect(peer);
+    SocketHandle socket = Connect(peer.port());
     EXPECT_FALSE(sender_.SendQuit(socket));
     CloseSocket(socket);
     EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
-    EXPECT_EQ(Log(), Stored("SMTP SND : Res Rcv Ng-022\r\n") +
-                         Stored("SMTP SND : Quit Understand Ng-049\r\n"));
+    EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res Rcv Ng-022\r\n") +
+                         StoredLogLine("SMTP SND : Quit Understand Ng-049\r\n"));
   }
 }
 
 TEST_F(SendTest, QuitThatCannotBeSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer);
-  fault_.FailNth(Call::kSend, 1, 10058);
+  SocketHandle socket = Connect(peer.port());
+  platform_.FailNth(Call::kSend, 1, 10058);
   EXPECT_FALSE(sender_.SendQuit(socket));
-  EXPECT_EQ(fault_.Count(Call::kReceive), 0);
+  EXPECT_EQ(platform_.Count(Call::kReceive), 0);
   CloseSocket(socket);
-  EXPECT_EQ(Log(), Stored("SMTP SND : Snd Ng ErrCode=10058-018\r\n") +
-                       Stored("SMTP SND : Quit Snd Ng-048\r\n"));
+  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10058-018\r\n") +
+                       StoredLogLine("SMTP SND : Quit Snd Ng-048\r\n"));
 }
 
 TEST_F(SendTest, CloseAndLogClosesBeforeTheLine) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer);
-  EXPECT_EQ(fault_.OpenSockets(), 1);
+  SocketHandle socket = Connect(peer.port());
+  EXPECT_EQ(platform_.OpenSockets(), 1);
   sender_.CloseAndLog(socket, "SMTP SND : Something Ng-055\r\n");
-  EXPECT_EQ(fault_.OpenSockets(), 0);
+  EXPECT_EQ(platform_.OpenSockets(), 0);
   EXPECT_EQ(peer.Transcript(), "");
-  EXPECT_EQ(Log(), Stored("SMTP SND : Something Ng-055\r\n"));
+  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Something Ng-055\r\n"));
 }
 
 }  // namespace

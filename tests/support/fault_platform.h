@@ -1,122 +1,442 @@
-// A platform wrapper that counts every call, can make exactly the Nth call
-// of one kind fail, and tracks what is open so tests can prove that every
-// socket, file and heap block was released.
+// The one platform the tests and fuzzers install: it counts every call,
+// names the step of the exchange each call belongs to, makes a chosen call
+// fail (the nth of a kind, or the send that carries a given text), and
+// tracks what is open so a test can prove every socket, file and heap block
+// was released. It forwards to a backend the test chooses: the native one
+// for loopback transcripts, or the in-memory fake server, which reports any
+// call it does not model instead of making it. It overrides every call of
+// the seam, so a call added there fails to build until it is modelled here.
+// Header only: the fuzzers link no test library. Safe for concurrent calls;
+// faults, routes and mappings are planned before the calls start.
 #ifndef TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 #define TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "platform/platform_wrapper.h"
+#include "platform/platform.h"
+#include "support/pinned_clock.h"
 
 namespace tarnlet {
 namespace testing {
 
 enum class Call {
+  kOpenLock,
+  kWaitLock,
+  kReleaseLock,
+  kCloseLock,
+  kStartup,
+  kCleanup,
   kCreateSocket,
   kConnect,
   kSetNonBlocking,
   kSend,
   kReceive,
+  kCloseSocket,
   kResolve,
+  kSleep,
+  kEntropySeed,
+  kAppendLog,
   kOpenFile,
   kSeek,
   kRead,
+  kCloseFile,
+  kReadProfile,
   kAllocate,
-  kStartup,
+  kRelease,
   kCount
 };
 
-class FaultPlatform : public PlatformWrapper {
+class FaultPlatform : public Platform {
  public:
-  FaultPlatform();  // wraps NativePlatform()
-  ~FaultPlatform() override;
+  // One call as it happened, with the step it belonged to: "POP" for any
+  // call of a POP3 connection; for SMTP the first word of the command the
+  // call sends or answers ("greet" before the first, "RESPONSE" for the
+  // CRAM-MD5 answer), "content" for message text and "END" for the block
+  // with the end-of-data marker; "none" before any connection.
+  struct Event {
+    Call call;
+    std::string step;
+  };
+
+  explicit FaultPlatform(Platform& backend = NativePlatform()) : backend_(backend) {}
 
   // Makes the nth call (1-based, counted from now) of kind fail with error.
   // A failing kSend with shortBy > 0 instead accepts shortBy fewer bytes.
   // A failing kResolve reports LookupResult::kOther; see ResolveNth.
-  void FailNth(Call kind, int nth, int error = 0, std::size_t shortBy = 0);
+  void FailNth(Call kind, int nth, int error = 0, std::size_t shortBy = 0) {
+    Plan(kind, nth, Effect::kFail, error, shortBy);
+  }
+  // Every later call of kind fails with error.
+  void FailEvery(Call kind, int error) {
+    Plan(kind, 0, Effect::kFail, error, 0, LookupResult::kOther, "", true);
+  }
+  // Fails the nth later send that carries text ("Cc: ", "QUIT"): one that
+  // begins with it, or, when text ends in a line end, one that is exactly
+  // text. Names the failing step by what it sends, not by its position.
+  void FailSendOf(const std::string& text, int error, int nth = 1) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    sendFaults_.push_back({text, error, nth});
+  }
   // The nth send or receive (counted from now) finds nothing to do yet:
   // it reports "would block" without touching the socket.
-  void WouldBlockNth(Call kind, int nth);
+  void WouldBlockNth(Call kind, int nth) { Plan(kind, nth, Effect::kWouldBlock); }
   // A receive that finds the connection closed by the peer (count 0).
-  void PeerClosesAtNthReceive(int nth);
+  void PeerClosesAtNthReceive(int nth) { Plan(Call::kReceive, nth, Effect::kPeerClosed); }
   // The nth resolve (counted from now) returns result without asking the
-  // system; with kOk, dotted (at most 15 characters) is the address.
-  void ResolveNth(int nth, LookupResult result, const std::string& dotted = "", int error = 0);
-  // Every later resolve of name gives dotted, without asking the system.
-  void MapHost(const std::string& name, const std::string& dotted);
-  int Count(Call kind) const;
+  // backend; with kOk, dotted (at most 15 characters) is the address.
+  void ResolveNth(int nth, LookupResult result, const std::string& dotted = "", int error = 0) {
+    Plan(Call::kResolve, nth, Effect::kLookup, error, 0, result, dotted);
+  }
+  // Every later resolve of name gives dotted, without asking the backend.
+  void MapHost(const std::string& name, const std::string& dotted) { hosts_[name] = dotted; }
+  // Names ending in suffix are not found (error), without asking the backend.
+  void MissingHostsUnder(const std::string& suffix, int error) {
+    missingSuffix_ = suffix;
+    missingError_ = error;
+  }
+  // A connect to port from reaches port to (587 cannot be listened on).
+  void RoutePort(std::uint16_t from, std::uint16_t to) { routes_[from] = to; }
+  // An open of path from opens path to; every path asked for is kept.
+  void MapPath(const std::string& from, const std::string& to) { paths_[from] = to; }
+  std::vector<std::string> OpenedPaths() { return Locked(openedPaths_); }
+  // Called before each socket close reaches the backend.
+  void OnCloseSocket(std::function<void()> hook) { onClose_ = std::move(hook); }
+  // The first connection of a call is POP3's (POP before SMTP).
+  void PopConnectionFirst(bool first = true) { popFirst_ = first; }
 
-  int OpenSockets() const;  // created and not yet closed
-  int OpenFiles() const;
-  long LiveBlocks() const;                  // allocated and not yet released
-  unsigned Sleeps() const;                  // SleepMilliseconds calls
-  unsigned long SleptMilliseconds() const;  // the sum of their arguments
+  int Count(Call kind) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return counts_[static_cast<int>(kind)];
+  }
+  std::vector<Event> Trace() { return Locked(trace_); }
+  // The step of the nth call of kind; "" when there was none.
+  std::string StepOf(Call kind, int nth) {
+    int seen = 0;
+    for (const Event& event : Trace()) {
+      if (event.call == kind && ++seen == nth) return event.step;
+    }
+    return "";
+  }
+
+  int OpenSockets() { return openSockets_; }
+  int OpenFiles() { return openFiles_; }
+  long LiveBlocks() { return liveBlocks_; }
+  unsigned Sleeps() { return static_cast<unsigned>(Count(Call::kSleep)); }
+  unsigned long SleptMilliseconds() { return sleptMilliseconds_; }
   // Sleeps are counted but return at once.
   void SkipSleeps(bool skip = true) { skipSleeps_ = skip; }
 
-  // Pins the clock (Date and Message-Id) and the random seed.
-  void PinTime(const LocalTime& time);
-  static constexpr std::uint32_t kPinnedSeed = 20260305u;
+  // Pins the clock (Date, Message-Id, log stamps) and the random seed.
+  void PinTime(const LocalTime& time = kPinnedTime) {
+    pinnedTime_ = time;
+    timePinned_ = true;
+    PinSeed(kPinnedSeed);
+  }
+  void PinSeed(std::uint32_t seed) {
+    seed_ = seed;
+    seedPinned_ = true;
+  }
 
-  // --- the Platform overrides ---
-  int StartupSockets() override;
-  SocketHandle CreateTcpSocket(int* error) override;
+  // --- the Platform calls ---
+  LockHandle OpenCallLock() override {
+    Next(Call::kOpenLock);
+    return backend_.OpenCallLock();
+  }
+  void WaitCallLock(LockHandle lock) override {
+    backend_.WaitCallLock(lock);
+    Next(Call::kWaitLock);  // after the wait: the order in which calls got in
+  }
+  void ReleaseCallLock(LockHandle lock) override {
+    Next(Call::kReleaseLock);
+    backend_.ReleaseCallLock(lock);
+  }
+  void CloseCallLock(LockHandle lock) override {
+    Next(Call::kCloseLock);
+    backend_.CloseCallLock(lock);
+  }
+  int StartupSockets() override {
+    if (const Fault* fault = Next(Call::kStartup)) return fault->error != 0 ? fault->error : -1;
+    return backend_.StartupSockets();
+  }
+  void CleanupSockets() override {
+    Next(Call::kCleanup);
+    backend_.CleanupSockets();
+  }
+  SocketHandle CreateTcpSocket(int* error) override {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      ++connections_;
+      step_ = popFirst_ && connections_ == 1 ? "POP" : "greet";
+    }
+    if (const Fault* fault = Next(Call::kCreateSocket)) {
+      *error = fault->error;
+      return kInvalidSocket;
+    }
+    SocketHandle socket = backend_.CreateTcpSocket(error);
+    if (socket != kInvalidSocket) ++openSockets_;
+    return socket;
+  }
   bool ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
-                   int* error) override;
-  bool SetNonBlocking(SocketHandle socket, int* error) override;
-  IoResult Send(SocketHandle socket, const char* data, std::size_t length) override;
-  IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override;
-  void CloseSocket(SocketHandle socket) override;
-  LookupResult ResolveIpv4(const char* name, char* out, int* error) override;
-  void SleepMilliseconds(unsigned milliseconds) override;
-  LocalTime LocalNow() override;
-  std::uint32_t EntropySeed() override;
-  FileHandle OpenForReading(const char* path, int* error) override;
-  bool SeekToStart(FileHandle file) override;
-  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity, std::size_t* got) override;
-  void CloseFile(FileHandle file) override;
-  void* Allocate(std::size_t size) override;
-  void Release(void* block) override;
+                   int* error) override {
+    if (const Fault* fault = Next(Call::kConnect)) {
+      *error = fault->error;
+      return false;
+    }
+    auto route = routes_.find(port);
+    return backend_.ConnectIpv4(socket, dotted, route != routes_.end() ? route->second : port,
+                                error);
+  }
+  bool SetNonBlocking(SocketHandle socket, int* error) override {
+    if (const Fault* fault = Next(Call::kSetNonBlocking)) {
+      *error = fault->error;
+      return false;
+    }
+    return backend_.SetNonBlocking(socket, error);
+  }
+  IoResult Send(SocketHandle socket, const char* data, std::size_t length) override {
+    const std::string bytes(data, length);
+    int namedError = 0;
+    const Fault* fault = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      NameStep(bytes);
+      namedError = TakeSendFault(bytes);
+    }
+    fault = Next(Call::kSend);
+    if (namedError != 0) return {-1, namedError, false};
+    if (fault != nullptr) {
+      if (fault->effect == Effect::kWouldBlock) return {-1, 0, true};
+      if (fault->shortBy == 0) return {-1, fault->error, false};
+      if (length <= fault->shortBy) return {0, 0, false};
+      return backend_.Send(socket, data, length - fault->shortBy);
+    }
+    return backend_.Send(socket, data, length);
+  }
+  IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override {
+    if (const Fault* fault = Next(Call::kReceive)) {
+      switch (fault->effect) {
+        case Effect::kWouldBlock:
+          return {-1, 0, true};
+        case Effect::kPeerClosed:
+          return {0, 0, false};
+        default:
+          return {-1, fault->error, false};
+      }
+    }
+    return backend_.Receive(socket, buffer, capacity);
+  }
+  void CloseSocket(SocketHandle socket) override {
+    if (onClose_) onClose_();
+    Next(Call::kCloseSocket);
+    if (socket != kInvalidSocket) --openSockets_;
+    backend_.CloseSocket(socket);
+  }
+  int ConnectionResetError() override { return backend_.ConnectionResetError(); }
+  LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
+    if (const Fault* fault = Next(Call::kResolve)) {
+      *error = fault->error;
+      if (fault->effect != Effect::kLookup) return LookupResult::kOther;
+      if (fault->lookup == LookupResult::kOk) CopyDotted(fault->dotted, out);
+      return fault->lookup;
+    }
+    auto mapped = hosts_.find(name);
+    if (mapped != hosts_.end()) {
+      CopyDotted(mapped->second, out);
+      *error = 0;
+      return LookupResult::kOk;
+    }
+    const std::size_t length = std::strlen(name);
+    const std::size_t suffix = missingSuffix_.size();
+    if (suffix > 0 && length >= suffix && missingSuffix_.compare(name + length - suffix) == 0) {
+      *error = missingError_;
+      return LookupResult::kHostNotFound;
+    }
+    return backend_.ResolveIpv4(name, out, error);
+  }
+  void SleepMilliseconds(unsigned milliseconds) override {
+    Next(Call::kSleep);
+    sleptMilliseconds_ += milliseconds;
+    if (!skipSleeps_) backend_.SleepMilliseconds(milliseconds);
+  }
+  LocalTime LocalNow() override { return timePinned_ ? pinnedTime_ : backend_.LocalNow(); }
+  std::uint32_t EntropySeed() override {
+    Next(Call::kEntropySeed);
+    return seedPinned_ ? seed_ : backend_.EntropySeed();
+  }
+  bool AppendLogLine(const char* path, const char* line) override {
+    Next(Call::kAppendLog);
+    return backend_.AppendLogLine(path, line);
+  }
+  FileHandle OpenForReading(const char* path, int* error) override {
+    std::string target = path;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      openedPaths_.push_back(path);
+      auto mapped = paths_.find(target);
+      if (mapped != paths_.end()) target = mapped->second;
+    }
+    if (const Fault* fault = Next(Call::kOpenFile)) {
+      *error = fault->error;
+      return kInvalidFile;
+    }
+    FileHandle file = backend_.OpenForReading(target.c_str(), error);
+    if (file != kInvalidFile) ++openFiles_;
+    return file;
+  }
+  bool SeekToStart(FileHandle file) override {
+    return Next(Call::kSeek) == nullptr && backend_.SeekToStart(file);
+  }
+  bool ReadChunk(FileHandle file, void* buffer, std::size_t capacity, std::size_t* got) override {
+    if (Next(Call::kRead) != nullptr) {
+      *got = 0;
+      return false;
+    }
+    return backend_.ReadChunk(file, buffer, capacity, got);
+  }
+  void CloseFile(FileHandle file) override {
+    Next(Call::kCloseFile);
+    if (file != kInvalidFile) --openFiles_;
+    backend_.CloseFile(file);
+  }
+  std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
+                                std::size_t capacity) override {
+    Next(Call::kReadProfile);
+    return backend_.ReadProfileString(path, section, key, out, capacity);
+  }
+  void* Allocate(std::size_t size) override {
+    if (Next(Call::kAllocate) != nullptr) return nullptr;
+    void* block = backend_.Allocate(size);
+    if (block != nullptr) ++liveBlocks_;
+    return block;
+  }
+  void Release(void* block) override {
+    Next(Call::kRelease);
+    if (block != nullptr) --liveBlocks_;
+    backend_.Release(block);
+  }
 
  private:
   enum class Effect { kFail, kWouldBlock, kPeerClosed, kLookup };
   struct Fault {
     Call kind;
     int callNumber;  // absolute, 1-based
+    bool every;      // and every later one
     Effect effect;
     int error;
     std::size_t shortBy;
     LookupResult lookup;
     std::string dotted;
   };
+  struct SendFault {
+    std::string text;
+    int error;
+    int left;  // matching sends until the one that fails
+  };
 
-  // Counts one call of kind and returns the fault planned for it, if any.
-  const Fault* Next(Call kind);
+  void Plan(Call kind, int nth, Effect effect, int error = 0, std::size_t shortBy = 0,
+            LookupResult lookup = LookupResult::kOther, const std::string& dotted = "",
+            bool every = false) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const int number = counts_[static_cast<int>(kind)] + nth;
+    faults_.push_back({kind, number, every, effect, error, shortBy, lookup, dotted});
+  }
+  // Counts one call of kind, records it with its step and returns the
+  // fault planned for it, if any. Faults are never removed, so the pointer
+  // stays valid while no new one is planned.
+  const Fault* Next(Call kind) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const int number = ++counts_[static_cast<int>(kind)];
+    trace_.push_back({kind, step_});
+    for (const Fault& fault : faults_) {
+      if (fault.kind != kind) continue;
+      if (fault.callNumber == number || (fault.every && number > fault.callNumber)) return &fault;
+    }
+    return nullptr;
+  }
+  // REQUIRES: mutex_ held.
+  int TakeSendFault(const std::string& bytes) {
+    for (auto it = sendFaults_.begin(); it != sendFaults_.end(); ++it) {
+      const std::string& text = it->text;
+      const bool whole = !text.empty() && text.back() == '\n';
+      if (whole ? bytes != text : bytes.compare(0, text.size(), text) != 0) continue;
+      if (--it->left > 0) continue;
+      const int error = it->error;
+      sendFaults_.erase(it);
+      return error;
+    }
+    return 0;
+  }
+  // REQUIRES: mutex_ held.
+  void NameStep(const std::string& bytes) {
+    if (step_ == "POP") return;
+    if (step_ == "DATA" && bytes.rfind("DATA", 0) != 0) step_ = "content";
+    if (step_ == "content") {
+      if (bytes.size() >= 5 && bytes.compare(bytes.size() - 5, 5, "\r\n.\r\n") == 0) step_ = "END";
+      return;
+    }
+    step_ = bytes.substr(0, bytes.find_first_of(" \r"));
+    static const char* const kCommands[] = {"HELO", "EHLO", "AUTH", "MAIL",
+                                            "RCPT", "DATA", "RSET", "QUIT"};
+    for (const char* command : kCommands) {
+      if (step_ == command) return;
+    }
+    step_ = "RESPONSE";
+  }
+  static void CopyDotted(const std::string& dotted, char* out) {
+    std::strncpy(out, dotted.c_str(), 15);
+    out[15] = '\0';
+  }
+  template <typename T>
+  T Locked(const T& value) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return value;
+  }
 
+  Platform& backend_;
+  std::mutex mutex_;
   int counts_[static_cast<int>(Call::kCount)] = {};
   std::vector<Fault> faults_;
+  std::vector<SendFault> sendFaults_;
+  std::vector<Event> trace_;
+  std::string step_ = "none";
+  int connections_ = 0;
+  bool popFirst_ = false;
   std::map<std::string, std::string> hosts_;
-  int openSockets_ = 0;
-  int openFiles_ = 0;
-  long liveBlocks_ = 0;
-  unsigned sleeps_ = 0;
-  unsigned long sleptMilliseconds_ = 0;
+  std::string missingSuffix_;
+  int missingError_ = 0;
+  std::map<std::uint16_t, std::uint16_t> routes_;
+  std::map<std::string, std::string> paths_;
+  std::vector<std::string> openedPaths_;
+  std::function<void()> onClose_;
+  std::atomic<int> openSockets_{0};
+  std::atomic<int> openFiles_{0};
+  std::atomic<long> liveBlocks_{0};
+  std::atomic<unsigned long> sleptMilliseconds_{0};
   bool skipSleeps_ = false;
   bool timePinned_ = false;
   LocalTime pinnedTime_ = {};
+  bool seedPinned_ = false;
+  std::uint32_t seed_ = 0;
 };
 
 // Installs a platform for the lifetime of the object and restores the one
 // installed before.
 class ScopedPlatform {
  public:
-  explicit ScopedPlatform(Platform& platform);
-  ~ScopedPlatform();
+  explicit ScopedPlatform(Platform& platform) {
+    Platform& current = CurrentPlatform();
+    previous_ = &current == &NativePlatform() ? nullptr : &current;
+    SetPlatformForTesting(&platform);
+  }
+  ~ScopedPlatform() { SetPlatformForTesting(previous_); }
   ScopedPlatform(const ScopedPlatform&) = delete;
   ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 

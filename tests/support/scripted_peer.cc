@@ -24,13 +24,54 @@ constexpr auto kNoClientBound = std::chrono::seconds(1);
 constexpr auto kIdleBound = std::chrono::seconds(3);
 }  // namespace
 
-PeerStep Send(std::string bytes) { return {PeerStep::Action::kSend, std::move(bytes), 0}; }
-PeerStep ExpectLine() { return {PeerStep::Action::kExpectLine, "", 0}; }
-PeerStep ReceiveData() { return {PeerStep::Action::kReceiveData, "", 0}; }
-PeerStep Pause(unsigned milliseconds) { return {PeerStep::Action::kPause, "", milliseconds}; }
-PeerStep Close() { return {PeerStep::Action::kClose, "", 0}; }
-PeerStep Reset() { return {PeerStep::Action::kReset, "", 0}; }
-PeerStep Stall() { return {PeerStep::Action::kStall, "", 0}; }
+PeerStep Send(std::string bytes) { return {PeerStep::Action::kSend, std::move(bytes), 0, nullptr}; }
+PeerStep ExpectLine() { return {PeerStep::Action::kExpectLine, "", 0, nullptr}; }
+PeerStep ReceiveData() { return {PeerStep::Action::kReceiveData, "", 0, nullptr}; }
+PeerStep Pause(unsigned milliseconds) {
+  return {PeerStep::Action::kPause, "", milliseconds, nullptr};
+}
+PeerStep Close() { return {PeerStep::Action::kClose, "", 0, nullptr}; }
+PeerStep Reset() { return {PeerStep::Action::kReset, "", 0, nullptr}; }
+PeerStep Stall() { return {PeerStep::Action::kStall, "", 0, nullptr}; }
+
+std::vector<PeerStep> AnswerLines(const std::vector<std::string>& replies) {
+  std::vector<PeerStep> steps;
+  for (const std::string& reply : replies) {
+    steps.push_back(ExpectLine());
+    steps.push_back(Send(reply));
+  }
+  return steps;
+}
+
+std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
+                                      const std::vector<std::string>& replies) {
+  std::vector<PeerStep> steps = AnswerLines(replies);
+  steps.insert(steps.begin(), Send(greeting));
+  return steps;
+}
+
+SmtpServer::SmtpServer() {
+  const char* const kDefaults[][2] = {
+      {"greet", "220 ready\r\n"},    {"HELO", "250 hello\r\n"},   {"EHLO", "250 hello\r\n"},
+      {"MAIL", "250 sender ok\r\n"}, {"RCPT", "250 rcpt ok\r\n"}, {"DATA", "354 go ahead\r\n"},
+      {"END", "250 queued\r\n"},     {"QUIT", "221 bye\r\n"},     {"RSET", "250 reset\r\n"},
+      {"RESPONSE", "235 ok\r\n"},
+  };
+  for (const auto& step : kDefaults) Reply(step[0], step[1]);
+}
+
+SmtpServer& SmtpServer::Reply(const std::string& step, const std::string& reply) {
+  return At(step, {Send(reply)});
+}
+
+SmtpServer& SmtpServer::At(const std::string& step, std::vector<PeerStep> steps) {
+  answers_[step] = std::move(steps);
+  return *this;
+}
+
+SmtpServer::operator std::vector<PeerStep>() const {
+  return {{PeerStep::Action::kAnswer, "", 0, std::make_shared<const StepAnswers>(answers_)}};
+}
 
 struct ScriptedPeer::State {
   std::vector<PeerStep> script;
@@ -48,9 +89,14 @@ struct ScriptedPeer::State {
   Clock::time_point lastActivity = Clock::now();
   std::thread thread;
 
+  // How a run of steps ended: go on with the next, read on until the
+  // client closes, or the script closed the connection itself.
+  enum class Flow { kNext, kDrain, kClosed };
+
   void Run();
   bool Accept();
-  bool RunScript();
+  Flow RunSteps(const std::vector<PeerStep>& steps);
+  Flow Answer(const StepAnswers& answers);
   void DrainUntilClientCloses();
   // Reads one more piece from the client into pending and the transcript;
   // false when the client closed, the connection failed or stop was asked.
@@ -58,7 +104,9 @@ struct ScriptedPeer::State {
   // Consumes pending up to and including the end of the first match of
   // marker; when startMarker is non-empty, pending that starts with it also
   // matches (a data block whose first line is the end marker).
-  bool ConsumeThrough(const std::string& marker, const std::string& startMarker);
+  // The consumed bytes go to consumed when it is not null.
+  bool ConsumeThrough(const std::string& marker, const std::string& startMarker,
+                      std::string* consumed = nullptr);
   void Touch(const std::string* bytes = nullptr);
   void Finish();
 };
@@ -100,8 +148,8 @@ bool ScriptedPeer::State::ReceiveMore() {
   return false;
 }
 
-bool ScriptedPeer::State::ConsumeThrough(const std::string& marker,
-                                         const std::string& startMarker) {
+bool ScriptedPeer::State::ConsumeThrough(const std::string& marker, const std::string& startMarker,
+                                         std::string* consumed) {
   // Only the newly received tail (and the marker's length before it) is
   // searched again, so a long DATA section costs linear time.
   std::size_t searched = 0;
@@ -113,6 +161,7 @@ bool ScriptedPeer::State::ConsumeThrough(const std::string& marker,
     std::size_t from = searched >= marker.size() ? searched - marker.size() + 1 : 0;
     std::size_t at = pending.find(marker, from);
     if (at != std::string::npos) {
+      if (consumed != nullptr) *consumed = pending.substr(0, at + marker.size());
       pending.erase(0, at + marker.size());
       return true;
     }
@@ -126,20 +175,19 @@ void ScriptedPeer::State::DrainUntilClientCloses() {
   }
 }
 
-// Returns false when the script closed the connection itself.
-bool ScriptedPeer::State::RunScript() {
-  for (const PeerStep& step : script) {
+ScriptedPeer::State::Flow ScriptedPeer::State::RunSteps(const std::vector<PeerStep>& steps) {
+  for (const PeerStep& step : steps) {
     switch (step.action) {
       case PeerStep::Action::kSend:
         if (!testpeer::SendAllBytes(connection, step.bytes.data(), step.bytes.size())) {
-          return true;
+          return Flow::kDrain;
         }
         break;
       case PeerStep::Action::kExpectLine:
-        if (!ConsumeThrough("\n", "")) return true;
+        if (!ConsumeThrough("\n", "")) return Flow::kDrain;
         break;
       case PeerStep::Action::kReceiveData:
-        if (!ConsumeThrough("\r\n.\r\n", ".\r\n")) return true;
+        if (!ConsumeThrough("\r\n.\r\n", ".\r\n")) return Flow::kDrain;
         break;
       case PeerStep::Action::kPause: {
         {
@@ -154,21 +202,58 @@ bool ScriptedPeer::State::RunScript() {
         DrainUntilClientCloses();
         testpeer::CloseGracefully(connection);
         connection = kNoPeerSocket;
-        return false;
+        return Flow::kClosed;
       case PeerStep::Action::kReset:
         testpeer::CloseWithReset(connection);
         connection = kNoPeerSocket;
-        return false;
+        return Flow::kClosed;
       case PeerStep::Action::kStall:
-        return true;
+        return Flow::kDrain;
+      case PeerStep::Action::kAnswer:
+        return Answer(*step.answers);
     }
     Touch();
   }
-  return true;
+  return Flow::kNext;
+}
+
+namespace {
+
+// The step a client line belongs to: its command word, or "RESPONSE".
+std::string StepOfLine(const std::string& line) {
+  const std::string word = line.substr(0, line.find_first_of(" \r\n"));
+  for (const char* command : {"HELO", "EHLO", "AUTH", "RSET", "MAIL", "RCPT", "DATA", "QUIT"}) {
+    if (word == command) return word;
+  }
+  return "RESPONSE";
+}
+
+}  // namespace
+
+ScriptedPeer::State::Flow ScriptedPeer::State::Answer(const StepAnswers& answers) {
+  static const std::vector<PeerStep> kUnknown = {Send("500 unknown\r\n")};
+  auto at = [&answers](const std::string& step) -> const std::vector<PeerStep>& {
+    auto found = answers.find(step);
+    return found != answers.end() ? found->second : kUnknown;
+  };
+  Flow flow = RunSteps(at("greet"));
+  std::string line;
+  while (flow == Flow::kNext) {
+    if (!ConsumeThrough("\n", "", &line)) return Flow::kDrain;
+    const std::string step = StepOfLine(line);
+    flow = RunSteps(at(step));
+    const std::vector<PeerStep>& reply = at(step);
+    const bool goAhead = step == "DATA" && !reply.empty() && reply[0].bytes.rfind("3", 0) == 0;
+    if (flow == Flow::kNext && goAhead) {
+      if (!ConsumeThrough("\r\n.\r\n", ".\r\n")) return Flow::kDrain;
+      flow = RunSteps(at("END"));
+    }
+  }
+  return flow;
 }
 
 void ScriptedPeer::State::Run() {
-  if (Accept() && RunScript()) {
+  if (Accept() && RunSteps(script) != Flow::kClosed) {
     DrainUntilClientCloses();
   }
   Finish();

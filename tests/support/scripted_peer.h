@@ -1,15 +1,22 @@
 // A loopback server that follows a script and records every byte the
-// client sent, for transcript tests of the SMTP and POP3 dialogues.
+// client sent, for transcript tests of the SMTP and POP3 dialogues; and an
+// SMTP server with a default reply for each step that a test overrides by
+// the step's name.
 #ifndef TARNLET_TESTS_SUPPORT_SCRIPTED_PEER_H_
 #define TARNLET_TESTS_SUPPORT_SCRIPTED_PEER_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tarnlet {
 namespace testing {
+
+struct PeerStep;
+// What an answering server does at each named step.
+using StepAnswers = std::map<std::string, std::vector<PeerStep>>;
 
 struct PeerStep {
   enum class Action {
@@ -23,10 +30,12 @@ struct PeerStep {
     kReset,        // abortive close: the client sees a connection reset;
                    // nothing more is recorded, later steps are ignored
     kStall,        // keep the connection open and silent until the client closes
+    kAnswer,       // serve the rest of the connection from answers (SmtpServer)
   };
   Action action;
   std::string bytes;
-  unsigned milliseconds = 0;
+  unsigned milliseconds;
+  std::shared_ptr<const StepAnswers> answers;
 };
 
 PeerStep Send(std::string bytes);
@@ -36,6 +45,33 @@ PeerStep Pause(unsigned milliseconds);
 PeerStep Close();
 PeerStep Reset();
 PeerStep Stall();
+
+// The peer answers each client line with the next reply.
+std::vector<PeerStep> AnswerLines(const std::vector<std::string>& replies);
+// The peer greets first, then answers each client line with the next reply.
+std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
+                                      const std::vector<std::string>& replies);
+
+// An SMTP server that accepts a message: it greets, answers each client
+// line by its step, the command's first word ("RESPONSE" for a line that is
+// no command, such as the CRAM-MD5 answer), takes the message after a 3xx
+// reply to DATA and answers its end ("END"). The defaults: "greet" 220,
+// HELO and EHLO 250 hello, MAIL 250 sender ok, RCPT 250 rcpt ok, DATA 354
+// go ahead, END 250 queued, QUIT 221 bye, RSET 250 reset, RESPONSE 235 ok;
+// any other line 500. A test overrides only the steps it is about.
+class SmtpServer {
+ public:
+  SmtpServer();
+  // The reply (whole lines, CR LF included) the server sends at step.
+  SmtpServer& Reply(const std::string& step, const std::string& reply);
+  // What the server does at step instead: a reply in pieces, Close() ...
+  SmtpServer& At(const std::string& step, std::vector<PeerStep> steps);
+  // The script a ScriptedPeer runs.
+  operator std::vector<PeerStep>() const;
+
+ private:
+  StepAnswers answers_;
+};
 
 // Listens on 127.0.0.1 at an ephemeral port and serves one connection on a
 // thread of its own. After the last step it keeps reading (and recording)

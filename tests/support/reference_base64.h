@@ -1,7 +1,7 @@
-// A deliberately naive base64 encoder for the tests: it walks the input bit
+// The tests' one base64 encoder, deliberately naive: it walks the input bit
 // by bit, so it shares nothing with the grouped arithmetic of the library.
-#ifndef TARNLET_TESTS_CODEC_REFERENCE_BASE64_H_
-#define TARNLET_TESTS_CODEC_REFERENCE_BASE64_H_
+#ifndef TARNLET_TESTS_SUPPORT_REFERENCE_BASE64_H_
+#define TARNLET_TESTS_SUPPORT_REFERENCE_BASE64_H_
 
 #include <string>
 
@@ -29,4 +29,4 @@ inline std::string ReferenceBase64(const std::string& bytes) {
 }  // namespace testing
 }  // namespace tarnlet
 
-#endif  // TARNLET_TESTS_CODEC_REFERENCE_BASE64_H_
+#endif  // TARNLET_TESTS_SUPPORT_REFERENCE_BASE64_H_
