@@ -138,15 +138,12 @@ void DialogueWatch::Connected(bool ok) {
   connecting_ = false;
   std::string note =
       (ok ? "connected to " : "could not connect to ") + peer_ + " (" + Protocol() + ")";
+  Emit(TraceLine::From::kNote, note);
+  beforeQuit_.clear();
   StartExchange(ok ? std::vector<TraceLine>{TraceLine{TraceLine::From::kNote, note}}
                    : std::vector<TraceLine>(),
                 false);
-  beforeQuit_.clear();
-  if (!ok) {
-    Emit(TraceLine::From::kNote, note);
-    return;
-  }
-  Emit(TraceLine::From::kNote, note);
+  if (!ok) return;
   mode_ = Mode::kCommands;
   client_.clear();
   server_.clear();
