@@ -12,6 +12,7 @@ import hashlib
 import hmac
 import os
 import pty
+import re
 import select
 import socket
 import subprocess
@@ -245,6 +246,13 @@ class Run:
         return [line for line in self.err.splitlines() if line.startswith(("C: ", "S: ", "* "))]
 
 
+def as_text(terminal_output):
+    """What a terminal shows, for the Windows console that Wine draws with
+    escape sequences: cursor moves right become spaces, the rest goes."""
+    text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), terminal_output)
+    return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", text)
+
+
 def read_all(fd, into):
     while True:
         try:
@@ -293,7 +301,7 @@ def run_row(folder, name, arguments, stdin, tty_err, smtp_script, pop_script, po
     out, err = child.communicate(None if stdin == "tty" else stdin, timeout=240)
     if tty_err:
         reader.join(10)
-        err = b"".join(err_chunks)
+        err = as_text(b"".join(err_chunks).decode("utf-8", "replace")).encode()
     for fd in masters:
         os.close(fd)
     text = err.decode("utf-8", "replace").replace("\r\n", "\n")
