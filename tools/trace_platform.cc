@@ -41,7 +41,7 @@ void TracePlatform::Print(const TraceLine& line) {
   err_.flush();
 }
 
-void TracePlatform::Tick() {
+void TracePlatform::Tick(bool beforeBlocking) {
   if (!options_.progress) return;
   Clock::time_point now = Clock::now();
   std::string step = watch_.Step();
@@ -53,7 +53,9 @@ void TracePlatform::Tick() {
     inContent_ = watch_.InContent();
     if (inContent_) contentSince_ = now;
   }
-  if (now - started_ < kFirstDraw || now - drawn_ < kRedraw) return;
+  // A lookup or connect may block for minutes with no call to tick in
+  // between, so the line shows what it waits for before it starts.
+  if (!beforeBlocking && (now - started_ < kFirstDraw || now - drawn_ < kRedraw)) return;
   drawn_ = now;
   if (step.empty()) return;
   progress_.Show(StatusText(step, Seconds(now - stepSince_), watch_.contentBytes(),
@@ -64,7 +66,7 @@ bool TracePlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::ui
                                 int* error) {
   socket_ = socket;
   watch_.Connecting(dotted, port);
-  Tick();
+  Tick(true);
   bool ok = target().ConnectIpv4(socket, dotted, port, error);
   watch_.Connected(ok);
   Tick();
@@ -100,7 +102,7 @@ void TracePlatform::CloseSocket(SocketHandle socket) {
 
 LookupResult TracePlatform::ResolveIpv4(const char* name, char* out, int* error) {
   watch_.Resolving(name);
-  Tick();
+  Tick(true);
   LookupResult result = target().ResolveIpv4(name, out, error);
   watch_.Resolved(result == LookupResult::kOk, result == LookupResult::kOk ? out : "");
   return result;

@@ -50,7 +50,8 @@ class TracePlatform : public PlatformWrapper {
   using Clock = std::chrono::steady_clock;
 
   void Print(const TraceLine& line);
-  void Tick();
+  // Redraws the status line when it is due, or at once beforeBlocking.
+  void Tick(bool beforeBlocking = false);
 
   WatchOptions options_;
   std::ostream& err_;

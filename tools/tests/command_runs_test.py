@@ -225,6 +225,8 @@ def no_body_on_terminal(run, smtp, pop):
      tty_err=True, smtp=smtp_script(), slow=True)
 def progress(run, smtp, pop):
     assert run.status == 0, (run.status, run.err)
+    assert run.err.lstrip("\r").startswith("tarnlet: connecting to 127.0.0.1 port "), \
+        repr(run.err[:200])
     assert "\rtarnlet: sending the message: " in run.err, repr(run.err[-2000:])
     assert " kB of about " in run.err or " MB of about " in run.err, repr(run.err[-2000:])
     assert "\rtarnlet: waiting for the reply to the end of the message" in run.err
