@@ -55,10 +55,12 @@ void ReportLastExchange(const DialogueWatch& dialogue, std::ostream& err) {
   std::vector<TraceLine> last = dialogue.ReportedExchange();
   if (last.empty()) return;
   err << "the server's last reply:\n";
+  // A note first is the connection's; one later says the server closed.
   bool replied = false;
-  for (const TraceLine& line : last) {
-    err << "  " << Shown(line) << "\n";
-    replied = replied || line.from != TraceLine::From::kClient;
+  for (std::size_t i = 0; i < last.size(); ++i) {
+    err << "  " << Shown(last[i]) << "\n";
+    replied = replied || last[i].from == TraceLine::From::kServer ||
+              (i > 0 && last[i].from == TraceLine::From::kNote);
   }
   if (!replied) err << "  (no reply)\n";
 }
