@@ -521,7 +521,7 @@ def report(results, baseline_path, markdown, svg):
 
     w("## Instruction counts (callgrind)\n")
     w("`tarnlet send` under `valgrind --tool=callgrind`: the whole process, and the library "
-      "call alone (`-library-call`, collected only inside `Tarnlet1`). Repeatable to within "
+      "call alone (`-library-call`, collected only inside `MailSender::SendFromRecord`, the code `Tarnlet1` runs). Repeatable to within "
       "the few instructions a polling loop adds when a reply is late. `bench/run --check` fails "
       f"when a count grows more than {GROWTH_LIMIT:.0%} over `bench/callgrind-baseline.txt`.\n")
     w("| Case | Instructions | Baseline | Change |")

@@ -1,5 +1,5 @@
 # cmake --install: the header, the library with its soname links, the
-# tarnlet command, a CMake package (find_package(Tarnlet) gives
+# tarnlet command and its manual page, a CMake package (find_package(Tarnlet) gives
 # Tarnlet::tarnlet), a pkg-config file and the documentation.
 include(CMakePackageConfigHelpers)
 
@@ -9,10 +9,11 @@ install(TARGETS tarnlet EXPORT TarnletTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/tarnlet.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 if(TARGET tarnlet_command)
-  # Finds the library beside it in any prefix the tree is unpacked to.
-  file(RELATIVE_PATH _lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_target_properties(tarnlet_command PROPERTIES INSTALL_RPATH "$ORIGIN/${_lib_from_bin}")
+  # The command carries the library's code itself; it loads no libtarnlet.so.
   install(TARGETS tarnlet_command RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+endif()
+if(TARGET tarnlet_man_page)
+  install(FILES ${PROJECT_BINARY_DIR}/tarnlet.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 endif()
 
 set(_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Tarnlet)

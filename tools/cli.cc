@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "man_page.h"
 #include "record_fields.h"
+#include "system/tool_support.h"
 #include "text_convert.h"
 #include "tool_error.h"
 
@@ -80,7 +82,15 @@ void AddSend(CLI::App& app, Parsed* parsed) {
   CLI::Option* ini = send->add_option("--ini", r.ini,
                                       "take every setting from this INI file, "
                                       "as Tarnlet2 does");
-  send->add_option("--body", r.body, "file holding the message text; - reads standard input");
+  CLI::Option* body = send->add_option("--body", r.body,
+                                       "file holding the message text; - reads standard input, "
+                                       "as does no --body when input is piped in");
+  send->add_flag("--empty-body", r.emptyBody, "send a message without text")->excludes(body);
+  send->add_flag("--trace{summary}", r.trace,
+                 "show the SMTP and POP3 dialogue on standard error, secrets masked; "
+                 "--trace=full shows the message content too")
+      ->check(CLI::IsMember({"summary", "full"}));
+  send->add_flag("--quiet", r.quiet, "no status line on the terminal while the call runs");
   send->add_option("--encoding", r.encoding,
                    "encoding of the texts (default: the system's); "
                    "sjis passes Shift-JIS bytes through");
@@ -96,8 +106,16 @@ void AddCheck(CLI::App& app, Parsed* parsed) {
 
 }  // namespace
 
+Console ProcessConsole() {
+  Console console;
+  console.inputIsTerminal = IsTerminal(StandardStream::kInput);
+  console.errorIsTerminal = IsTerminal(StandardStream::kError);
+  if (console.errorIsTerminal) console.columns = TerminalColumns();
+  return console;
+}
+
 int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-            std::ostream& err) {
+            std::ostream& err, const Console& console) {
   CLI::App app(kDescription, "tarnlet");
   app.require_subcommand(1);
   app.set_version_flag("--version", [] {
@@ -108,6 +126,13 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   AddSend(app, &parsed);
   AddCheck(app, &parsed);
   app.add_subcommand("codes", "list the library's result codes and their meanings");
+  // The build writes the manual page with this; it is no option for users.
+  app.add_flag_callback("--man-page",
+                        [&app, &out] {
+                          WriteManPage(app, out);
+                          throw CLI::Success();
+                        })
+      ->group("");
   try {
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     app.parse(reversed);
@@ -122,7 +147,7 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
     if (send.ini.empty() && (send.options.server.empty() || send.options.from.empty())) {
       throw ToolError(kExitUsage, "send needs --server and --from (or --ini FILE)");
     }
-    return RunSend(send, in, out, err);
+    return RunSend(send, in, out, err, console);
   } catch (const ToolError& e) {
     err << "tarnlet: " << ForTerminal(e.what(), MessageEncoding()) << "\n";
     return e.exitStatus();

@@ -3,6 +3,7 @@
 #ifndef TARNLET_TOOLS_COMMANDS_H_
 #define TARNLET_TOOLS_COMMANDS_H_
 
+#include <cstddef>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -18,14 +19,29 @@ struct SendRequest {
   SendOptions options;       // without --ini
   std::string passwordFile;  // as typed; empty: the TARNLET_PASSWORD variable
   std::string body;          // as typed: a file, "-" for standard input, "" for none
+  bool emptyBody = false;    // --empty-body
+  std::string trace;         // "", "summary" or "full"
+  bool quiet = false;        // no status line
   std::string encoding;      // of the texts; empty: the system's default
   std::string log;           // as typed; empty: a temporary log file
 };
 
-// Sends one message through Tarnlet1 (options) or Tarnlet2 (ini). Exit 0
-// when it was accepted; else the result code's absolute value, with its
-// meaning and the log lines of the call on err.
-int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std::ostream& err);
+// What the process's standard streams are connected to.
+struct Console {
+  bool inputIsTerminal = false;
+  bool errorIsTerminal = false;
+  std::size_t columns = 80;  // of the terminal err shows on
+};
+
+// The terminals of this process.
+Console ProcessConsole();
+
+// Sends one message as Tarnlet1 (options) or Tarnlet2 (ini) does, running
+// the library's code in this process so the dialogue can be watched. Exit
+// 0 when it was accepted; else the result code's absolute value, with its
+// meaning, the log lines of the call and the server's last reply on err.
+int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std::ostream& err,
+            const Console& console);
 
 // Loads an INI file as Tarnlet2 does, prints every field and whether the
 // call's checks pass. Exit 0 when they pass, else 32 or 30.
@@ -34,14 +50,14 @@ int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err);
 // Prints the table of result codes. Exit 0.
 int RunCodes(std::ostream& out);
 
-// What --version prints: the command's version and build, the version and
-// file of the library it loaded.
+// What --version prints: the command's version and build, and those of the
+// library code built into it.
 std::string VersionReport();
 
 // Parses the command line (the arguments after the program name) and runs
 // the subcommand.
 int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-            std::ostream& err);
+            std::ostream& err, const Console& console = Console());
 
 }  // namespace tool
 }  // namespace tarnlet

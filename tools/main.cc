@@ -5,5 +5,5 @@
 
 int main(int argc, char** argv) {
   return tarnlet::tool::RunTool(tarnlet::tool::ProcessArguments(argc, argv), std::cin, std::cout,
-                                std::cerr);
+                                std::cerr, tarnlet::tool::ProcessConsole());
 }

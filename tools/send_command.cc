@@ -2,11 +2,13 @@
 // shows why a failed call failed.
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <memory>
 
 #include "attachment_stage.h"
+#include "body_source.h"
 #include "commands.h"
+#include "frame/mail_sender.h"
 #include "log_watch.h"
 #include "record_builder.h"
 #include "record_fields.h"
@@ -16,31 +18,11 @@
 #include "tarnlet.h"
 #include "text_convert.h"
 #include "tool_error.h"
+#include "trace_platform.h"
 
 namespace tarnlet {
 namespace tool {
 namespace {
-
-std::string ReadWholeFile(const std::string& typed, const std::string& option) {
-  std::ifstream file(LibraryPathOf(typed, option), std::ios::binary);
-  if (!file) throw ToolError(kExitNoInput, option + " \"" + typed + "\": cannot be read");
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-std::string ReadBody(const SendRequest& request, std::istream& in, const std::string& encoding) {
-  if (request.body.empty()) return "";
-  std::string text;
-  std::string where;
-  if (request.body == "-") {
-    SetStdinBinary();
-    text.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    where = "the body (standard input)";
-  } else {
-    text = ReadWholeFile(request.body, "--body");
-    where = "the body (" + request.body + ")";
-  }
-  return ToShiftJis(text, encoding, where);
-}
 
 // A password is never typed on the command line, where other users of the
 // machine can read it. One line end at the end of the file is not part of it.
@@ -56,6 +38,22 @@ std::string ReadPassword(const SendRequest& request) {
                                     "TARNLET_PASSWORD environment variable");
   }
   return password;
+}
+
+// The last command of the call and what the server answered, as the trace
+// shows them; nothing when no connection was made.
+void ReportLastExchange(const DialogueWatch& dialogue, std::ostream& err) {
+  std::vector<TraceLine> last = dialogue.ReportedExchange();
+  if (last.empty()) return;
+  err << "the server's last reply:\n";
+  // A note first is the connection's; one later says the server closed.
+  bool replied = false;
+  for (std::size_t i = 0; i < last.size(); ++i) {
+    err << "  " << Shown(last[i]) << "\n";
+    replied = replied || last[i].from == TraceLine::From::kServer ||
+              (i > 0 && last[i].from == TraceLine::From::kNote);
+  }
+  if (!replied) err << "  (no reply)\n";
 }
 
 void ReportFailure(std::int32_t code, const MailSettings& settings, const LogWatch* log,
@@ -81,18 +79,37 @@ void ReportFailure(std::int32_t code, const MailSettings& settings, const LogWat
   for (const std::string& line : lines) err << "  " << line << "\n";
 }
 
-int Finish(std::int32_t code, const MailSettings& settings, const LogWatch* log, std::ostream& out,
-           std::ostream& err) {
+WatchOptions WatchFor(const SendRequest& request, const Console& console,
+                      const MailSettings& settings, const std::string& body) {
+  WatchOptions watch;
+  watch.trace = !request.trace.empty();
+  watch.fullContent = request.trace == "full";
+  watch.progress = console.errorIsTerminal && !request.quiet;
+  watch.columns = console.columns;
+  watch.popFirst = settings.Kind == 2;
+  std::size_t attachments = 0;
+  std::uint64_t bytes = AttachmentBytes(TextOf(settings, FieldNamed("AppendFile")), &attachments);
+  watch.expectedContentBytes = EstimateContentBytes(body.size(), bytes, attachments);
+  return watch;
+}
+
+// Runs the call the export runs, in this process, with the platform watched.
+int CallAndFinish(const std::function<std::int32_t()>& call, const SendRequest& request,
+                  const Console& console, const MailSettings& settings, const std::string& body,
+                  const LogWatch* log, std::ostream& out, std::ostream& err) {
+  TracePlatform platform(WatchFor(request, console, settings, body), err);
+  std::int32_t code = platform.Run(call);
   if (code == 0) {
     out << "sent: the server accepted the message\n";
     return 0;
   }
   ReportFailure(code, settings, log, err);
+  ReportLastExchange(platform.dialogue(), err);
   return code < 0 ? static_cast<int>(-code) : 1;
 }
 
-int SendWithIni(const SendRequest& request, const std::string& body, std::ostream& out,
-                std::ostream& err) {
+int SendWithIni(const SendRequest& request, const std::string& body, const Console& console,
+                std::ostream& out, std::ostream& err) {
   // The library's INI reader may look for a bare file name elsewhere than in
   // the working directory.
   std::string iniPath = AbsolutePath(LibraryPathOf(request.ini, "--ini"));
@@ -104,12 +121,13 @@ int SendWithIni(const SendRequest& request, const std::string& body, std::ostrea
   std::string logPath = TextOf(settings, FieldOf(Field::kLog));
   std::unique_ptr<LogWatch> log;
   if (!logPath.empty()) log.reset(new LogWatch(logPath));
-  std::int32_t code = Tarnlet2(body.c_str(), iniPath.c_str());
-  return Finish(code, settings, log.get(), out, err);
+  auto call = [&] { return MailSender().SendFromIni(body.c_str(), iniPath.c_str()); };
+  return CallAndFinish(call, request, console, settings, body, log.get(), out, err);
 }
 
 int SendWithOptions(const SendRequest& request, const std::string& body,
-                    const std::string& argumentEncoding, std::ostream& out, std::ostream& err) {
+                    const std::string& argumentEncoding, const Console& console, std::ostream& out,
+                    std::ostream& err) {
   SendOptions options = request.options;
   options.password = ReadPassword(request);
   AttachmentStage stage;
@@ -120,20 +138,21 @@ int SendWithOptions(const SendRequest& request, const std::string& body,
   LogWatch log(request.log.empty() ? std::string()
                                    : LibraryPathOf(request.log, FieldOf(Field::kLog).option));
   PutText(&settings, Field::kLog, log.path(), FieldOf(Field::kLog).option);
-  std::int32_t code = Tarnlet1(body.c_str(), &settings);
-  return Finish(code, settings, &log, out, err);
+  auto call = [&] { return MailSender().SendFromRecord(body.c_str(), &settings); };
+  return CallAndFinish(call, request, console, settings, body, &log, out, err);
 }
 
 }  // namespace
 
-int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std::ostream& err) {
+int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std::ostream& err,
+            const Console& console) {
   std::string encoding = request.encoding.empty() ? DefaultTextEncoding() : request.encoding;
   if (!IsShiftJisName(encoding) && !IsKnownEncoding(encoding)) {
     throw ToolError(kExitUsage, "--encoding: \"" + encoding + "\" is not known to this system");
   }
-  std::string body = ReadBody(request, in, encoding);
-  if (!request.ini.empty()) return SendWithIni(request, body, out, err);
-  return SendWithOptions(request, body, ArgumentEncoding(encoding), out, err);
+  std::string body = ReadBody(request, in, console.inputIsTerminal, encoding);
+  if (!request.ini.empty()) return SendWithIni(request, body, console, out, err);
+  return SendWithOptions(request, body, ArgumentEncoding(encoding), console, out, err);
 }
 
 }  // namespace tool

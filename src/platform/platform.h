@@ -123,8 +123,9 @@ Platform& NativePlatform();
 // installed another.
 Platform& CurrentPlatform();
 
-// Installs a replacement (null restores the native backend). Tests only;
-// not safe while a call is running.
+// Installs a replacement (null restores the native backend): tests, and
+// the tarnlet command, which watches its own call's sockets. Not safe while
+// a call is running.
 void SetPlatformForTesting(Platform* platform);
 
 }  // namespace tarnlet

@@ -86,12 +86,13 @@ bool LinkFile(const std::string& target, const std::string& link);
 // Removes an empty folder.
 void RemoveFolder(const std::string& path);
 
-// --- the mail library ---
-// The file of the mail library this process has loaded and its version as
-// the file itself states it ("1.0.0": the version resource on Windows, the
-// name the soname link points to on POSIX). Returns false when no such
-// library is loaded; *version is "" when the file states none.
-bool LoadedLibrary(std::string* path, std::string* version);
+// --- terminal ---
+enum class StandardStream { kInput, kError };
+
+// Returns true iff the stream is a terminal (a console on Windows).
+bool IsTerminal(StandardStream stream);
+// The width of the terminal standard error shows on; 80 when unknown.
+std::size_t TerminalColumns();
 
 }  // namespace tool
 }  // namespace tarnlet

@@ -107,6 +107,8 @@ TEST(Usage, WrongCommandLinesExit64) {
       {{"send", "--server", "h", "--from", "f", "--port", "70000"}, "70000"},
       {{"send", "--server", "h", "--from", "f", "--to", "t", "--encoding", "klingon"}, "klingon"},
       {{"check"}, "--ini is required"},
+      {{"send", "--server", "h", "--from", "f", "--body", "b", "--empty-body"}, "excludes"},
+      {{"send", "--server", "h", "--from", "f", "--trace=loud"}, "loud"},
   };
   for (const UsageCase& c : cases) {
     Outcome run = Tarnlet(c.arguments);

@@ -10,7 +10,9 @@ execute_process(COMMAND ${_command} RESULT_VARIABLE _status OUTPUT_VARIABLE _out
 if(NOT "${_status}" STREQUAL "${EXIT}")
   message(FATAL_ERROR "exit status ${_status}, expected ${EXIT}\nstdout:\n${_out}\nstderr:\n${_err}")
 endif()
-string(FIND "${_out}${_err}" "${MATCH}" _at)
+# Windows programs end their lines with CR LF.
+string(REPLACE "\r" "" _output "${_out}${_err}")
+string(FIND "${_output}" "${MATCH}" _at)
 if(_at EQUAL -1)
   message(FATAL_ERROR "output lacks \"${MATCH}\"\nstdout:\n${_out}\nstderr:\n${_err}")
 endif()

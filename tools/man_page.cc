@@ -1,0 +1,139 @@
+#include "man_page.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "tarnlet_version.h"
+
+namespace tarnlet {
+namespace tool {
+namespace {
+
+// Text for roff: backslashes and hyphens escaped, no line that starts
+// with a control character.
+std::string Roff(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '\\') {
+      escaped += "\\e";
+    } else if (c == '-') {
+      escaped += "\\-";
+    } else {
+      escaped += c;
+    }
+  }
+  if (!escaped.empty() && (escaped[0] == '.' || escaped[0] == '\'')) escaped.insert(0, "\\&");
+  return escaped;
+}
+
+// "INT:INT in [1 - 65535]" -> "INT"; "TEXT:{none,pop}" -> "{none,pop}".
+std::string ValueName(const CLI::Option& option) {
+  std::string type = option.get_type_name();
+  std::size_t colon = type.find(':');
+  if (colon == std::string::npos) return type;
+  std::string after = type.substr(colon + 1);
+  return after.compare(0, 1, "{") == 0 ? after : type.substr(0, colon);
+}
+
+// "-h, --help": the names as typed, without a flag's default value.
+std::string Names(const CLI::Option& option) {
+  std::string names;
+  for (const std::string& name : option.get_snames()) names += (names.empty() ? "-" : ", -") + name;
+  for (const std::string& name : option.get_lnames()) {
+    names += (names.empty() ? "--" : ", --") + name;
+  }
+  return names;
+}
+
+bool Shown(const CLI::Option& option) { return !option.get_group().empty(); }
+
+void WriteOption(const CLI::Option& option, std::ostream& out) {
+  out << ".TP\n\\fB" << Roff(Names(option)) << "\\fR";
+  std::string value = ValueName(option);
+  if (option.get_expected_max() > 0 && !value.empty()) {
+    out << " \\fI" << Roff(value) << "\\fR";
+  } else if (!value.empty()) {
+    out << "[=\\fI" << Roff(value) << "\\fR]";
+  }
+  out << "\n" << Roff(option.get_description());
+  if (option.get_required()) out << " (required)";
+  std::string fallback = option.get_default_str();
+  if (!fallback.empty() && option.get_expected_max() > 0) {
+    out << " (default: " << Roff(fallback) << ")";
+  }
+  out << ".\n";
+}
+
+void WriteSubcommand(const CLI::App& command, std::ostream& out) {
+  out << ".SS \"tarnlet " << Roff(command.get_name()) << "\"\n"
+      << Roff(command.get_description()) << ".\n";
+  for (const CLI::Option* option : command.get_options()) {
+    if (Shown(*option) && option->get_name() != "--help") WriteOption(*option, out);
+  }
+}
+
+const char kExitStatus[] =
+    ".SH \"EXIT STATUS\"\n"
+    "0 when the server accepted the message (send) or the checks pass (check).\n"
+    "A failed call exits with the absolute value of its result code (\\-2 exits 2;\n"
+    "\\fBtarnlet codes\\fR lists them).\n"
+    "64: the command line is wrong; 65: a text or value cannot go into the settings;\n"
+    "66: an input file cannot be read; 71: the system refused a temporary file.\n";
+
+const char kDetails[] =
+    ".SH \"MESSAGE TEXT\"\n"
+    "With no \\fB\\-\\-body\\fR, \\fBsend\\fR reads the text from standard input when\n"
+    "something is piped or redirected into it; on a terminal it refuses instead of\n"
+    "sending an empty message.\n"
+    "\\fB\\-\\-empty\\-body\\fR sends a message without text.\n"
+    ".SH \"WHAT IS SHOWN\"\n"
+    "On a failure \\fBsend\\fR prints the result code, its meaning, the log lines of\n"
+    "the call and the server's last reply with the command it answered.\n"
+    "While a call runs and standard error is a terminal, one status line shows the\n"
+    "step, and during the message the bytes sent and the rate; \\fB\\-\\-quiet\\fR\n"
+    "turns it off.\n"
+    "\\fB\\-\\-trace\\fR prints each client line (C:) and server line (S:) as it goes\n"
+    "over the wire; passwords, AUTH responses and APOP digests are not shown, and the\n"
+    "message content is one line giving its size unless \\fB\\-\\-trace=full\\fR.\n"
+    ".SH ENVIRONMENT\n"
+    ".TP\n"
+    ".B TARNLET_PASSWORD\n"
+    "The password for \\fB\\-\\-auth cram\\-md5\\fR and \\fB\\-\\-auth pop\\fR when no\n"
+    "\\fB\\-\\-password\\-file\\fR is given. Passwords are never taken from the command\n"
+    "line.\n"
+    ".SH EXAMPLES\n"
+    ".nf\n"
+    "tarnlet send \\-\\-server smtp.example.jp \\-\\-from me@example.jp \\e\n"
+    "    \\-\\-to you@example.jp \\-\\-subject Report \\-\\-body mail.txt\n"
+    "printf 'Hello\\en' | tarnlet send \\-\\-server 127.0.0.1 \\-\\-from me@example.jp \\e\n"
+    "    \\-\\-to you@example.jp \\-\\-trace\n"
+    "tarnlet check \\-\\-ini mail.ini\n"
+    ".fi\n";
+
+}  // namespace
+
+void WriteManPage(const CLI::App& app, std::ostream& out) {
+  out << ".TH TARNLET 1 \"\" \"tarnlet " TARNLET_VERSION "\" \"User Commands\"\n.nh\n.ad l\n"
+      << ".SH NAME\ntarnlet \\- send one mail message through the Tarnlet library\n"
+      << ".SH SYNOPSIS\n";
+  bool first = true;
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (!first) out << ".br\n";
+    first = false;
+    out << ".B tarnlet " << Roff(command->get_name()) << "\n.RI [ options ]\n";
+  }
+  out << ".br\n.B tarnlet \\-\\-version\n"
+      << ".SH DESCRIPTION\n"
+      << Roff(app.get_description()) << "\n"
+      << ".SH COMMANDS\n";
+  for (const CLI::App* command : app.get_subcommands({})) WriteSubcommand(*command, out);
+  out << ".SH OPTIONS\n";
+  for (const CLI::Option* option : app.get_options()) {
+    if (Shown(*option)) WriteOption(*option, out);
+  }
+  out << kExitStatus << kDetails;
+}
+
+}  // namespace tool
+}  // namespace tarnlet

@@ -1,0 +1,118 @@
+#include "trace_platform.h"
+
+namespace tarnlet {
+namespace tool {
+namespace {
+
+// A call that is over this quickly shows no status line at all, and the
+// line is redrawn no more often than this, so the terminal costs the send
+// nothing worth measuring.
+constexpr auto kFirstDraw = std::chrono::milliseconds(300);
+constexpr auto kRedraw = std::chrono::milliseconds(100);
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
+TracePlatform::TracePlatform(const WatchOptions& options, std::ostream& err)
+    : PlatformWrapper(NativePlatform()),
+      options_(options),
+      err_(err),
+      watch_(options.popFirst, options.fullContent, [this](const TraceLine& line) { Print(line); }),
+      progress_(err, options.columns) {}
+
+TracePlatform::~TracePlatform() { progress_.Clear(); }
+
+std::int32_t TracePlatform::Run(const std::function<std::int32_t()>& call) {
+  started_ = drawn_ = stepSince_ = Clock::now();
+  SetPlatformForTesting(this);
+  std::int32_t code = call();
+  SetPlatformForTesting(nullptr);
+  progress_.Clear();
+  return code;
+}
+
+void TracePlatform::Print(const TraceLine& line) {
+  if (!options_.trace) return;
+  progress_.Clear();
+  err_ << Shown(line) << "\n";
+  err_.flush();
+}
+
+void TracePlatform::Tick(bool beforeBlocking) {
+  if (!options_.progress) return;
+  Clock::time_point now = Clock::now();
+  std::string step = watch_.Step();
+  if (step != step_) {
+    step_ = step;
+    stepSince_ = now;
+  }
+  if (watch_.InContent() != inContent_) {
+    inContent_ = watch_.InContent();
+    if (inContent_) contentSince_ = now;
+  }
+  // A lookup or connect may block for minutes with no call to tick in
+  // between, so the line shows what it waits for before it starts.
+  if (!beforeBlocking && (now - started_ < kFirstDraw || now - drawn_ < kRedraw)) return;
+  drawn_ = now;
+  if (step.empty()) return;
+  progress_.Show(StatusText(step, Seconds(now - stepSince_), watch_.contentBytes(),
+                            options_.expectedContentBytes, Seconds(now - contentSince_)));
+}
+
+bool TracePlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::uint16_t port,
+                                int* error) {
+  socket_ = socket;
+  watch_.Connecting(dotted, port);
+  Tick(true);
+  bool ok = target().ConnectIpv4(socket, dotted, port, error);
+  watch_.Connected(ok);
+  Tick();
+  return ok;
+}
+
+IoResult TracePlatform::Send(SocketHandle socket, const char* data, std::size_t length) {
+  IoResult result = target().Send(socket, data, length);
+  if (socket == socket_ && result.count > 0) {
+    watch_.Sent(data, static_cast<std::size_t>(result.count));
+  }
+  Tick();
+  return result;
+}
+
+IoResult TracePlatform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
+  IoResult result = target().Receive(socket, buffer, capacity);
+  if (socket == socket_) {
+    if (result.count > 0) watch_.Received(buffer, static_cast<std::size_t>(result.count));
+    if (result.count == 0) watch_.PeerClosed();
+  }
+  Tick();
+  return result;
+}
+
+void TracePlatform::CloseSocket(SocketHandle socket) {
+  if (socket == socket_) {
+    watch_.Closed();
+    socket_ = kInvalidSocket;
+  }
+  target().CloseSocket(socket);
+}
+
+LookupResult TracePlatform::ResolveIpv4(const char* name, char* out, int* error) {
+  watch_.Resolving(name);
+  Tick(true);
+  LookupResult result = target().ResolveIpv4(name, out, error);
+  watch_.Resolved(result == LookupResult::kOk, result == LookupResult::kOk ? out : "");
+  return result;
+}
+
+void TracePlatform::SleepMilliseconds(unsigned milliseconds) {
+  Tick();
+  target().SleepMilliseconds(milliseconds);
+  Tick();
+}
+
+}  // namespace tool
+}  // namespace tarnlet
