@@ -88,7 +88,8 @@ WatchOptions WatchFor(const SendRequest& request, const Console& console,
   watch.columns = console.columns;
   watch.popFirst = settings.Kind == 2;
   std::size_t attachments = 0;
-  std::uint64_t bytes = AttachmentBytes(TextOf(settings, FieldNamed("AppendFile")), &attachments);
+  std::uint64_t bytes =
+      AttachmentBytes(TextOf(settings, FieldOf(Field::kAppendFile)), &attachments);
   watch.expectedContentBytes = EstimateContentBytes(body.size(), bytes, attachments);
   return watch;
 }
