@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tarnlet {
@@ -65,6 +66,21 @@ std::string VerbOf(const std::vector<std::string>& words) {
 
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Moves the bytes from *at up to and including the next LF onto *pending;
+// a line that is whole comes back without its line end.
+std::optional<std::string> NextLine(const char* data, std::size_t length, std::size_t* at,
+                                    std::string* pending) {
+  const void* lf = std::memchr(data + *at, '\n', length - *at);
+  std::size_t end =
+      lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : length;
+  pending->append(data + *at, end - *at);
+  *at = end;
+  if (lf == nullptr) return std::nullopt;
+  std::string line = WithoutLineEnd(*pending);
+  pending->clear();
+  return line;
 }
 
 }  // namespace
@@ -160,16 +176,7 @@ void DialogueWatch::Sent(const char* data, std::size_t length) {
       at += ContentBytes(data + at, length - at);
       continue;
     }
-    const void* lf = std::memchr(data + at, '\n', length - at);
-    std::size_t end =
-        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : length;
-    client_.append(data + at, end - at);
-    at = end;
-    if (lf != nullptr) {
-      std::string line = WithoutLineEnd(client_);
-      client_.clear();
-      ClientLine(line);
-    }
+    if (std::optional<std::string> line = NextLine(data, length, &at, &client_)) ClientLine(*line);
   }
 }
 
@@ -247,16 +254,7 @@ std::size_t DialogueWatch::ContentBytes(const char* data, std::size_t length) {
 void DialogueWatch::Received(const char* data, std::size_t length) {
   std::size_t at = 0;
   while (at < length) {
-    const void* lf = std::memchr(data + at, '\n', length - at);
-    std::size_t end =
-        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1 : length;
-    server_.append(data + at, end - at);
-    at = end;
-    if (lf != nullptr) {
-      std::string line = WithoutLineEnd(server_);
-      server_.clear();
-      ServerLine(line);
-    }
+    if (std::optional<std::string> line = NextLine(data, length, &at, &server_)) ServerLine(*line);
   }
 }
 

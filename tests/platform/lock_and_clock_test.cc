@@ -14,18 +14,23 @@ namespace {
 
 Platform& P() { return NativePlatform(); }
 
+// A thread that takes the lock of its own call, sets *entered, and leaves.
+std::thread EnterFromAnotherThread(std::atomic<bool>* entered) {
+  return std::thread([entered] {
+    LockHandle theirs = P().OpenCallLock();
+    P().WaitCallLock(theirs);
+    *entered = true;
+    P().ReleaseCallLock(theirs);
+    P().CloseCallLock(theirs);
+  });
+}
+
 TEST(CallLock, SecondThreadWaitsForTheRelease) {
   LockHandle mine = P().OpenCallLock();
   ASSERT_NE(mine, nullptr);
   P().WaitCallLock(mine);
   std::atomic<bool> entered{false};
-  std::thread other([&entered] {
-    LockHandle theirs = P().OpenCallLock();
-    P().WaitCallLock(theirs);
-    entered = true;
-    P().ReleaseCallLock(theirs);
-    P().CloseCallLock(theirs);
-  });
+  std::thread other = EnterFromAnotherThread(&entered);
   P().SleepMilliseconds(100);
   EXPECT_FALSE(entered) << "the second call ran while the first held the lock";
   P().ReleaseCallLock(mine);
@@ -63,13 +68,7 @@ TEST(CallLock, OwnerMayWaitAgain) {
   P().ReleaseCallLock(lock);
   P().ReleaseCallLock(lock);
   std::atomic<bool> entered{false};
-  std::thread other([&entered] {
-    LockHandle theirs = P().OpenCallLock();
-    P().WaitCallLock(theirs);
-    entered = true;
-    P().ReleaseCallLock(theirs);
-    P().CloseCallLock(theirs);
-  });
+  std::thread other = EnterFromAnotherThread(&entered);
   other.join();
   EXPECT_TRUE(entered) << "two waits, two releases: free again";
   P().CloseCallLock(lock);
