@@ -6,6 +6,7 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "net/receive_once.h"
+#include "net/tls_link.h"
 
 namespace tarnlet {
 namespace {
@@ -51,7 +52,7 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
       WriteLog(kApopGreetingNg);
       return false;
     }
-    const IoResult got = platform.Receive(socket, buffer + filled, sizeof buffer - filled);
+    const IoResult got = ConnectionReceive(socket, buffer + filled, sizeof buffer - filled);
     if (got.count < 0 && got.wouldBlock) {
       if (!PollWait(&counter)) return false;
       continue;

@@ -1,5 +1,7 @@
 #include "net/exchange.h"
 
+#include "net/tls_link.h"
+
 namespace tarnlet {
 
 ResultCode Exchange::Open(const char* dotted, std::uint16_t port, const OpenFailures& failures) {
@@ -15,6 +17,16 @@ ResultCode Exchange::Open(const char* dotted, std::uint16_t port, const OpenFail
   }
   return 0;
 }
+
+ResultCode Exchange::StartTls(const char* host, const char* failLine, ResultCode code) {
+  return StartTlsSession(sender_, socket_, host) ? 0 : GiveUp(failLine, code);
+}
+
+ResultCode Exchange::ExpectStartTls(const char* failLine, ResultCode code) {
+  return ReadStartTlsReply(sender_, socket_, &sender_.lastReplyCode) ? 0 : GiveUp(failLine, code);
+}
+
+bool Exchange::Secure() const { return TlsSessionOf(socket_) != nullptr; }
 
 bool Exchange::Send(std::string_view bytes) {
   return sender_.SendAll(socket_, bytes.data(), bytes.size());
@@ -70,7 +82,7 @@ ResultCode Exchange::GiveUp(const char* format, long value, ResultCode code) {
 
 void Exchange::Close() {
   if (socket_ == kInvalidSocket) return;
-  CurrentPlatform().CloseSocket(socket_);
+  CloseConnection(socket_);
   socket_ = kInvalidSocket;
 }
 

@@ -46,6 +46,13 @@ class Exchange {
   // exchange. Returns 0, or the failed step's code after giving up.
   ResultCode Open(const char* dotted, std::uint16_t port, const OpenFailures& failures);
 
+  // The TLS handshake for host (the name the certificate must carry), and
+  // the reply to STARTTLS. 0, or code after GiveUp(failLine, code).
+  ResultCode StartTls(const char* host, const char* failLine, ResultCode code);
+  ResultCode ExpectStartTls(const char* failLine, ResultCode code);
+  // Whether the connection runs inside TLS.
+  bool Secure() const;
+
   // The bare steps, through the sender's operations. false (0 for the EHLO
   // flags) after the line that operation writes, if any; the exchange
   // stays open. The SMTP readers store the code in lastReplyCode.

@@ -1,4 +1,5 @@
 #include "frame/mail_sender.h"
+#include "net/tls_link.h"
 
 namespace tarnlet {
 
@@ -18,7 +19,7 @@ bool MailSender::SendQuit(SocketHandle socket) {
 }
 
 void MailSender::CloseAndLog(SocketHandle socket, const char* message) {
-  CurrentPlatform().CloseSocket(socket);
+  CloseConnection(socket);
   WriteLog(message);
 }
 

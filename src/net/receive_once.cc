@@ -1,12 +1,14 @@
 #include "net/receive_once.h"
 
+#include "net/tls_link.h"
+
 namespace tarnlet {
 
 long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const char* errorFormat) {
   Platform& platform = CurrentPlatform();
   std::uint32_t counter = 0;
   for (;;) {
-    IoResult result = platform.Receive(socket, buffer, kReceiveBufferSize);
+    IoResult result = ConnectionReceive(socket, buffer, kReceiveBufferSize);
     if (result.count > 0) return result.count;
     // End of stream: the peer has closed, so no reply can come; waiting out
     // the time-out would only delay the same failure.

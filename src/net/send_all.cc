@@ -1,4 +1,5 @@
 #include "frame/mail_sender.h"
+#include "net/tls_link.h"
 
 namespace tarnlet {
 
@@ -8,7 +9,7 @@ bool MailSender::SendAll(SocketHandle socket, const char* data, std::size_t leng
   std::uint32_t counter = 0;
   std::size_t sent = 0;
   while (sent < length) {
-    IoResult result = CurrentPlatform().Send(socket, data + sent, length - sent);
+    IoResult result = ConnectionSend(socket, data + sent, length - sent);
     if (result.count >= 0) {
       sent += static_cast<std::size_t>(result.count);
       if (sent >= length) return true;

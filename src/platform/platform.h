@@ -18,6 +18,9 @@ constexpr FileHandle kInvalidFile = -1;
 
 using LockHandle = void*;
 
+// One client TLS session on a connected socket; null is no session.
+using TlsHandle = void*;
+
 // One send or receive. count >= 0 is the number of bytes moved (0 from a
 // receive: the peer closed the connection). count < 0 is a failure: then
 // wouldBlock tells the non-blocking "try again later" case apart from a
@@ -26,6 +29,17 @@ struct IoResult {
   long count;
   int error;
   bool wouldBlock;
+};
+
+// One step of a TLS handshake: done, waiting for the peer (try again after
+// a poll step), or failed. A failure with certificate set is the peer's
+// certificate refused (chain, name, dates); error is the number for the
+// log line's "%d" (the verifier's reason, or the system's error number).
+enum class TlsProgress { kDone, kWouldBlock, kFailed };
+struct TlsStep {
+  TlsProgress progress;
+  bool certificate;
+  int error;
 };
 
 struct LocalTime {
@@ -80,6 +94,20 @@ class Platform {
   virtual void CloseSocket(SocketHandle socket) = 0;
   // The error number of a connection reset by the peer (10054, ECONNRESET).
   virtual int ConnectionResetError() = 0;
+
+  // Client TLS over a connected non-blocking socket. StartTls prepares a
+  // session for host (checked against the certificate; sent as SNI when it
+  // is a name), or returns null with error set. The certificate is always
+  // verified against the system's trusted roots, and TLS 1.2 is the least
+  // version. ContinueTls advances the handshake; TlsSend and TlsReceive
+  // move application data with the meaning of Send and Receive (count 0 from
+  // a receive: the peer closed). CloseTls ends and frees the session; the
+  // socket stays open for CloseSocket.
+  virtual TlsHandle StartTls(SocketHandle socket, const char* host, int* error) = 0;
+  virtual TlsStep ContinueTls(TlsHandle tls) = 0;
+  virtual IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) = 0;
+  virtual IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) = 0;
+  virtual void CloseTls(TlsHandle tls) = 0;
 
   // Resolves a host name to the dotted text of its first IPv4 address
   // (out holds 16 bytes). error receives the resolver's own code on failure.

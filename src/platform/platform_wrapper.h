@@ -35,6 +35,17 @@ class PlatformWrapper : public Platform {
   }
   void CloseSocket(SocketHandle socket) override { target_.CloseSocket(socket); }
   int ConnectionResetError() override { return target_.ConnectionResetError(); }
+  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override {
+    return target_.StartTls(socket, host, error);
+  }
+  TlsStep ContinueTls(TlsHandle tls) override { return target_.ContinueTls(tls); }
+  IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override {
+    return target_.TlsSend(tls, data, length);
+  }
+  IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override {
+    return target_.TlsReceive(tls, buffer, capacity);
+  }
+  void CloseTls(TlsHandle tls) override { target_.CloseTls(tls); }
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
     return target_.ResolveIpv4(name, out, error);
   }

@@ -28,6 +28,13 @@ class SystemPlatform final : public Platform {
   void CloseSocket(SocketHandle socket) override;
   int ConnectionResetError() override;
 
+  // tls.cc
+  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override;
+  TlsStep ContinueTls(TlsHandle tls) override;
+  IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
+  IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;
+  void CloseTls(TlsHandle tls) override;
+
   // resolver.cc
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override;
 

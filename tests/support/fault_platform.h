@@ -40,6 +40,11 @@ enum class Call {
   kSend,
   kReceive,
   kCloseSocket,
+  kStartTls,
+  kContinueTls,
+  kTlsSend,
+  kTlsReceive,
+  kCloseTls,
   kResolve,
   kSleep,
   kEntropySeed,
@@ -240,6 +245,61 @@ class FaultPlatform : public Platform {
     backend_.CloseSocket(socket);
   }
   int ConnectionResetError() override { return backend_.ConnectionResetError(); }
+  // A failing kStartTls returns no session; a failing kContinueTls fails
+  // the handshake (a certificate refusal when shortBy is 1). Sends and
+  // receives inside TLS are named and faulted as the plain ones are.
+  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      tlsHosts_.push_back(host);
+    }
+    if (const Fault* fault = Next(Call::kStartTls)) {
+      *error = fault->error;
+      return nullptr;
+    }
+    TlsHandle tls = backend_.StartTls(socket, host, error);
+    if (tls != nullptr) ++openTls_;
+    return tls;
+  }
+  TlsStep ContinueTls(TlsHandle tls) override {
+    if (const Fault* fault = Next(Call::kContinueTls)) {
+      if (fault->effect == Effect::kWouldBlock) return {TlsProgress::kWouldBlock, false, 0};
+      return {TlsProgress::kFailed, fault->shortBy == 1, fault->error};
+    }
+    return backend_.ContinueTls(tls);
+  }
+  IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override {
+    const std::string bytes(data, length);
+    int namedError = 0;
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      NameStep(bytes);
+      namedError = TakeSendFault(bytes);
+    }
+    const Fault* fault = Next(Call::kTlsSend);
+    if (namedError != 0) return {-1, namedError, false};
+    if (fault != nullptr) {
+      if (fault->effect == Effect::kWouldBlock) return {-1, 0, true};
+      return {-1, fault->error, false};
+    }
+    return backend_.TlsSend(tls, data, length);
+  }
+  IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override {
+    if (const Fault* fault = Next(Call::kTlsReceive)) {
+      if (fault->effect == Effect::kWouldBlock) return {-1, 0, true};
+      if (fault->effect == Effect::kPeerClosed) return {0, 0, false};
+      return {-1, fault->error, false};
+    }
+    return backend_.TlsReceive(tls, buffer, capacity);
+  }
+  void CloseTls(TlsHandle tls) override {
+    Next(Call::kCloseTls);
+    if (tls != nullptr) --openTls_;
+    backend_.CloseTls(tls);
+  }
+  // The host names handshakes were started for.
+  std::vector<std::string> TlsHosts() { return Locked(tlsHosts_); }
+  int OpenTlsSessions() { return openTls_; }
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
     if (const Fault* fault = Next(Call::kResolve)) {
       *error = fault->error;
@@ -383,8 +443,8 @@ class FaultPlatform : public Platform {
       return;
     }
     step_ = bytes.substr(0, bytes.find_first_of(" \r"));
-    static const char* const kCommands[] = {"HELO", "EHLO", "AUTH", "MAIL",
-                                            "RCPT", "DATA", "RSET", "QUIT"};
+    static const char* const kCommands[] = {"HELO", "EHLO", "STARTTLS", "AUTH", "MAIL",
+                                            "RCPT", "DATA", "RSET",     "QUIT"};
     for (const char* command : kCommands) {
       if (step_ == command) return;
     }
@@ -417,6 +477,8 @@ class FaultPlatform : public Platform {
   std::vector<std::string> openedPaths_;
   std::function<void()> onClose_;
   std::atomic<int> openSockets_{0};
+  std::atomic<int> openTls_{0};
+  std::vector<std::string> tlsHosts_;
   std::atomic<int> openFiles_{0};
   std::atomic<long> liveBlocks_{0};
   std::atomic<unsigned long> sleptMilliseconds_{0};

@@ -41,6 +41,7 @@ void PlatformTest::ClearLog() const { WriteFileBytes(logPath_, ""); }
 
 void PlatformTest::ExpectAllReleased() {
   EXPECT_EQ(platform_.OpenSockets(), 0);
+  EXPECT_EQ(platform_.OpenTlsSessions(), 0);
   EXPECT_EQ(platform_.OpenFiles(), 0);
   EXPECT_EQ(platform_.LiveBlocks(), 0);
 }
