@@ -21,6 +21,7 @@ enum AuthFlag : std::uint8_t {
   kAuthPlain = 4,
   kAuthCramMd5 = 8,
   kAuthDigestMd5 = 16,
+  kStartTlsOffered = 32,  // the reply offers STARTTLS
 };
 
 class MailSender {

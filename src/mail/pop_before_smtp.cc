@@ -6,7 +6,10 @@
 #include "codec/md5.h"
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "mail/line_builder.h"
+#include "mail/wipe.h"
 #include "net/exchange.h"
+#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
@@ -37,6 +40,9 @@ constexpr std::size_t kTimestampCapacity = kReceiveBufferSize;
 // Any failed step: the login did not happen. Only PopBeforeSmtp sees it.
 constexpr ResultCode kNotLoggedIn = -12;
 
+// POP3 over implicit TLS.
+constexpr std::uint16_t kPop3sPort = 995;
+
 constexpr OpenFailures kPopOpenFailures = {
     {kSocketNg, kNotLoggedIn}, {kConnectNg, kNotLoggedIn}, {kNonBlockingNg, kNotLoggedIn}};
 
@@ -47,9 +53,21 @@ ResultCode SendCommand(Exchange& pop, const char* prefix, const char* value, con
   char command[kCommandCapacity];
   const int length = std::snprintf(command, sizeof command, "%s%s%s", prefix, value, suffix);
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof command) {
+    WipeSecret(command, sizeof command);
     return pop.GiveUp(failLine, kNotLoggedIn);
   }
-  return pop.Command({command, static_cast<std::size_t>(length)}, failLine, kNotLoggedIn);
+  const ResultCode r =
+      pop.Command({command, static_cast<std::size_t>(length)}, failLine, kNotLoggedIn);
+  WipeSecret(command, sizeof command);  // PASS carries the password
+  return r;
+}
+
+// The certificate must carry the POP3 server's name as given.
+ResultCode StartTls(Exchange& pop) {
+  char host[sizeof(MailSettings::POP3ServerAddress) + 1] = {};
+  const std::string_view name = FieldText(g_mailSettings.POP3ServerAddress);
+  std::memcpy(host, name.data(), name.size());
+  return pop.StartTls(host, kPopTlsNg, kNotLoggedIn);
 }
 
 ResultCode LogInWithUserPass(Exchange& pop, const char* user, const char* password) {
@@ -104,6 +122,7 @@ int MailSender::PopBeforeSmtp(const char* user, const char* password, const char
   WriteLog(kStart);
   Exchange pop(*this, GiveUpOrder::kLogThenClose);
   ResultCode r = pop.Open(dotted, port, kPopOpenFailures);
+  if (r == 0 && port == kPop3sPort) r = StartTls(pop);
   if (r == 0) {
     r = g_mailSettings.APOP != 0 ? LogInWithApop(pop, user, password)
                                  : LogInWithUserPass(pop, user, password);

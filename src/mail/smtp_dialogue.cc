@@ -6,7 +6,9 @@
 #include "frame/globals.h"
 #include "mail/line_builder.h"
 #include "mail/smtp_steps.h"
+#include "mail/wipe.h"
 #include "net/resolve.h"
+#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
@@ -28,12 +30,14 @@ const char kAuthUnsupported[] =
 const char kPopBeforeSmtpFailed[] = "Pop3\x94\x46\x8f\xd8 Miss-015";
 
 constexpr std::uint16_t kSubmissionPort = 587;
+constexpr std::uint16_t kImplicitTlsPort = 465;
 
 // Copies of the whole fields, so any user name or password the record can
 // hold reaches the login whole.
 struct Credentials {
   char user[sizeof(MailSettings::UserName) + 1];
   char password[sizeof(MailSettings::Password) + 1];
+  char host[sizeof(MailSettings::SMTPServerAddress) + 1];  // the certificate's name
 };
 
 template <std::size_t N, std::size_t M>
@@ -45,6 +49,7 @@ void CopyField(char (&copy)[N], const char (&field)[M]) {
 }
 
 void CopyCredentials(Credentials* credentials) {
+  CopyField(credentials->host, g_mailSettings.SMTPServerAddress);
   if (g_mailSettings.Kind == 0) return;
   CopyField(credentials->user, g_mailSettings.UserName);
   CopyField(credentials->password, g_mailSettings.Password);
@@ -75,18 +80,40 @@ ResultCode SendHello(Exchange& smtp) {
                         "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
 }
 
+using LogInStep = ResultCode (*)(Exchange&, const char*, const char*);
+
 // A login step that failed has closed the socket: only the line is left.
-ResultCode LogIn(Exchange& smtp, const Credentials& credentials) {
-  ResultCode r = LogInCramMd5(smtp, credentials.user, credentials.password);
+ResultCode LogIn(Exchange& smtp, const Credentials& credentials, LogInStep step = LogInCramMd5) {
+  ResultCode r = step(smtp, credentials.user, credentials.password);
   return r == 0 ? 0 : smtp.GiveUp(kAuthCramMd5Failed, r);
 }
 
-// The submission port: what the EHLO reply offers decides between CRAM-MD5,
-// a bare RSET when no AUTH is offered at all, and refusal.
+// STARTTLS, the handshake, and EHLO again: what the server offered before
+// TLS is forgotten.
+ResultCode UpgradeToTls(Exchange& smtp, const Credentials& credentials) {
+  ResultCode r = smtp.Command("STARTTLS\r\n", kStartTlsSendNg, -4);
+  if (r == 0) r = smtp.ExpectStartTls(kStartTlsNg, -13);
+  if (r == 0) r = smtp.StartTls(credentials.host, kStartTlsHandshakeNg, -13);
+  if (r == 0) r = SendHello(smtp);
+  return r;
+}
+
+// The submission ports: what the EHLO reply offers decides between
+// CRAM-MD5, PLAIN or LOGIN (inside TLS only), a bare RSET when no AUTH is
+// offered at all, and refusal. STARTTLS comes first when offered in clear
+// text without CRAM-MD5.
 ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credentials) {
-  const std::uint8_t flags = smtp.ReadEhloReply(250);
+  std::uint8_t flags = smtp.ReadEhloReply(250);
+  if (!smtp.Secure() && (flags & kStartTlsOffered) != 0 && (flags & kAuthCramMd5) == 0) {
+    ResultCode r = UpgradeToTls(smtp, credentials);
+    if (r != 0) return r;
+    flags = smtp.ReadEhloReply(250);
+  }
+  flags &= static_cast<std::uint8_t>(~kStartTlsOffered);
   if (flags == 0) return smtp.GiveUp(kAuthEhloUnusable, -13);
   if ((flags & kAuthCramMd5) != 0) return LogIn(smtp, credentials);
+  if (smtp.Secure() && (flags & kAuthPlain) != 0) return LogIn(smtp, credentials, LogInPlain);
+  if (smtp.Secure() && (flags & kAuthLogin) != 0) return LogIn(smtp, credentials, LogInLogin);
   if ((flags & kAuthNone) != 0) {
     ResultCode r = ResetSession(smtp);
     return r == 0 ? 0 : smtp.GiveUp(kAuthRsetFailed, r);
@@ -95,7 +122,8 @@ ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credenti
 }
 
 ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
-  if (g_mailSettings.Kind == 1 && g_mailSettings.SMTPPortNo == kSubmissionPort) {
+  const std::uint16_t port = g_mailSettings.SMTPPortNo;
+  if (g_mailSettings.Kind == 1 && (port == kSubmissionPort || port == kImplicitTlsPort)) {
     return AuthenticateForSubmission(smtp, credentials);
   }
   ResultCode r = smtp.Expect(250, "SMTP SND : Domain Name Understand Ng-054\r\n", -5);
@@ -142,10 +170,16 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   ResultCode r =
       ResolveServer(*this, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
   if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(*this);
-  if (r != 0) return r;
+  if (r != 0) {
+    WipeSecret(&credentials, sizeof credentials);
+    return r;
+  }
   // From here on, a step that fails has closed the socket and logged.
   Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
   r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
+  if (r == 0 && g_mailSettings.SMTPPortNo == kImplicitTlsPort) {
+    r = smtp.StartTls(credentials.host, kSmtpTlsNg, -3);
+  }
   if (r == 0) r = smtp.Expect(220, "SMTP SND : Server Ready Ng-052\r\n", -3);
   if (r == 0) r = SendHello(smtp);
   if (r == 0) r = Authenticate(smtp, credentials);
@@ -155,6 +189,7 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   if (r == 0) r = SendContent(smtp, body);
   if (r == 0) r = smtp.Expect(250, "SMTP SND : Mail Snd End Understand Ng-096\n", -9);
   if (r == 0) Quit(smtp);
+  WipeSecret(&credentials, sizeof credentials);
   return r;
 }
 

@@ -12,6 +12,11 @@ namespace tarnlet {
 // failed; -13 a reply was not the expected one; -14 the challenge is not
 // valid base64.
 ResultCode LogInCramMd5(Exchange& smtp, const char* user, const char* password);
+// AUTH PLAIN (RFC 4616) or AUTH LOGIN, then RSET; only inside TLS. 0
+// logged in and reset; -4 a send failed; -13 a reply was not the expected
+// one.
+ResultCode LogInPlain(Exchange& smtp, const char* user, const char* password);
+ResultCode LogInLogin(Exchange& smtp, const char* user, const char* password);
 // RSET alone. 0 reset done; -4 the send failed; -13 the reply was not 250.
 ResultCode ResetSession(Exchange& smtp);
 

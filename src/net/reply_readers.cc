@@ -69,7 +69,8 @@ std::uint8_t MailSender::ReadEhloReply(SocketHandle socket, int expected, std::i
     WriteLog("SMTP SND : Res Rcv OP25B Ng-022\r\n");
     return 0;
   }
-  return AuthMechanisms(buffer, n);
+  const std::uint8_t flags = AuthMechanisms(buffer, n);
+  return Contains(buffer, n, "STARTTLS") ? flags | kStartTlsOffered : flags;
 }
 
 }  // namespace tarnlet

@@ -1,7 +1,9 @@
 // Which hello and which login the dialogue chooses: EHLO and CRAM-MD5 for
 // kind 1 (on the submission port by what the EHLO reply offers), HELO for
 // kinds 0 and 2 on any port, POP before SMTP ahead of the connection.
+#include "mail/line_builder.h"
 #include "mail_fixture.h"
+#include "net/poll_step.h"
 
 namespace tarnlet {
 namespace mail_tests {
@@ -32,10 +34,11 @@ class MailLoginPathsTest : public MailTest {
     SetField(g_mailSettings.Password, "tanstaaftanstaaf");
   }
 
-  // Connects to the peer through port, 587 being routed to it.
+  // Connects to the peer through port, 587 and 465 being routed to it.
   ResultCode RunOnPort(ScriptedPeer& peer, std::uint16_t port) {
     platform_.RoutePort(587, peer.port());
-    g_mailSettings.SMTPPortNo = port == 587 ? 587 : peer.port();
+    platform_.RoutePort(465, peer.port());
+    g_mailSettings.SMTPPortNo = port == 587 || port == 465 ? port : peer.port();
     return Run("");
   }
 };
@@ -47,7 +50,12 @@ struct LoginRow {
   ResultCode code;
   std::string transcript;
   std::vector<std::string> log;
+  bool tlsCannotStart = false;  // the session cannot be set up (error 5)
 };
+
+const std::string kStartTls = "250-server\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
+const std::string kTlsStartNg = "SMTP SND : Tls Start Ng ErrCode=5-105\r\n";
+const std::string kStartTlsNg = "SMTP SND : StartTls Understand Ng-110\r\n";
 
 TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   const std::string login = kEhlo + "AUTH CRAM-MD5\r\n" + kResponse + "RSET\r\n";
@@ -96,6 +104,40 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
        -13,
        kEhlo + "RSET\r\nQUIT\r\n",
        {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : User + PassWord Ng-104\r\n", kRsetFailed}},
+      {"587: STARTTLS offered beside CRAM-MD5: CRAM-MD5 in clear text as before",
+       587,
+       SmtpServer()
+           .Reply("EHLO", "250-server\r\n250-STARTTLS\r\n250 AUTH CRAM-MD5\r\n")
+           .Reply("AUTH", kChallenge),
+       0,
+       login + kAfterLogin + kMessage,
+       {}},
+      {"587: STARTTLS answered 454: QUIT, nothing else",
+       587,
+       SmtpServer().Reply("EHLO", kStartTls).Reply("STARTTLS", "454 not now\r\n"),
+       -13,
+       kEhlo + "STARTTLS\r\nQUIT\r\n",
+       {"SMTP SND : Res Rcv Ng-022\r\n", kStartTlsNg}},
+      {"587: bytes injected behind the 220",
+       587,
+       SmtpServer().Reply("EHLO", kStartTls).Reply("STARTTLS", "220 go\r\n250 AUTH\r\n"),
+       -13,
+       kEhlo + "STARTTLS\r\n",
+       {"SMTP SND : StartTls Rcv Ng RcvDatLen=10-111\r\n", kStartTlsNg}},
+      {"587: TLS cannot start after the 220: nothing more is sent",
+       587,
+       SmtpServer().Reply("EHLO", kStartTls).Reply("STARTTLS", "220 go\r\n"),
+       -13,
+       kEhlo + "STARTTLS\r\n",
+       {kTlsStartNg, "SMTP SND : StartTls Tls Connect Ng-112\r\n"},
+       true},
+      {"465: TLS cannot start: no greeting is read, nothing is sent",
+       465,
+       SmtpServer(),
+       -3,
+       "",
+       {kTlsStartNg, "SMTP SND : Tls Connect Ng-108\r\n"},
+       true},
       {"port 25: CRAM-MD5 tried although not offered",
        25,
        SmtpServer().Reply("EHLO", "250 OK\r\n").Reply("AUTH", "504 unrecognized\r\n"),
@@ -119,6 +161,7 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   for (const LoginRow& row : rows) {
     SCOPED_TRACE(row.what);
     ClearLog();
+    if (row.tlsCannotStart) platform_.FailNth(Call::kStartTls, 1, 5);
     ScriptedPeer peer(row.server);
     EXPECT_EQ(RunOnPort(peer, row.port), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
@@ -126,6 +169,22 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
     ExpectAllReleased();
   }
 }
+
+#ifndef _WIN32
+// The Windows backend has no TLS yet: there every session fails to start.
+TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
+  SetPollStepForTesting(1);
+  ScriptedPeer peer({testing::Stall()});
+  EXPECT_EQ(RunOnPort(peer, 465), -3);
+  SetPollStepForTesting(0);
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n",
+                              "SMTP SND : Tls Connect Ng-108\r\n"}));
+  EXPECT_EQ(platform_.TlsHosts(),
+            std::vector<std::string>{std::string(FieldText(g_mailSettings.SMTPServerAddress))});
+  EXPECT_EQ(platform_.Count(Call::kTlsSend), 0);
+  ExpectAllReleased();
+}
+#endif
 
 TEST_F(MailLoginPathsTest, LongestUserNameReachesTheLoginWhole) {
   const std::string user(255, 'u');

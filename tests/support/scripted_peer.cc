@@ -222,7 +222,8 @@ namespace {
 // The step a client line belongs to: its command word, or "RESPONSE".
 std::string StepOfLine(const std::string& line) {
   const std::string word = line.substr(0, line.find_first_of(" \r\n"));
-  for (const char* command : {"HELO", "EHLO", "AUTH", "RSET", "MAIL", "RCPT", "DATA", "QUIT"}) {
+  for (const char* command :
+       {"HELO", "EHLO", "STARTTLS", "AUTH", "RSET", "MAIL", "RCPT", "DATA", "QUIT"}) {
     if (word == command) return word;
   }
   return "RESPONSE";
