@@ -206,6 +206,7 @@ inline MailSettings FuzzSettings(int kind, std::uint16_t smtpPort, bool apop) {
 inline void CheckReleased(FakeRun& run, ResultCode result) {
   Require(result <= 0, "result is 0 or a negative code");
   Require(run.platform.OpenSockets() == 0, "sockets closed");
+  Require(run.platform.OpenTlsSessions() == 0, "TLS sessions closed");
   Require(run.platform.OpenFiles() == 0, "files closed");
   Require(run.platform.LiveBlocks() == 0, "blocks released");
   if (result < 0 && result != -32) Require(!run.server.log.empty(), "failure is logged");
@@ -294,6 +295,7 @@ inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
   SetPlatformForTesting(nullptr);
   Require(result <= 0, "result is 0 or a negative code");
   Require(run.platform.OpenSockets() == 0, "sockets closed");
+  Require(run.platform.OpenTlsSessions() == 0, "TLS sessions closed");
   Require(run.platform.OpenFiles() == 0, "files closed");
   Require(run.platform.LiveBlocks() == 0, "blocks released");
 }

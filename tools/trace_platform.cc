@@ -100,6 +100,34 @@ void TracePlatform::CloseSocket(SocketHandle socket) {
   target().CloseSocket(socket);
 }
 
+TlsHandle TracePlatform::StartTls(SocketHandle socket, const char* host, int* error) {
+  TlsHandle tls = target().StartTls(socket, host, error);
+  if (socket == socket_) tls_ = tls;
+  return tls;
+}
+
+IoResult TracePlatform::TlsSend(TlsHandle tls, const char* data, std::size_t length) {
+  IoResult result = target().TlsSend(tls, data, length);
+  if (tls == tls_ && result.count > 0) watch_.Sent(data, static_cast<std::size_t>(result.count));
+  Tick();
+  return result;
+}
+
+IoResult TracePlatform::TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) {
+  IoResult result = target().TlsReceive(tls, buffer, capacity);
+  if (tls == tls_) {
+    if (result.count > 0) watch_.Received(buffer, static_cast<std::size_t>(result.count));
+    if (result.count == 0) watch_.PeerClosed();
+  }
+  Tick();
+  return result;
+}
+
+void TracePlatform::CloseTls(TlsHandle tls) {
+  if (tls == tls_) tls_ = nullptr;
+  target().CloseTls(tls);
+}
+
 LookupResult TracePlatform::ResolveIpv4(const char* name, char* out, int* error) {
   watch_.Resolving(name);
   Tick(true);

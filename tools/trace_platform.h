@@ -43,6 +43,11 @@ class TracePlatform : public PlatformWrapper {
   IoResult Send(SocketHandle socket, const char* data, std::size_t length) override;
   IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override;
   void CloseSocket(SocketHandle socket) override;
+  // Inside TLS the dialogue is watched as it is before encryption.
+  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override;
+  IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
+  IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;
+  void CloseTls(TlsHandle tls) override;
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override;
   void SleepMilliseconds(unsigned milliseconds) override;
 
@@ -58,6 +63,7 @@ class TracePlatform : public PlatformWrapper {
   DialogueWatch watch_;
   ProgressLine progress_;
   SocketHandle socket_ = kInvalidSocket;  // the connection being watched
+  TlsHandle tls_ = nullptr;               // its TLS session, if any
   Clock::time_point started_;
   Clock::time_point drawn_;
   Clock::time_point stepSince_;

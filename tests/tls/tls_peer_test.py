@@ -119,7 +119,10 @@ class Peer:
 
     def serve_after_starttls(self, conn):
         self.greeting, self.ehlo = "", self.after_tls_ehlo
-        return self.serve(conn, secure=True)
+        try:
+            return self.serve(conn, secure=True)
+        finally:
+            conn.close()
 
     def reply(self, line):
         if self.pop:
@@ -170,6 +173,17 @@ class TlsPeerTest(unittest.TestCase):
         make_leaf("other", "ca", dns="wrong.example")
         make_leaf("expired", "ca", days="-1")
         make_leaf("unknown", "stranger")
+        # An intermediate CA under the trusted one; the peer sends only the
+        # leaf it signed, so the chain cannot be completed.
+        make_leaf("middle", "ca", dns="middle.invalid")
+        with open(os.path.join(WORK, "middle.ext"), "w") as f:
+            f.write("basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign,cRLSign\n")
+        openssl("x509", "-req", "-in", "middle.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                "-CAcreateserial", "-days", "2", "-extfile", "middle.ext", "-out", "middle.pem")
+        make_leaf("partial", "middle")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "self.key",
+                "-out", "self.pem", "-days", "2", "-subj", "/CN=localhost",
+                "-addext", "subjectAltName=DNS:localhost")
         # Both set: the environment may preset either.
         os.environ["SSL_CERT_FILE"] = os.path.join(WORK, "ca.pem")
         os.environ["SSL_CERT_DIR"] = os.path.join(WORK, "no-such-folder")
@@ -190,6 +204,10 @@ class TlsPeerTest(unittest.TestCase):
              -3, ["SMTP SND : Tls Certificate Ng ErrCode=62-107\r\n", TLS_CONNECT]),
             ("expired", dict(port=465, tls=context("expired")), dict(SMTPPortNo=465, Kind=1),
              -3, ["SMTP SND : Tls Certificate Ng ErrCode=10-107\r\n", TLS_CONNECT]),
+            ("self-signed", dict(port=465, tls=context("self")), dict(SMTPPortNo=465, Kind=1),
+             -3, ["SMTP SND : Tls Certificate Ng ErrCode=18-107\r\n", TLS_CONNECT]),
+            ("partial chain", dict(port=465, tls=context("partial")), dict(SMTPPortNo=465),
+             -3, ["SMTP SND : Tls Certificate Ng ErrCode=20-107\r\n", TLS_CONNECT]),
             ("TLS 1.0 only", dict(port=465, tls=context("good", v1, v1)), dict(SMTPPortNo=465),
              -3, ["SMTP SND : Tls Handshake Ng ErrCode=71-106\r\n", TLS_CONNECT]),
             ("plain server on 465", dict(port=465), dict(SMTPPortNo=465, Kind=1),
@@ -223,6 +241,32 @@ class TlsPeerTest(unittest.TestCase):
                 got = peer.received()
                 for secret in (b"Tarn-pw1", PLAIN.encode(), b"VGFybi1wdzE=", b"MAIL", b"PASS"):
                     self.assertNotIn(secret, got)
+
+    def test_pop3s_then_smtp_on_465(self):
+        pop = Peer(port=995, tls=context("good"), pop=True)
+        smtp = Peer(port=465, tls=context("good"))
+        path = self.log()
+        self.assertEqual(self.lib.send(Log=path, Kind=2, POP3PortNo=995, SMTPPortNo=465), 0)
+        self.assertEqual(s.read_log(path), s.log_lines("POP3 BEFORE SMTP : Start-024\r\n",
+                                                       "POP3 BEFORE SMTP : Complete-038\r\n"))
+        pop.received()
+        self.assertEqual(pop.secret, b"USER tester\r\nPASS Tarn-pw1\r\nQUIT\r\n")
+        smtp.received()
+        self.assertTrue(smtp.secret.startswith(b"HELO "), smtp.secret)
+        self.assertEqual(pop.clear + smtp.clear, b"")
+
+    @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
+    def test_command_traces_the_dialogue_inside_tls_with_secrets_masked(self):
+        Peer(port=465, tls=context("good"))
+        run = subprocess.run(
+            [os.environ["TARNLET_CMD"], "send", "--server", HOST, "--port", "465", "--from",
+             "a@" + s.DOMAIN, "--to", "b@" + s.DOMAIN, "--auth", "cram-md5", "--user", "tester",
+             "--empty-body", "--trace", "--quiet"],
+            capture_output=True, env=dict(os.environ, TARNLET_PASSWORD="Tarn-pw1"), timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn(b"AUTH PLAIN (initial response not shown)", run.stderr)
+        self.assertIn(b"235 ok", run.stderr)
+        self.assertNotIn(PLAIN.encode(), run.stderr)
 
     def test_mail_goes_through_tls(self):
         rows = [
