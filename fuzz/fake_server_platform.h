@@ -116,6 +116,9 @@ class FakeServerPlatform : public Platform {
     return Receive(0, buffer, capacity);
   }
   void CloseTls(TlsHandle) override {}
+  void DescribeTls(TlsHandle, char* out, std::size_t capacity) override {
+    if (capacity > 0) std::snprintf(out, capacity, "%s", "pass-through TLS");
+  }
   int tlsSessions = 0;
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
     if (std::strcmp(name, "mail.example") == 0) {

@@ -150,6 +150,11 @@ void DialogueWatch::Resolved(bool ok, const std::string& dotted) {
   resolving_.clear();
 }
 
+void DialogueWatch::Note(const std::string& text) {
+  FlushServer();
+  Emit(TraceLine::From::kNote, text);
+}
+
 void DialogueWatch::Connected(bool ok) {
   connecting_ = false;
   std::string note =

@@ -38,6 +38,8 @@ class DialogueWatch {
   void Sent(const char* data, std::size_t length);
   void Received(const char* data, std::size_t length);
   void PeerClosed();
+  // A line of the command's own ("*"), such as the TLS session's outcome.
+  void Note(const std::string& text);
   void Closed();
 
   // What the call is doing now, for a status line ("waiting for the reply

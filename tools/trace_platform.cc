@@ -106,6 +106,17 @@ TlsHandle TracePlatform::StartTls(SocketHandle socket, const char* host, int* er
   return tls;
 }
 
+// The outcome of the handshake, as a note: version, cipher, certificate.
+TlsStep TracePlatform::ContinueTls(TlsHandle tls) {
+  TlsStep step = target().ContinueTls(tls);
+  if (tls == tls_ && step.progress != TlsProgress::kWouldBlock) {
+    char text[768];
+    target().DescribeTls(tls, text, sizeof text);
+    watch_.Note(std::string(step.progress == TlsProgress::kDone ? "TLS: " : "TLS failed: ") + text);
+  }
+  return step;
+}
+
 IoResult TracePlatform::TlsSend(TlsHandle tls, const char* data, std::size_t length) {
   IoResult result = target().TlsSend(tls, data, length);
   if (tls == tls_ && result.count > 0) watch_.Sent(data, static_cast<std::size_t>(result.count));

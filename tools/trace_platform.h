@@ -47,6 +47,7 @@ class TracePlatform : public PlatformWrapper {
   TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override;
   IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
   IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;
+  TlsStep ContinueTls(TlsHandle tls) override;
   void CloseTls(TlsHandle tls) override;
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override;
   void SleepMilliseconds(unsigned milliseconds) override;

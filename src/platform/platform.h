@@ -108,6 +108,10 @@ class Platform {
   virtual IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) = 0;
   virtual IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) = 0;
   virtual void CloseTls(TlsHandle tls) = 0;
+  // One line on the session for people (version, cipher, the certificate's
+  // subject and issuer and the verifier's verdict), NUL-terminated in out.
+  // The library never calls it; the command's trace does.
+  virtual void DescribeTls(TlsHandle tls, char* out, std::size_t capacity) = 0;
 
   // Resolves a host name to the dotted text of its first IPv4 address
   // (out holds 16 bytes). error receives the resolver's own code on failure.

@@ -46,6 +46,9 @@ class PlatformWrapper : public Platform {
     return target_.TlsReceive(tls, buffer, capacity);
   }
   void CloseTls(TlsHandle tls) override { target_.CloseTls(tls); }
+  void DescribeTls(TlsHandle tls, char* out, std::size_t capacity) override {
+    target_.DescribeTls(tls, out, capacity);
+  }
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override {
     return target_.ResolveIpv4(name, out, error);
   }

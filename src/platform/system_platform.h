@@ -34,6 +34,7 @@ class SystemPlatform final : public Platform {
   IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
   IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;
   void CloseTls(TlsHandle tls) override;
+  void DescribeTls(TlsHandle tls, char* out, std::size_t capacity) override;
 
   // resolver.cc
   LookupResult ResolveIpv4(const char* name, char* out, int* error) override;

@@ -297,6 +297,9 @@ class FaultPlatform : public Platform {
     if (tls != nullptr) --openTls_;
     backend_.CloseTls(tls);
   }
+  void DescribeTls(TlsHandle tls, char* out, std::size_t capacity) override {
+    backend_.DescribeTls(tls, out, capacity);
+  }
   // The host names handshakes were started for.
   std::vector<std::string> TlsHosts() { return Locked(tlsHosts_); }
   int OpenTlsSessions() { return openTls_; }

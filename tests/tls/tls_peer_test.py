@@ -255,18 +255,33 @@ class TlsPeerTest(unittest.TestCase):
         self.assertTrue(smtp.secret.startswith(b"HELO "), smtp.secret)
         self.assertEqual(pop.clear + smtp.clear, b"")
 
-    @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
-    def test_command_traces_the_dialogue_inside_tls_with_secrets_masked(self):
-        Peer(port=465, tls=context("good"))
-        run = subprocess.run(
+    def command(self):
+        return subprocess.run(
             [os.environ["TARNLET_CMD"], "send", "--server", HOST, "--port", "465", "--from",
              "a@" + s.DOMAIN, "--to", "b@" + s.DOMAIN, "--auth", "cram-md5", "--user", "tester",
              "--empty-body", "--trace", "--quiet"],
             capture_output=True, env=dict(os.environ, TARNLET_PASSWORD="Tarn-pw1"), timeout=60)
+
+    @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
+    def test_command_traces_the_dialogue_inside_tls_with_secrets_masked(self):
+        Peer(port=465, tls=context("good"))
+        run = self.command()
         self.assertEqual(run.returncode, 0, run.stderr)
+        # The TLS 1.3 row: Python's peer and OpenSSL 3 agree on it.
+        self.assertRegex(run.stderr, rb"\* TLS: TLSv1\.3, \S+, certificate /CN=localhost "
+                                     rb"issued by /CN=Tarnlet ca: verified\n")
         self.assertIn(b"AUTH PLAIN (initial response not shown)", run.stderr)
         self.assertIn(b"235 ok", run.stderr)
         self.assertNotIn(PLAIN.encode(), run.stderr)
+
+    @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
+    def test_command_traces_why_a_certificate_was_refused(self):
+        Peer(port=465, tls=context("unknown"))
+        run = self.command()
+        self.assertEqual(run.returncode, 3, run.stderr)
+        self.assertRegex(run.stderr, rb"\* TLS failed: .*: refused: unable to get local issuer "
+                                     rb"certificate\n")
+        self.assertNotIn(b"AUTH", run.stderr)
 
     def test_mail_goes_through_tls(self):
         rows = [

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <climits>
+#include <cstdio>
 #include <new>
 
 #include "platform/system_platform.h"
@@ -178,6 +179,22 @@ IoResult SystemPlatform::TlsReceive(TlsHandle tls, char* buffer, std::size_t cap
   ERR_clear_error();
   if (ended) return IoResult{0, 0, false};
   return IoResult{-1, number, false};
+}
+
+void SystemPlatform::DescribeTls(TlsHandle tls, char* out, std::size_t capacity) {
+  if (capacity == 0) return;
+  SSL* ssl = Of(tls)->ssl;
+  char subject[256] = "(none)";
+  char issuer[256] = "(none)";
+  if (X509* peer = SSL_get0_peer_certificate(ssl)) {
+    X509_NAME_oneline(X509_get_subject_name(peer), subject, sizeof subject);
+    X509_NAME_oneline(X509_get_issuer_name(peer), issuer, sizeof issuer);
+  }
+  const long verified = SSL_get_verify_result(ssl);
+  std::snprintf(out, capacity, "%s, %s, certificate %s issued by %s: %s%s", SSL_get_version(ssl),
+                SSL_get_cipher_name(ssl), subject, issuer,
+                verified == X509_V_OK ? "verified" : "refused: ",
+                verified == X509_V_OK ? "" : X509_verify_cert_error_string(verified));
 }
 
 void SystemPlatform::CloseTls(TlsHandle tls) {

@@ -25,4 +25,8 @@ IoResult SystemPlatform::TlsReceive(TlsHandle, char*, std::size_t) {
 
 void SystemPlatform::CloseTls(TlsHandle) {}
 
+void SystemPlatform::DescribeTls(TlsHandle, char* out, std::size_t capacity) {
+  if (capacity > 0) out[0] = '\0';
+}
+
 }  // namespace tarnlet
