@@ -122,9 +122,15 @@ begin
     raise ETarnletField.Create(FieldName, 'nul', 'a NUL character would end the value');
   Text := Typed;
   for I := 1 to Length(Text) do
+  begin
+    { Windows maps these to lone bytes that hold no JIS character. }
+    if (Ord(Text[I]) = $80) or ((Ord(Text[I]) >= $F8F0) and (Ord(Text[I]) <= $F8F3)) then
+      raise ETarnletField.Create(FieldName, 'sjis', Format(
+        'the character U+%.4X at position %d has no Shift-JIS (code page 932) form', [Ord(Text[I]), I]));
     for J := Low(JisSpellings) to High(JisSpellings) do
       if Ord(Text[I]) = JisSpellings[J] then
         Text[I] := WideChar(Cp932Spellings[J]);
+  end;
   Converted := TShiftJisString(Text);
   Back := UnicodeString(Converted);
   if Back <> Text then

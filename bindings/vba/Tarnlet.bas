@@ -225,6 +225,14 @@ Private Function ShiftJis(ByVal Field As String, ByVal Text As String) As Byte()
         RaiseField Field, "a NUL character at position " & InStr(Text, vbNullChar) & " would end the value"
     End If
     Text = Cp932Spellings(Text)
+    ' Windows maps these to lone bytes that hold no JIS character.
+    For i = 1 To Len(Text)
+        Select Case AscW(Mid$(Text, i, 1)) And &HFFFF&
+            Case &H80, &HF8F0& To &HF8F3&
+                RaiseField Field, "the character U+" & Right$("000" & Hex$(AscW(Mid$(Text, i, 1)) And &HFFFF&), 4) & _
+                    " at position " & i & " has no Shift-JIS (code page 932) form"
+        End Select
+    Next
     bytes = StrConv(Text, vbFromUnicode, LCID_JAPANESE)
     back = StrConv(bytes, vbUnicode, LCID_JAPANESE)
     If back <> Text Then
