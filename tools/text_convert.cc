@@ -44,6 +44,11 @@ char32_t Cp932Spelling(char32_t c) {
   }
 }
 
+// Code page 932 on Windows maps these to the single bytes 0x80, 0xA0, 0xFD,
+// 0xFE and 0xFF, which hold no JIS character and which iconv refuses; they
+// are refused on every system.
+bool IsBareByte(char32_t c) { return c == 0x80 || (c >= 0xF8F0 && c <= 0xF8F3); }
+
 // A full-width form a person may mean instead, for the message.
 char32_t Suggestion(char32_t c) {
   switch (c) {
@@ -154,7 +159,7 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
       continue;
     }
     std::string bytes;
-    if (!EncodeChar(Cp932Spelling(c), kShiftJis, &bytes)) {
+    if (IsBareByte(c) || !EncodeChar(Cp932Spelling(c), kShiftJis, &bytes)) {
       std::u32string before = characters.substr(start, i - start);
       std::string message = Where(where, PositionAfter(before, text)) + ": " + Hex(c) + Shown(c) +
                             " has no Shift-JIS (code page 932) form";
