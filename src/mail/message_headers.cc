@@ -18,9 +18,6 @@ constexpr std::size_t kCommentCapacity = sizeof(MailSettings::MyMailAddressComt)
 char g_commentCopy[kCommentCapacity];
 char g_encodedComment[EncodedWordCapacity(kCommentCapacity - 1)];
 
-bool g_messageIdSeeded = false;
-std::uint32_t g_messageIdState = 0;
-
 ResultCode SendReplyTo(Exchange& smtp) {
   std::string_view replyTo = FieldText(g_mailSettings.sReply_To);
   if (replyTo.empty()) return 0;
@@ -160,7 +157,7 @@ ResultCode SendMessageId(Exchange& smtp, const LocalTime& now) {
   std::string_view host = FieldText(g_mailSettings.MyHostFQDNName);
   std::snprintf(g_formatBuffer, kFormatBufferSize,
                 "Message-Id: <%04d%02d%02d%02d%02d%02d.quorvex%05d@%.*s>\r\n", now.year, now.month,
-                now.day, now.hour, now.minute, now.second, NextMessageIdNumber(),
+                now.day, now.hour, now.minute, now.second, g_messageIdNumbers.Next(),
                 static_cast<int>(host.size()), host.data());
   return SendLineOrFail(smtp, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
 }
@@ -195,17 +192,17 @@ std::size_t FormatDateLine(const LocalTime& time, char* out, std::size_t capacit
   return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
-int NextMessageIdNumber() {
-  if (!g_messageIdSeeded) {
-    g_messageIdState = CurrentPlatform().EntropySeed();
-    g_messageIdSeeded = true;
-  }
-  // The classic C library generator: 15 bits, so the text keeps five digits.
-  g_messageIdState = g_messageIdState * 1103515245u + 12345u;
-  return static_cast<int>((g_messageIdState >> 16) & 0x7FFF);
-}
+MessageIdNumbers g_messageIdNumbers;
 
-void ReseedMessageIdForTesting() { g_messageIdSeeded = false; }
+int MessageIdNumbers::Next() {
+  if (!seeded_) {
+    state_ = CurrentPlatform().EntropySeed();
+    seeded_ = true;
+  }
+  // 15 bits, so the text keeps five digits.
+  state_ = state_ * 1103515245u + 12345u;
+  return static_cast<int>((state_ >> 16) & 0x7FFF);
+}
 
 ResultCode SendHeaderFields(Exchange& smtp) {
   ResultCode r = SendReplyTo(smtp);
