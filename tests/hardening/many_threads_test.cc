@@ -14,10 +14,6 @@
 #include "support/settings_fixture.h"
 #include "support/test_files.h"
 
-// The exports are not part of the core library the tests link; this
-// program carries its own copy of them.
-#include "frame/exports.cc"
-
 namespace tarnlet {
 namespace mail_tests {
 namespace {
