@@ -7,8 +7,7 @@ bool MailSender::PollWait(std::uint32_t* counter) {
   CurrentPlatform().SleepMilliseconds(kPollStepMilliseconds);
   ++*counter;
   if (*counter < kPollStepLimit) return true;
-  WriteLogCode("SMTP SND : Res TimeOut TimeOutVal=%d[mSec]-023\r\n",
-               static_cast<long>(kPollStepMilliseconds) * kPollStepLimit);
+  WriteLog(LogLine::kTimeOut, static_cast<long>(kPollStepMilliseconds) * kPollStepLimit);
   return false;
 }
 
