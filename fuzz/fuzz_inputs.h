@@ -22,7 +22,6 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
-#include "net/poll_step.h"
 #include "support/fault_platform.h"
 #include "tarnlet.h"
 
@@ -119,12 +118,12 @@ inline void RunEncodedWordsInput(const std::string& source, std::size_t maxWord)
 
 inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
   FakeRun run;  // the encoder allocates through the seam
-  SetPlatformForTesting(&run.platform);
+  InstallPlatform(&run.platform);
   const std::string source = AsText(data, size);
   const std::size_t capacity = EncodedWordCapacity(source.size());
   std::vector<char> out(capacity);
   const int ok = EncodeHeaderWord(source.c_str(), out.data());
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   Require(run.platform.LiveBlocks() == 0, "encoder releases its blocks");
   if (ok == 0) return;
   const std::string word(out.data());
@@ -219,8 +218,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const int mode = data[0] % 6;
   FakeRun run;
-  SetPlatformForTesting(&run.platform);
-  SetPollStepForTesting(1);
+  InstallPlatform(&run.platform);
   if (mode == 0) {
     const int reader = data[1] % 5;
     LoadChunks(run.server, data + 2, size - 2);
@@ -252,8 +250,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
       run.platform.CloseSocket(socket);
     }
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-    SetPollStepForTesting(0);
-    SetPlatformForTesting(nullptr);
+    InstallPlatform(nullptr);
     Require(run.platform.LiveBlocks() == 0 && run.platform.OpenSockets() == 0, "reader releases");
     return ok ? 1 : 0;
   }
@@ -266,8 +263,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
     result = sender.SendFromRecord("Body line\r\n.\r\nlast", &settings);
   }
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  SetPollStepForTesting(0);
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   CheckReleased(run, result);
   return result;
 }
@@ -282,16 +278,14 @@ inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
   const std::string body = AsText(data + recordBytes, size - recordBytes);
   FakeRun run;
   run.server.Answer(settings.POP3PortNo, kChallenge);
-  SetPlatformForTesting(&run.platform);
-  SetPollStepForTesting(1);
+  InstallPlatform(&run.platform);
   ResultCode result;
   {
     MailSender sender;
     result = sender.SendFromRecord(body.c_str(), &settings);
   }
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  SetPollStepForTesting(0);
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   Require(result <= 0, "result is 0 or a negative code");
   Require(run.platform.OpenSockets() == 0, "sockets closed");
   Require(run.platform.OpenFiles() == 0, "files closed");

@@ -275,9 +275,10 @@ class PythonBinding(unittest.TestCase):
         self.assertEqual([(name, getattr(tarnlet.MailSettings, name).offset)
                           for name, _ in tarnlet.MailSettings._fields_], layout)
         self.assertEqual(set(tarnlet.ON_WIRE), library_on_wire())
-        tool = re.findall(r'\{(-?\d+),\s*"((?:[^"]|"\s*")*)"\}', read("tools", "result_codes.cc"))
+        outcomes = read("src", "frame", "outcomes.h").replace("\\\n", "\n")
+        rows = re.findall(r'X\(\w+, (-?\d+),\s*((?:"[^"]*"\s*)+),', outcomes)
         self.assertEqual(tarnlet.MEANINGS,
-                         {int(code): re.sub(r'"\s*"', "", text) for code, text in tool})
+                         {int(code): "".join(re.findall(r'"([^"]*)"', text)) for code, text in rows})
 
     def test_the_documented_example_uses_what_the_binding_has(self):
         example = documented_example("python")

@@ -11,22 +11,6 @@
 namespace tarnlet {
 namespace {
 
-// "SMTP Auth3認証OP25B Miss-016"
-const char kAuthEhloUnusable[] =
-    "SMTP Auth3\x94\x46\x8f\xd8"
-    "OP25B Miss-016";
-// "SMTP Auth3認証 Miss-017"
-const char kAuthCramMd5Failed[] = "SMTP Auth3\x94\x46\x8f\xd8 Miss-017";
-// "SMTP Auth3認証OP25B Miss-017"
-const char kAuthRsetFailed[] =
-    "SMTP Auth3\x94\x46\x8f\xd8"
-    "OP25B Miss-017";
-// "SMTP AuthOP25B 未実装 PLAIN LOGIN DIGEST-MD5 Miss-018"
-const char kAuthUnsupported[] =
-    "SMTP AuthOP25B \x96\xa2\x8e\xc0\x91\x95 PLAIN LOGIN DIGEST-MD5 Miss-018";
-// "Pop3認証 Miss-015"
-const char kPopBeforeSmtpFailed[] = "Pop3\x94\x46\x8f\xd8 Miss-015";
-
 constexpr std::uint16_t kSubmissionPort = 587;
 
 // Copies of the whole fields, so any user name or password the record can
@@ -50,10 +34,8 @@ void CopyCredentials(Credentials* credentials) {
   CopyField(credentials->password, g_mailSettings.Password);
 }
 
-constexpr OpenFailures kSmtpOpenFailures = {
-    {"SMTP SND : Sock Create Ng ErrCode=%d-016\r\n", -1},
-    {"SMTP SND : Connect Ng ErrCode=%d-050\r\n", -2},
-    {"SMTP SND : None Bloking Mode Set Ng ErrCode=%d-051\r\n", -2}};
+constexpr OpenFailures kSmtpOpenFailures = {LogLine::kSmtpSocketNg, LogLine::kSmtpConnectNg,
+                                            LogLine::kSmtpNonBlockingNg};
 
 ResultCode RunPopBeforeSmtp(MailSender& sender) {
   char dotted[kDottedCapacity];
@@ -61,8 +43,8 @@ ResultCode RunPopBeforeSmtp(MailSender& sender) {
   if (r != 0) return r;
   if (sender.PopBeforeSmtp(g_mailSettings.UserName, g_mailSettings.Password, dotted,
                            g_mailSettings.POP3PortNo) == 0) {
-    sender.WriteLog(kPopBeforeSmtpFailed);
-    return -12;
+    sender.WriteLog(LogLine::kPopBeforeSmtpMiss);
+    return CodeOf(LogLine::kPopBeforeSmtpMiss);
   }
   return 0;
 }
@@ -72,33 +54,33 @@ ResultCode SendHello(Exchange& smtp) {
   return SendLineOrFail(smtp,
                         {g_mailSettings.Kind == 1 ? "EHLO " : "HELO ",
                          FieldText(g_mailSettings.MyHostFQDNName), "\r\n"},
-                        "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
+                        LogLine::kHelloSendNg);
 }
 
 // A login step that failed has closed the socket: only the line is left.
 ResultCode LogIn(Exchange& smtp, const Credentials& credentials) {
-  ResultCode r = LogInCramMd5(smtp, credentials.user, credentials.password);
-  return r == 0 ? 0 : smtp.GiveUp(kAuthCramMd5Failed, r);
+  ResultCode r = AuthCramMd5(smtp, credentials.user, credentials.password);
+  return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, r);
 }
 
 // The submission port: what the EHLO reply offers decides between CRAM-MD5,
 // a bare RSET when no AUTH is offered at all, and refusal.
 ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credentials) {
   const std::uint8_t flags = smtp.ReadEhloReply(250);
-  if (flags == 0) return smtp.GiveUp(kAuthEhloUnusable, -13);
+  if (flags == 0) return smtp.GiveUp(LogLine::kAuthEhloUnusable);
   if ((flags & kAuthCramMd5) != 0) return LogIn(smtp, credentials);
   if ((flags & kAuthNone) != 0) {
-    ResultCode r = ResetSession(smtp);
-    return r == 0 ? 0 : smtp.GiveUp(kAuthRsetFailed, r);
+    ResultCode r = SendRset(smtp);
+    return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kAuthRsetMiss, r);
   }
-  return smtp.GiveUp(kAuthUnsupported, -32);
+  return smtp.GiveUp(LogLine::kAuthUnsupported);
 }
 
 ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
   if (g_mailSettings.Kind == 1 && g_mailSettings.SMTPPortNo == kSubmissionPort) {
     return AuthenticateForSubmission(smtp, credentials);
   }
-  ResultCode r = smtp.Expect(250, "SMTP SND : Domain Name Understand Ng-054\r\n", -5);
+  ResultCode r = smtp.Expect(250, LogLine::kHelloNg);
   if (r == 0 && g_mailSettings.Kind == 1) r = LogIn(smtp, credentials);
   return r;
 }
@@ -106,20 +88,20 @@ ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
 ResultCode SendMailFrom(Exchange& smtp) {
   ResultCode r =
       SendLineOrFail(smtp, {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
-                     "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
-  if (r == 0) r = smtp.Expect(250, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n", -6);
+                     LogLine::kMailFromSendNg);
+  if (r == 0) r = smtp.Expect(250, LogLine::kMailFromNg);
   return r;
 }
 
 ResultCode SendAllRecipients(Exchange& smtp) {
   ResultCode r =
-      SendRcptCommands(smtp, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
-  return r == 0 ? 0 : smtp.GiveUp("0-058\r\n", r);
+      SendRecipients(smtp, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
+  return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kRecipientNg, r);
 }
 
 ResultCode StartData(Exchange& smtp) {
-  ResultCode r = SendLineOrFail(smtp, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
-  if (r == 0) r = smtp.Expect(354, "SMTP SND : Mail Snd Start Understand Ng-060\r\n", -8);
+  ResultCode r = SendLineOrFail(smtp, {"DATA\r\n"}, LogLine::kDataSendNg);
+  if (r == 0) r = smtp.Expect(354, LogLine::kDataNg);
   return r;
 }
 
@@ -129,7 +111,7 @@ void Quit(Exchange& smtp) {
   if (smtp.SendQuit()) {
     smtp.Close();
   } else {
-    smtp.GiveUp("1-097\n", 0);
+    smtp.GiveUp(LogLine::kQuitAfterAcceptNg);
   }
 }
 
@@ -146,14 +128,14 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   // From here on, a step that fails has closed the socket and logged.
   Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
   r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
-  if (r == 0) r = smtp.Expect(220, "SMTP SND : Server Ready Ng-052\r\n", -3);
+  if (r == 0) r = smtp.Expect(220, LogLine::kGreetingNg);
   if (r == 0) r = SendHello(smtp);
   if (r == 0) r = Authenticate(smtp, credentials);
   if (r == 0) r = SendMailFrom(smtp);
   if (r == 0) r = SendAllRecipients(smtp);
   if (r == 0) r = StartData(smtp);
-  if (r == 0) r = SendContent(smtp, body);
-  if (r == 0) r = smtp.Expect(250, "SMTP SND : Mail Snd End Understand Ng-096\n", -9);
+  if (r == 0) r = SendMessageContent(smtp, body);
+  if (r == 0) r = smtp.Expect(250, LogLine::kMessageNg);
   if (r == 0) Quit(smtp);
   return r;
 }

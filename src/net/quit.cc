@@ -5,21 +5,16 @@ namespace tarnlet {
 bool MailSender::SendQuit(SocketHandle socket) {
   char command[] = "QUIT\r\n";
   if (!SendAll(socket, command, sizeof command - 1)) {
-    WriteLog("SMTP SND : Quit Snd Ng-048\r\n");
+    WriteLog(LogLine::kQuitSendNg);
     return false;
   }
   // The QUIT reply must not overwrite the code of the reply that failed.
   std::int32_t code = 0;
   if (!ReadReply(socket, 221, &code)) {
-    WriteLog("SMTP SND : Quit Understand Ng-049\r\n");
+    WriteLog(LogLine::kQuitReplyNg);
     return false;
   }
   return true;
-}
-
-void MailSender::CloseAndLog(SocketHandle socket, const char* message) {
-  CurrentPlatform().CloseSocket(socket);
-  WriteLog(message);
 }
 
 }  // namespace tarnlet

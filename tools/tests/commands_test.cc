@@ -9,11 +9,13 @@
 #include <regex>
 #include <sstream>
 
+#include "frame/outcomes.h"
 #include "record_fields.h"
 #include "result_codes.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
 #include "system/tool_support.h"
+#include "text_convert.h"
 #include "tool_error.h"
 
 namespace tarnlet {
@@ -28,6 +30,7 @@ using ::tarnlet::testing::ScriptedPeer;
 using ::tarnlet::testing::Send;
 using ::tarnlet::testing::TempDir;
 using ::tarnlet::testing::WriteFileBytes;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -85,12 +88,31 @@ TEST(Codes, ListsEveryCodeWithItsMeaning) {
   EXPECT_STREQ(MeaningOf(-10), "not a result code of this library");
 }
 
-TEST(Codes, DocumentedInResultCodesPage) {
-  std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/result-codes.md");
-  ASSERT_FALSE(page.empty());
+// The page's code table as the outcome list has it, and each log line with
+// its number, its text as the page shows it and its code if it has one.
+TEST(Codes, AreTheTablesOfTheResultCodesPage) {
+  const std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/result-codes.md");
+  std::string table = "| Code | Meaning |\n|---:|---|\n";
   for (std::size_t i = 0; i < kResultCodeCount; ++i) {
-    EXPECT_THAT(page, HasSubstr("| " + std::to_string(kResultCodes[i].code) + " |"));
+    table += "| " + std::to_string(kResultCodes[i].code) + " | " + kResultCodes[i].page + " |\n";
   }
+  EXPECT_THAT(page, HasSubstr(table + "\n")) << "expected table:\n" << table;
+  for (const LogLineInfo& line : kLogLines) {
+    const std::string text = std::regex_replace(
+        std::regex_replace(ForTerminal(line.text, "CP932", "UTF-8"), std::regex("\r"), "\\r"),
+        std::regex("\n"), "\\n");
+    const std::string number = std::to_string(1000 + line.number).substr(1);
+    const std::size_t at = page.find("\n| " + number + " | `" + text + "`");
+    ASSERT_NE(at, std::string::npos) << number << " " << text;
+    const std::string row = page.substr(at, page.find('\n', at + 1) - at);
+    const std::string code = "| " + std::to_string(line.code) + " |";
+    EXPECT_THAT(row, EndsWith(line.code == codes::kByCaller ? " |" : code));
+  }
+  // No row for a line the library does not write, but the one it says so of.
+  const std::regex row("\n\\| \\d{3} \\| `[^\n]*");
+  const auto rows = std::distance(std::sregex_iterator(page.begin(), page.end(), row), {});
+  EXPECT_EQ(static_cast<std::size_t>(rows), kLogLineCount + 1);
+  EXPECT_THAT(page, HasSubstr("-019\\r\\n` | not written by this library"));
 }
 
 struct UsageCase {
