@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "codec/base64.h"
+#include "codec/encoded_word.h"
 #include "codec/iso2022jp.h"
 #include "fake_server_platform.h"
 #include "frame/globals.h"

@@ -1,3 +1,5 @@
+#include "codec/encoded_word.h"
+
 #include <cstring>
 
 #include "codec/base64.h"

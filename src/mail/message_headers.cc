@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "frame/globals.h"
 #include "mail/folded_field.h"
 #include "mail/line_builder.h"

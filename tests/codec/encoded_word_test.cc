@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "support/fault_platform.h"
 #include "support/reference_base64.h"
 

@@ -1,7 +1,9 @@
+#include "codec/iso2022jp.h"
+
 #include <cstdint>
 
+#include "codec/half_kana_tables.h"
 #include "codec/ibm_extension_table.h"
-#include "codec/iso2022jp.h"
 
 namespace tarnlet {
 namespace {
@@ -11,6 +13,13 @@ const char kToAscii[] = "\x1b(B";
 
 bool IsLeadByte(unsigned c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsHalfKana(unsigned c) { return c >= 0xA0 && c <= 0xDF; }
+
+const KanaPair* FindKana(const KanaPair* table, unsigned char kana) {
+  for (; table->code != 0; ++table) {
+    if (table->kana == kana) return table;
+  }
+  return nullptr;
+}
 
 char* PutEscape(char* out, const char* escape) {
   out[0] = escape[0];
@@ -39,6 +48,23 @@ void SjisPairToJis(std::int32_t* first, std::int32_t* second) {
   const int j2 = s2 < 0x7F ? s2 - 0x1F : (s2 < 0x9F ? s2 - 0x20 : s2 - 0x7E);
   *first = j1 & 0xFF;
   *second = j2 & 0xFF;
+}
+
+std::int32_t WidenHalfKana(std::int32_t* code, const unsigned char* p) {
+  const unsigned char c = p[0];
+  const unsigned char mark = p[1];
+  const KanaPair* hit = nullptr;
+  if (mark == 0xDE) {
+    hit = FindKana(VoicedKanaTable, c);
+  } else if (mark == 0xDF) {
+    hit = FindKana(SemiVoicedKanaTable, c);
+  }
+  if (hit != nullptr) {
+    *code = hit->code;
+    return 2;
+  }
+  *code = HalfKanaTable[(c - 0xA0) & 0x3F];
+  return 1;
 }
 
 void SjisToIso2022Jp(const char* source, char* destination) {
