@@ -4,6 +4,7 @@
 
 #include "codec/half_kana_tables.h"
 #include "codec/ibm_extension_table.h"
+#include "codec/sjis.h"
 
 namespace tarnlet {
 namespace {
@@ -11,8 +12,12 @@ namespace {
 const char kToKanji[] = "\x1b$B";
 const char kToAscii[] = "\x1b(B";
 
-bool IsLeadByte(unsigned c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// The geta mark 〓 stands for any text with no ISO-2022-JP form.
+constexpr std::int32_t kGeta = 0x222E;
+
 bool IsHalfKana(unsigned c) { return c >= 0xA0 && c <= 0xDF; }
+bool IsSingleByte(unsigned c) { return c < 0x80; }
+bool IsJisByte(std::int32_t b) { return b >= 0x21 && b <= 0x7E; }
 
 const KanaPair* FindKana(const KanaPair* table, unsigned char kana) {
   for (; table->code != 0; ++table) {
@@ -26,6 +31,28 @@ char* PutEscape(char* out, const char* escape) {
   out[1] = escape[1];
   out[2] = escape[2];
   return out + 3;
+}
+
+// The JIS X 0208 code of the character at p, or kGeta when it has none;
+// *length receives the source bytes it takes.
+std::int32_t CharacterCode(const unsigned char* p, std::int32_t* length) {
+  if (IsHalfKana(*p)) {
+    std::int32_t code = 0;
+    *length = WidenHalfKana(&code, p);
+    return code;
+  }
+  if (!StartsSjisPair(p)) {
+    *length = 1;  // a lead byte without a trail byte, 0x80 or 0xFD-0xFF
+    return kGeta;
+  }
+  *length = 2;
+  std::int32_t first = p[0];
+  std::int32_t second = p[1];
+  SjisPairToJis(&first, &second);
+  // The user-defined area and the codes after the IBM extensions compute to
+  // bytes above 0x7E, which 7-bit text cannot carry.
+  if (!IsJisByte(first) || !IsJisByte(second)) return kGeta;
+  return first << 8 | second;
 }
 
 }  // namespace
@@ -72,36 +99,23 @@ void SjisToIso2022Jp(const char* source, char* destination) {
   char* out = destination;
   bool kanji = false;
   while (*p != 0) {
-    const unsigned c = *p;
-    const bool lead = IsLeadByte(c);
-    if (!lead && !IsHalfKana(c)) {
+    if (IsSingleByte(*p)) {
       if (kanji) {
         out = PutEscape(out, kToAscii);
         kanji = false;
       }
-      *out++ = static_cast<char>(c);
-      ++p;
+      *out++ = static_cast<char>(*p++);
       continue;
     }
-    // A lead byte cut off by the terminator has no character to write.
-    if (lead && p[1] == 0) break;
     if (!kanji) {
       out = PutEscape(out, kToKanji);
       kanji = true;
     }
-    if (lead) {
-      std::int32_t first = static_cast<std::int32_t>(c);
-      std::int32_t second = p[1];
-      SjisPairToJis(&first, &second);
-      *out++ = static_cast<char>(first);
-      *out++ = static_cast<char>(second);
-      p += 2;
-    } else {
-      std::int32_t code = 0;
-      p += WidenHalfKana(&code, p);
-      *out++ = static_cast<char>((code >> 8) & 0xFF);
-      *out++ = static_cast<char>(code & 0xFF);
-    }
+    std::int32_t length = 1;
+    const std::int32_t code = CharacterCode(p, &length);
+    *out++ = static_cast<char>((code >> 8) & 0xFF);
+    *out++ = static_cast<char>(code & 0xFF);
+    p += length;
   }
   if (kanji) out = PutEscape(out, kToAscii);
   *out = '\0';

@@ -12,8 +12,10 @@ namespace tarnlet {
 constexpr std::size_t Iso2022JpCapacity(std::size_t n) { return 5 * n + 4; }
 
 // Converts the NUL-terminated source into destination, NUL-terminated; the
-// output always ends in ASCII mode. Cannot fail. A lead byte directly before
-// the terminator is dropped.
+// output is 7-bit, holds no NUL before its end and always ends in ASCII mode.
+// Cannot fail. What has no ISO-2022-JP form (a lead byte without a trail
+// byte, 0x80, 0xFD-0xFF, a pair computing to a byte above 0x7E) becomes the
+// geta mark 0x222E, and the bytes after it are read on their own.
 // REQUIRES: destination holds Iso2022JpCapacity(strlen(source)) bytes.
 void SjisToIso2022Jp(const char* source, char* destination);
 
