@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "codec/sjis.h"
 #include "system/tool_support.h"
 #include "tool_error.h"
 
@@ -172,6 +173,25 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
     known.emplace(c, std::move(bytes));
   }
   return sjis;
+}
+
+std::string ShiftJisProblem(const std::string& text, const std::string& where) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* end = p + text.size();
+  bool valid = true;
+  while (p < end && valid) {
+    if (StartsSjisPair(p)) {
+      p += 2;
+      continue;
+    }
+    valid = !IsSjisLeadByte(*p) && *p != 0x80 && *p < 0xFD;
+    ++p;
+  }
+  if (valid) return "";
+  std::u32string characters;
+  std::size_t bad = 0;
+  if (!DecodeText(text, "UTF-8", &characters, &bad)) return where + ": not Shift-JIS";
+  return where + ": not Shift-JIS; it reads as UTF-8: " + ForTerminal(text, "UTF-8");
 }
 
 std::string MessageEncoding() { return ArgumentEncoding(DefaultTextEncoding()); }

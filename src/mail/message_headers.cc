@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "frame/globals.h"
 #include "mail/folded_field.h"
 #include "mail/line_builder.h"
@@ -65,6 +65,13 @@ ResultCode SendFrom(Exchange& smtp) {
   return 0;
 }
 
+bool HasAddressAfter(std::string_view list, std::size_t at) {
+  for (; at < list.size(); ++at) {
+    if (list[at] != ';' && list[at] != ' ') return true;
+  }
+  return false;
+}
+
 // The addresses of a ';'-separated list as the recipient scan finds them
 // (spaces dropped, empty entries skipped), separated by ", " (RFC 5322
 // 3.4), folded after a comma where a line would grow too long. A list
@@ -80,7 +87,9 @@ ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view l
     for (; end < list.size() && list[end] != ';'; ++end) length += list[end] != ' ';
     if (length > 0) {
       any = true;
-      field.Separate(", ", length);
+      // An item with more after it keeps room for its comma, which a fold
+      // after it leaves on its line.
+      field.Separate(", ", length + (HasAddressAfter(list, end) ? 1 : 0));
       for (std::size_t i = at; i < end; ++i) {
         if (list[i] != ' ') field.Add(list.substr(i, 1));
       }
