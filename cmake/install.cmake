@@ -41,8 +41,17 @@ install(CODE "
     \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/tarnlet.pc\")
   " COMPONENT Development)
 
+# The documentation folder: a README for someone who installed the package
+# (the source tree's speaks of its scripts), the docs, the host bindings
+# without their tests, and the examples.
 set(_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarnlet)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+configure_file(${CMAKE_CURRENT_LIST_DIR}/README.installed.md ${PROJECT_BINARY_DIR}/README.md @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
   ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${_doc_dir} COMPONENT Runtime)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${_doc_dir}/docs COMPONENT Runtime)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/bindings/ DESTINATION ${_doc_dir}/bindings COMPONENT Runtime
+  PATTERN tests EXCLUDE PATTERN CMakeLists.txt EXCLUDE)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/send_with_ini.c ${PROJECT_SOURCE_DIR}/examples/example.ini
+  ${PROJECT_SOURCE_DIR}/examples/body-sjis.txt
+  DESTINATION ${_doc_dir}/examples COMPONENT Runtime)

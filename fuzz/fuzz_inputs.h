@@ -8,21 +8,23 @@
 #ifndef TARNLET_FUZZ_FUZZ_INPUTS_H_
 #define TARNLET_FUZZ_FUZZ_INPUTS_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "codec/base64.h"
+#include "codec/encoded_word.h"
 #include "codec/iso2022jp.h"
 #include "fake_server_platform.h"
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
-#include "net/poll_step.h"
 #include "support/fault_platform.h"
 #include "tarnlet.h"
 
@@ -53,6 +55,13 @@ inline std::string AsText(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
+inline bool SevenBit(const char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0x80) != 0) return false;
+  }
+  return true;
+}
+
 // Text whose converted form cannot fake an escape or hold a NUL: no
 // control bytes but CR and LF, and every trail byte a real one.
 inline bool IsCleanSjis(const std::string& source) {
@@ -75,10 +84,15 @@ inline bool IsCleanSjis(const std::string& source) {
 inline void RunSjisInput(const std::uint8_t* data, std::size_t size) {
   const std::string source = AsText(data, size);
   const std::size_t capacity = Iso2022JpCapacity(source.size());
-  std::vector<char> out(capacity);
+  std::vector<char> out(capacity, '\xFF');
   SjisToIso2022Jp(source.c_str(), out.data());
   const std::size_t length = std::strlen(out.data());
   Require(length < capacity, "conversion within capacity");
+  Require(SevenBit(out.data(), length), "output is 7-bit");
+  // A NUL inside the text would leave written bytes after the first one.
+  for (std::size_t i = length + 1; i < capacity; ++i) {
+    Require(out[i] == '\xFF', "output holds no NUL");
+  }
   // Control bytes pass unchanged and odd trail bytes may compute to ESC, so
   // the mode at the end is checked only for text that cannot fake one.
   const bool clean = IsCleanSjis(source);
@@ -109,6 +123,8 @@ inline void RunEncodedWordsInput(const std::string& source, std::size_t maxWord)
                                     static_cast<int>(payload.size())) == 1,
                 "payload is base64");
         const std::string jis(decoded.begin(), decoded.begin() + length);
+        Require(SevenBit(jis.data(), jis.size()), "output is 7-bit");
+        Require(jis.find('\0') == std::string::npos, "output holds no NUL");
         if (!static_cast<Check*>(context)->clean) return;
         const std::size_t escape = jis.rfind("\x1b$B");
         Require(escape == std::string::npos || jis.find("\x1b(B", escape) != std::string::npos,
@@ -119,12 +135,12 @@ inline void RunEncodedWordsInput(const std::string& source, std::size_t maxWord)
 
 inline void RunEncodedWordInput(const std::uint8_t* data, std::size_t size) {
   FakeRun run;  // the encoder allocates through the seam
-  SetPlatformForTesting(&run.platform);
+  InstallPlatform(&run.platform);
   const std::string source = AsText(data, size);
   const std::size_t capacity = EncodedWordCapacity(source.size());
   std::vector<char> out(capacity);
   const int ok = EncodeHeaderWord(source.c_str(), out.data());
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   Require(run.platform.LiveBlocks() == 0, "encoder releases its blocks");
   if (ok == 0) return;
   const std::string word(out.data());
@@ -202,6 +218,31 @@ inline MailSettings FuzzSettings(int kind, std::uint16_t smtpPort, bool apop) {
   return settings;
 }
 
+// The bytes of sent from after start up to the first of the ends (or to the
+// end of what was kept) are 7-bit text without NUL.
+inline void RequireSevenBitBetween(const std::string& sent, const std::string& start,
+                                   std::initializer_list<const char*> ends) {
+  std::size_t from = sent.find(start);
+  if (from == std::string::npos) return;
+  from += start.size();
+  std::size_t to = sent.size();
+  for (const char* end : ends) to = std::min(to, sent.find(end, from));
+  for (std::size_t i = from; i < to; ++i) {
+    Require(sent[i] != '\0', "output holds no NUL");
+    Require((static_cast<unsigned char>(sent[i]) & 0x80) == 0, "output is 7-bit");
+  }
+}
+
+// What the library converts from Shift-JIS reaches the wire 7-bit and
+// without NUL whatever bytes the record holds: the sender name, the
+// Subject and the text. Other fields go out as written.
+inline void RequireConvertedTextsSevenBit(const std::string& sent) {
+  RequireSevenBitBetween(sent, "\r\nFrom: \"", {"\"<"});
+  RequireSevenBitBetween(sent, "\r\nSubject: ", {"\r\nMIME-Version: "});
+  RequireSevenBitBetween(sent, "\r\nContent-Transfer-Encoding: 7bit\r\n\r\n",
+                         {"\r\n--", "\r\n.\r\n"});
+}
+
 // A run leaves nothing open, and fails only with a negative code.
 inline void CheckReleased(FakeRun& run, ResultCode result) {
   Require(result <= 0, "result is 0 or a negative code");
@@ -220,8 +261,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const int mode = data[0] % 6;
   FakeRun run;
-  SetPlatformForTesting(&run.platform);
-  SetPollStepForTesting(1);
+  InstallPlatform(&run.platform);
   if (mode == 0) {
     const int reader = data[1] % 5;
     LoadChunks(run.server, data + 2, size - 2);
@@ -253,8 +293,7 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
       run.platform.CloseSocket(socket);
     }
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-    SetPollStepForTesting(0);
-    SetPlatformForTesting(nullptr);
+    InstallPlatform(nullptr);
     Require(run.platform.LiveBlocks() == 0 && run.platform.OpenSockets() == 0, "reader releases");
     return ok ? 1 : 0;
   }
@@ -267,9 +306,9 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
     result = sender.SendFromRecord("Body line\r\n.\r\nlast", &settings);
   }
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  SetPollStepForTesting(0);
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   CheckReleased(run, result);
+  RequireSevenBitBetween(run.server.sent, "", {});  // its record holds clean text only
   return result;
 }
 
@@ -283,21 +322,20 @@ inline void RunRecordInput(const std::uint8_t* data, std::size_t size) {
   const std::string body = AsText(data + recordBytes, size - recordBytes);
   FakeRun run;
   run.server.Answer(settings.POP3PortNo, kChallenge);
-  SetPlatformForTesting(&run.platform);
-  SetPollStepForTesting(1);
+  InstallPlatform(&run.platform);
   ResultCode result;
   {
     MailSender sender;
     result = sender.SendFromRecord(body.c_str(), &settings);
   }
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  SetPollStepForTesting(0);
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   Require(result <= 0, "result is 0 or a negative code");
   Require(run.platform.OpenSockets() == 0, "sockets closed");
   Require(run.platform.OpenTlsSessions() == 0, "TLS sessions closed");
   Require(run.platform.OpenFiles() == 0, "files closed");
   Require(run.platform.LiveBlocks() == 0, "blocks released");
+  RequireConvertedTextsSevenBit(run.server.sent);
 }
 
 // The input becomes an INI file in a fresh temporary file; all 21 keys are

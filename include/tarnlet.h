@@ -7,6 +7,17 @@
 #ifndef TARNLET_H_
 #define TARNLET_H_
 
+/* The release this header belongs to, for a host to check at build time
+ * (e.g. #if TARNLET_VERSION_MAJOR != 1). */
+#define TARNLET_VERSION_MAJOR 1
+#define TARNLET_VERSION_MINOR 1
+#define TARNLET_VERSION_PATCH 0
+#define TARNLET_VERSION_TEXT_(n) #n
+#define TARNLET_VERSION_TEXT(n) TARNLET_VERSION_TEXT_(n)
+#define TARNLET_VERSION_STRING                \
+  TARNLET_VERSION_TEXT(TARNLET_VERSION_MAJOR) \
+  "." TARNLET_VERSION_TEXT(TARNLET_VERSION_MINOR) "." TARNLET_VERSION_TEXT(TARNLET_VERSION_PATCH)
+
 #include <stddef.h>
 #include <stdint.h>
 

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <iomanip>
 
+#include "body_source.h"
 #include "commands.h"
 #include "frame/settings.h"
 #include "record_builder.h"
@@ -10,11 +11,13 @@
 #include "settings_report.h"
 #include "system/tool_support.h"
 #include "text_convert.h"
+#include "tool_error.h"
 
 namespace tarnlet {
 namespace tool {
 
-int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err) {
+int RunCheck(const std::string& ini, const std::string& body, std::ostream& out,
+             std::ostream& err) {
   std::string path = LibraryPathOf(ini, "--ini");
   path = AbsolutePath(path);
   if (!std::ifstream(path)) {
@@ -38,6 +41,18 @@ int RunCheck(const std::string& ini, std::ostream& out, std::ostream& err) {
     verdict.reasons.clear();
     if (decided == -30) verdict.reasons.push_back("the library's validation refuses the record");
   }
+  // A text that is not Shift-JIS passes the library's checks but goes out
+  // garbled, so the command fails it.
+  std::string bodyText;
+  if (!body.empty()) bodyText = ReadWholeFile(body, "--body");
+  std::vector<std::string> problems =
+      ShiftJisProblems(settings, body.empty() ? nullptr : &bodyText);
+  if (decided == 0 && !problems.empty()) {
+    out << "checks: fail; a call sends these texts garbled, as they are not Shift-JIS\n";
+    for (const std::string& problem : problems) out << "  - " << problem << "\n";
+    return kExitData;
+  }
+  verdict.reasons.insert(verdict.reasons.end(), problems.begin(), problems.end());
   PrintVerdict(verdict, out);
   return decided < 0 ? static_cast<int>(-decided) : 0;
 }

@@ -21,6 +21,7 @@ const char kDescription[] =
 struct Parsed {
   SendRequest send;
   std::string checkIni;
+  std::string checkBody;
 };
 
 // An option that fills field; its name and help text are the field's.
@@ -102,6 +103,8 @@ void AddCheck(CLI::App& app, Parsed* parsed) {
                                        "show the settings of an INI file as the library "
                                        "loads them, and whether they pass its checks");
   check->add_option("--ini", parsed->checkIni, "the INI file")->required();
+  check->add_option("--body", parsed->checkBody,
+                    "a file with the text to send; checked to be Shift-JIS");
 }
 
 }  // namespace
@@ -142,7 +145,9 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   }
   try {
     if (app.got_subcommand("codes")) return RunCodes(out);
-    if (app.got_subcommand("check")) return RunCheck(parsed.checkIni, out, err);
+    if (app.got_subcommand("check")) {
+      return RunCheck(parsed.checkIni, parsed.checkBody, out, err);
+    }
     const SendRequest& send = parsed.send;
     if (send.ini.empty() && (send.options.server.empty() || send.options.from.empty())) {
       throw ToolError(kExitUsage, "send needs --server and --from (or --ini FILE)");

@@ -114,7 +114,8 @@ const char kDetails[] =
 }  // namespace
 
 void WriteManPage(const CLI::App& app, std::ostream& out) {
-  out << ".TH TARNLET 1 \"\" \"tarnlet " TARNLET_VERSION "\" \"User Commands\"\n.nh\n.ad l\n"
+  out << ".TH TARNLET 1 \"\" \"tarnlet " TARNLET_COMMAND_VERSION
+         "\" \"User Commands\"\n.nh\n.ad l\n"
       << ".SH NAME\ntarnlet \\- send one mail message through the Tarnlet library\n"
       << ".SH SYNOPSIS\n";
   bool first = true;

@@ -1,4 +1,5 @@
-// What each result code of the library means, in words for a person.
+// What each result code of the library means, in words for a person,
+// expanded from the library's one list of outcomes.
 #ifndef TARNLET_TOOLS_RESULT_CODES_H_
 #define TARNLET_TOOLS_RESULT_CODES_H_
 
@@ -10,7 +11,8 @@ namespace tool {
 
 struct ResultCodeInfo {
   std::int32_t code;
-  const char* meaning;
+  const char* meaning;  // as "tarnlet codes" prints it
+  const char* page;     // its row in docs/result-codes.md
 };
 
 // Every code the library returns, 0 first, then falling.

@@ -79,6 +79,13 @@ void ReportFailure(std::int32_t code, const MailSettings& settings, const LogWat
   for (const std::string& line : lines) err << "  " << line << "\n";
 }
 
+// The call still runs, as Tarnlet2 would, and sends such texts garbled.
+void WarnNotShiftJis(const MailSettings& settings, const std::string* body, std::ostream& err) {
+  for (const std::string& problem : ShiftJisProblems(settings, body)) {
+    err << "tarnlet: warning: " << problem << "\n";
+  }
+}
+
 WatchOptions WatchFor(const SendRequest& request, const Console& console,
                       const MailSettings& settings, const std::string& body) {
   WatchOptions watch;
@@ -109,8 +116,8 @@ int CallAndFinish(const std::function<std::int32_t()>& call, const SendRequest& 
   return code < 0 ? static_cast<int>(-code) : 1;
 }
 
-int SendWithIni(const SendRequest& request, const std::string& body, const Console& console,
-                std::ostream& out, std::ostream& err) {
+int SendWithIni(const SendRequest& request, const std::string& body, const std::string& encoding,
+                const Console& console, std::ostream& out, std::ostream& err) {
   // The library's INI reader may look for a bare file name elsewhere than in
   // the working directory.
   std::string iniPath = AbsolutePath(LibraryPathOf(request.ini, "--ini"));
@@ -119,6 +126,8 @@ int SendWithIni(const SendRequest& request, const std::string& body, const Conso
         << "\" cannot be read; every setting is empty\n";
   }
   MailSettings settings = LoadAsLibraryDoes(iniPath);
+  // The file's texts are its bytes; the body was converted unless taken as is.
+  WarnNotShiftJis(settings, IsShiftJisName(encoding) ? &body : nullptr, err);
   std::string logPath = TextOf(settings, FieldOf(Field::kLog));
   std::unique_ptr<LogWatch> log;
   if (!logPath.empty()) log.reset(new LogWatch(logPath));
@@ -127,12 +136,14 @@ int SendWithIni(const SendRequest& request, const std::string& body, const Conso
 }
 
 int SendWithOptions(const SendRequest& request, const std::string& body,
-                    const std::string& argumentEncoding, const Console& console, std::ostream& out,
+                    const std::string& encoding, const Console& console, std::ostream& out,
                     std::ostream& err) {
   SendOptions options = request.options;
   options.password = ReadPassword(request);
   AttachmentStage stage;
-  MailSettings settings = BuildRecord(options, argumentEncoding, &stage);
+  MailSettings settings = BuildRecord(options, ArgumentEncoding(encoding), &stage);
+  // Texts taken as Shift-JIS pass unconverted and unchecked until here.
+  if (IsShiftJisName(encoding)) WarnNotShiftJis(settings, &body, err);
   for (const std::string& warning : stage.warnings()) {
     err << "tarnlet: note: " << ForTerminal(warning, MessageEncoding()) << "\n";
   }
@@ -152,8 +163,8 @@ int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std
     throw ToolError(kExitUsage, "--encoding: \"" + encoding + "\" is not known to this system");
   }
   std::string body = ReadBody(request, in, console.inputIsTerminal, encoding);
-  if (!request.ini.empty()) return SendWithIni(request, body, console, out, err);
-  return SendWithOptions(request, body, ArgumentEncoding(encoding), console, out, err);
+  if (!request.ini.empty()) return SendWithIni(request, body, encoding, console, out, err);
+  return SendWithOptions(request, body, encoding, console, out, err);
 }
 
 }  // namespace tool

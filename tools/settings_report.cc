@@ -63,6 +63,20 @@ Verdict JudgeSettings(const MailSettings& settings) {
   return verdict;
 }
 
+std::vector<std::string> ShiftJisProblems(const MailSettings& settings, const std::string* body) {
+  std::vector<std::string> problems;
+  for (const RecordField& field : kRecordFields) {
+    if (field.sent != WireForm::kEncoded && field.id != Field::kAppendFile) continue;
+    std::string problem = ShiftJisProblem(TextOf(settings, field), field.name);
+    if (!problem.empty()) problems.push_back(problem);
+  }
+  if (body != nullptr) {
+    std::string problem = ShiftJisProblem(*body, "body");
+    if (!problem.empty()) problems.push_back(problem);
+  }
+  return problems;
+}
+
 void PrintSettings(const MailSettings& settings, std::ostream& out) {
   std::string section;
   for (const RecordField& field : kRecordFields) {

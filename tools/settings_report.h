@@ -27,6 +27,11 @@ Verdict JudgeSettings(const MailSettings& settings);
 // encoding; the password is never shown.
 void PrintSettings(const MailSettings& settings, std::ostream& out);
 
+// For each text the library converts from Shift-JIS (the Subject, the
+// sender name, the attachment list) and for body when given: a line such as
+// "Subject: not Shift-JIS; it reads as UTF-8: ..." when it is not Shift-JIS.
+std::vector<std::string> ShiftJisProblems(const MailSettings& settings, const std::string* body);
+
 void PrintVerdict(const Verdict& verdict, std::ostream& out);
 
 }  // namespace tool

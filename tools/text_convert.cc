@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "codec/sjis.h"
 #include "system/tool_support.h"
 #include "tool_error.h"
 
@@ -43,6 +44,11 @@ char32_t Cp932Spelling(char32_t c) {
       return c;
   }
 }
+
+// Code page 932 on Windows maps these to the single bytes 0x80, 0xA0, 0xFD,
+// 0xFE and 0xFF, which hold no JIS character and which iconv refuses; they
+// are refused on every system.
+bool IsBareByte(char32_t c) { return c == 0x80 || (c >= 0xF8F0 && c <= 0xF8F3); }
 
 // A full-width form a person may mean instead, for the message.
 char32_t Suggestion(char32_t c) {
@@ -154,7 +160,7 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
       continue;
     }
     std::string bytes;
-    if (!EncodeChar(Cp932Spelling(c), kShiftJis, &bytes)) {
+    if (IsBareByte(c) || !EncodeChar(Cp932Spelling(c), kShiftJis, &bytes)) {
       std::u32string before = characters.substr(start, i - start);
       std::string message = Where(where, PositionAfter(before, text)) + ": " + Hex(c) + Shown(c) +
                             " has no Shift-JIS (code page 932) form";
@@ -167,6 +173,25 @@ std::string ToShiftJis(const std::string& text, const std::string& encoding,
     known.emplace(c, std::move(bytes));
   }
   return sjis;
+}
+
+std::string ShiftJisProblem(const std::string& text, const std::string& where) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* end = p + text.size();
+  bool valid = true;
+  while (p < end && valid) {
+    if (StartsSjisPair(p)) {
+      p += 2;
+      continue;
+    }
+    valid = !IsSjisLeadByte(*p) && *p != 0x80 && *p < 0xFD;
+    ++p;
+  }
+  if (valid) return "";
+  std::u32string characters;
+  std::size_t bad = 0;
+  if (!DecodeText(text, "UTF-8", &characters, &bad)) return where + ": not Shift-JIS";
+  return where + ": not Shift-JIS; it reads as UTF-8: " + ForTerminal(text, "UTF-8");
 }
 
 std::string MessageEncoding() { return ArgumentEncoding(DefaultTextEncoding()); }

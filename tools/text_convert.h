@@ -21,6 +21,12 @@ bool IsShiftJisName(const std::string& encoding);
 std::string ToShiftJis(const std::string& text, const std::string& encoding,
                        const std::string& where);
 
+// "" when text is Shift-JIS as the library pairs it (every lead byte with a
+// trail byte; no 0x80, 0xFD-0xFF); else where + ": not Shift-JIS", and when
+// the text is UTF-8, "; it reads as UTF-8: " and the text as the terminal
+// shows it. The library sends such bytes as the geta mark.
+std::string ShiftJisProblem(const std::string& text, const std::string& where);
+
 // Text in encoding as the terminal (or the encoding shown) shows it. Bytes
 // that do not decode appear as \xNN, characters the terminal cannot show as
 // '?'.

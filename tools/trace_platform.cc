@@ -27,9 +27,9 @@ TracePlatform::~TracePlatform() { progress_.Clear(); }
 
 std::int32_t TracePlatform::Run(const std::function<std::int32_t()>& call) {
   started_ = drawn_ = stepSince_ = Clock::now();
-  SetPlatformForTesting(this);
+  InstallPlatform(this);
   std::int32_t code = call();
-  SetPlatformForTesting(nullptr);
+  InstallPlatform(nullptr);
   progress_.Clear();
   return code;
 }

@@ -91,7 +91,16 @@ namespace Tarnlet
             FieldInfo info = typeof(MailSettings).GetField(field);
             if (info == null || info.FieldType != typeof(byte[]))
                 throw new ArgumentException("not a text field: " + field);
-            byte[] bytes = ShiftJis.Encode(field, text);
+            SetBytes(field, ShiftJis.Encode(field, text));
+        }
+
+        // Stores bytes (Shift-JIS, or a path as the system spells it) in the
+        // named text field after the width and CR/LF checks.
+        public void SetBytes(string field, byte[] bytes)
+        {
+            FieldInfo info = typeof(MailSettings).GetField(field);
+            if (info == null || info.FieldType != typeof(byte[]))
+                throw new ArgumentException("not a text field: " + field);
             int limit = Width(field) - 1;
             if (bytes.Length > limit)
                 throw new TarnletFieldException(field, "width",
@@ -124,8 +133,8 @@ namespace Tarnlet
         [DllImport("kernel32", CharSet = CharSet.Unicode, SetLastError = true)]
         static extern IntPtr LoadLibraryW(string path);
 
-        static readonly bool Windows = Environment.OSVersion.Platform == PlatformID.Win32NT;
-        static readonly bool Decorated = Windows && IntPtr.Size == 4;
+        public static readonly bool IsWindows = Environment.OSVersion.Platform == PlatformID.Win32NT;
+        static readonly bool Decorated = IsWindows && IntPtr.Size == 4;
         static bool located;
 
         // The Windows bundle keeps the two DLLs in x86 and x64 folders: a DLL
@@ -134,7 +143,7 @@ namespace Tarnlet
         {
             if (located) return;
             located = true;
-            if (!Windows) return;
+            if (!IsWindows) return;
             string folder = AppDomain.CurrentDomain.BaseDirectory;
             if (File.Exists(Path.Combine(folder, "tarnlet.dll"))) return;
             string dll = Path.Combine(Path.Combine(folder, IntPtr.Size == 4 ? "x86" : "x64"), "tarnlet.dll");
@@ -158,12 +167,51 @@ namespace Tarnlet
         }
     }
 
+    // Text to Shift-JIS as Windows and the tarnlet command write it, on every
+    // runtime: the runtimes' own code page 932 encoders differ (Mono's lacks
+    // the IBM extension and the user-defined area and prefers the NEC row to
+    // JIS X 0208), so the binding keeps its own table.
     public static class ShiftJis
     {
         static Encoding encoding;
+        static Dictionary<char, ushort> codes;
 
-        // Code page 932 that throws for an unmappable character: no best-fit
-        // mapping, no '?'.
+        // Characters Unicode spells in two ways: the JIS-derived tables use
+        // the first, code page 932 the second, for the same code.
+        const string JisSpellings = "\u301C\u2016\u2212\u00A2\u00A3\u00AC\u2014";
+        const string Cp932Spellings = "\uFF5E\u2225\uFF0D\uFFE0\uFFE1\uFFE2\u2015";
+
+        // The IBM extension, 0xFA40 to 0xFC4B in code order. Its NEC-selected
+        // copy (lead bytes 0xED, 0xEE) holds the same characters and is never
+        // written.
+        const string IbmExtension =
+            "\u2170\u2171\u2172\u2173\u2174\u2175\u2176\u2177\u2178\u2179\u2160\u2161\u2162\u2163\u2164\u2165" +
+            "\u2166\u2167\u2168\u2169\uFFE2\uFFE4\uFF07\uFF02\u3231\u2116\u2121\u2235\u7E8A\u891C\u9348\u9288" +
+            "\u84DC\u4FC9\u70BB\u6631\u68C8\u92F9\u66FB\u5F45\u4E28\u4EE1\u4EFC\u4F00\u4F03\u4F39\u4F56\u4F92" +
+            "\u4F8A\u4F9A\u4F94\u4FCD\u5040\u5022\u4FFF\u501E\u5046\u5070\u5042\u5094\u50F4\u50D8\u514A\u5164" +
+            "\u519D\u51BE\u51EC\u5215\u529C\u52A6\u52C0\u52DB\u5300\u5307\u5324\u5372\u5393\u53B2\u53DD\uFA0E" +
+            "\u549C\u548A\u54A9\u54FF\u5586\u5759\u5765\u57AC\u57C8\u57C7\uFA0F\uFA10\u589E\u58B2\u590B\u5953" +
+            "\u595B\u595D\u5963\u59A4\u59BA\u5B56\u5BC0\u752F\u5BD8\u5BEC\u5C1E\u5CA6\u5CBA\u5CF5\u5D27\u5D53" +
+            "\uFA11\u5D42\u5D6D\u5DB8\u5DB9\u5DD0\u5F21\u5F34\u5F67\u5FB7\u5FDE\u605D\u6085\u608A\u60DE\u60D5" +
+            "\u6120\u60F2\u6111\u6137\u6130\u6198\u6213\u62A6\u63F5\u6460\u649D\u64CE\u654E\u6600\u6615\u663B" +
+            "\u6609\u662E\u661E\u6624\u6665\u6657\u6659\uFA12\u6673\u6699\u66A0\u66B2\u66BF\u66FA\u670E\uF929" +
+            "\u6766\u67BB\u6852\u67C0\u6801\u6844\u68CF\uFA13\u6968\uFA14\u6998\u69E2\u6A30\u6A6B\u6A46\u6A73" +
+            "\u6A7E\u6AE2\u6AE4\u6BD6\u6C3F\u6C5C\u6C86\u6C6F\u6CDA\u6D04\u6D87\u6D6F\u6D96\u6DAC\u6DCF\u6DF8" +
+            "\u6DF2\u6DFC\u6E39\u6E5C\u6E27\u6E3C\u6EBF\u6F88\u6FB5\u6FF5\u7005\u7007\u7028\u7085\u70AB\u710F" +
+            "\u7104\u715C\u7146\u7147\uFA15\u71C1\u71FE\u72B1\u72BE\u7324\uFA16\u7377\u73BD\u73C9\u73D6\u73E3" +
+            "\u73D2\u7407\u73F5\u7426\u742A\u7429\u742E\u7462\u7489\u749F\u7501\u756F\u7682\u769C\u769E\u769B" +
+            "\u76A6\uFA17\u7746\u52AF\u7821\u784E\u7864\u787A\u7930\uFA18\uFA19\uFA1A\u7994\uFA1B\u799B\u7AD1" +
+            "\u7AE7\uFA1C\u7AEB\u7B9E\uFA1D\u7D48\u7D5C\u7DB7\u7DA0\u7DD6\u7E52\u7F47\u7FA1\uFA1E\u8301\u8362" +
+            "\u837F\u83C7\u83F6\u8448\u84B4\u8553\u8559\u856B\uFA1F\u85B0\uFA20\uFA21\u8807\u88F5\u8A12\u8A37" +
+            "\u8A79\u8AA7\u8ABE\u8ADF\uFA22\u8AF6\u8B53\u8B7F\u8CF0\u8CF4\u8D12\u8D76\uFA23\u8ECF\uFA24\uFA25" +
+            "\u9067\u90DE\uFA26\u9115\u9127\u91DA\u91D7\u91DE\u91ED\u91EE\u91E4\u91E5\u9206\u9210\u920A\u923A" +
+            "\u9240\u923C\u924E\u9259\u9251\u9239\u9267\u92A7\u9277\u9278\u92E7\u92D7\u92D9\u92D0\uFA27\u92D5" +
+            "\u92E0\u92D3\u9325\u9321\u92FB\uFA28\u931E\u92FF\u931D\u9302\u9370\u9357\u93A4\u93C6\u93DE\u93F8" +
+            "\u9431\u9445\u9448\u9592\uF9DC\uFA29\u969D\u96AF\u9733\u973B\u9743\u974D\u974F\u9751\u9755\u9857" +
+            "\u9865\uFA2A\uFA2B\u9927\uFA2C\u999E\u9A4E\u9AD9\u9ADC\u9B75\u9B72\u9B8F\u9BB1\u9BBB\u9C00\u9D70" +
+            "\u9D6B\uFA2D\u9E19\u9ED1";
+
+        // Code page 932 for decoding, strict: an undefined code throws.
         static Encoding Strict
         {
             get
@@ -179,6 +227,61 @@ namespace Tarnlet
             }
         }
 
+        // The double-byte code of each character: JIS X 0208 and the NEC row
+        // as the runtime decodes them, then the IBM extension; where a
+        // character has several codes the lowest is written, as Windows does.
+        static Dictionary<char, ushort> Codes
+        {
+            get
+            {
+                if (codes != null) return codes;
+                var table = new Dictionary<char, ushort>();
+                var pair = new byte[2];
+                for (int lead = 0x81; lead <= 0xEA; lead++)
+                {
+                    if (lead >= 0xA0 && lead <= 0xDF) continue;
+                    for (int trail = 0x40; trail <= 0xFC; trail++)
+                    {
+                        if (trail == 0x7F) continue;
+                        pair[0] = (byte)lead;
+                        pair[1] = (byte)trail;
+                        string one;
+                        try { one = Strict.GetString(pair); }
+                        catch (DecoderFallbackException) { continue; }
+                        // Some decoders give '?' for an undefined code.
+                        if (one.Length != 1 || one[0] < 0x80) continue;
+                        if (!table.ContainsKey(one[0])) table[one[0]] = (ushort)(lead << 8 | trail);
+                    }
+                }
+                for (int i = 0; i < IbmExtension.Length; i++)
+                {
+                    int lead = 0xFA + i / 188, trail = 0x40 + i % 188;
+                    if (trail >= 0x7F) trail++;
+                    if (!table.ContainsKey(IbmExtension[i])) table[IbmExtension[i]] = (ushort)(lead << 8 | trail);
+                }
+                codes = table;
+                return codes;
+            }
+        }
+
+        // The bytes of one character, or null when code page 932 lacks it.
+        static byte[] EncodeChar(char c)
+        {
+            if (c < 0x80) return new[] { (byte)c };
+            if (c >= 0xFF61 && c <= 0xFF9F) return new[] { (byte)(c - 0xFF61 + 0xA1) };  // half-width katakana
+            if (c >= 0xE000 && c <= 0xE757)  // the user-defined area, 0xF040 to 0xF9FC
+            {
+                int lead = 0xF0 + (c - 0xE000) / 188, trail = 0x40 + (c - 0xE000) % 188;
+                if (trail >= 0x7F) trail++;
+                return new[] { (byte)lead, (byte)trail };
+            }
+            int spelling = JisSpellings.IndexOf(c);
+            if (spelling >= 0) c = Cp932Spellings[spelling];
+            ushort code;
+            if (!Codes.TryGetValue(c, out code)) return null;
+            return new[] { (byte)(code >> 8), (byte)code };
+        }
+
         // text in Shift-JIS, without a NUL.
         public static byte[] Encode(string field, string text)
         {
@@ -186,25 +289,14 @@ namespace Tarnlet
             int nul = text.IndexOf('\0');
             if (nul >= 0)
                 throw new TarnletFieldException(field, "nul", "a NUL character at position " + nul + " would end the value", null);
-            byte[] bytes;
-            try
+            var bytes = new List<byte>(text.Length * 2);
+            for (int i = 0; i < text.Length; i++)
             {
-                bytes = Strict.GetBytes(text);
+                byte[] one = char.IsSurrogate(text[i]) ? null : EncodeChar(text[i]);
+                if (one == null) throw Unmappable(field, text, i);
+                bytes.AddRange(one);
             }
-            catch (EncoderFallbackException e)
-            {
-                throw Unmappable(field, text, e.Index);
-            }
-            // Some runtimes map a few characters to a look-alike anyway; what
-            // does not come back unchanged is refused as well.
-            string back = Strict.GetString(bytes);
-            if (back != text)
-            {
-                int i = 0;
-                while (i < text.Length && i < back.Length && text[i] == back[i]) i++;
-                throw Unmappable(field, text, i);
-            }
-            return bytes;
+            return bytes.ToArray();
         }
 
         // text in Shift-JIS with the NUL the library expects.
@@ -217,10 +309,11 @@ namespace Tarnlet
 
         static TarnletFieldException Unmappable(string field, string text, int index)
         {
-            int code = char.ConvertToUtf32(text, index);
+            bool pair = char.IsSurrogatePair(text, index);
+            int code = pair ? char.ConvertToUtf32(text, index) : text[index];
+            string shown = pair ? text.Substring(index, 2) : char.IsSurrogate(text[index]) ? "?" : text[index].ToString();
             return new TarnletFieldException(field, "sjis", string.Format(
-                "'{0}' (U+{1:X4}) at position {2} has no Shift-JIS (code page 932) form",
-                char.ConvertFromUtf32(code), code, index), null);
+                "'{0}' (U+{1:X4}) at position {2} has no Shift-JIS (code page 932) form", shown, code, index), null);
         }
 
         public static string Decode(byte[] bytes)
@@ -260,7 +353,84 @@ namespace Tarnlet
         }
     }
 
+    // Links under the names the library should send, in fresh folders (not
+    // on Windows). The library also types a file by what follows the first
+    // '.' of its whole path, so a folder holding '.' is left out the same way.
+    sealed class Staging : IDisposable
+    {
+        [DllImport("libc.so.6", SetLastError = true)]
+        static extern int symlink(byte[] target, byte[] link);
+        // The links' names are Shift-JIS bytes, which no managed file name holds.
+        [DllImport("libc.so.6", SetLastError = true)]
+        static extern int unlink(byte[] path);
+
+        // Folders of records made by ToSettings() alone, removed at exit.
+        internal static readonly Staging Lasting = new Staging(true);
+        readonly List<string> folders = new List<string>();
+        readonly List<byte[]> links = new List<byte[]>();
+
+        public Staging() { }
+
+        Staging(bool lasting)
+        {
+            AppDomain.CurrentDomain.ProcessExit += (sender, e) => Dispose();
+        }
+
+        public byte[] PathOf(string path, string name, string folder)
+        {
+            bool ascii = true;
+            foreach (char c in name) ascii &= c < 0x80;
+            if (ascii && folder.IndexOfAny(new[] { '.', ';', ' ' }) < 0) return Encoding.UTF8.GetBytes(path);
+            byte[] sjisName = ShiftJis.Encode("AppendFile", name);
+            string temp = Path.GetTempPath();
+            string staging = Path.Combine(temp.Contains(".") ? "/tmp" : temp, "tarnlet-" + Guid.NewGuid().ToString("N"));
+            Directory.CreateDirectory(staging);
+            folders.Add(staging);
+            var link = new List<byte>(Encoding.UTF8.GetBytes(staging + "/"));
+            link.AddRange(sjisName);
+            byte[] terminated = link.ToArray();
+            Array.Resize(ref terminated, terminated.Length + 1);
+            byte[] target = Encoding.UTF8.GetBytes(Path.GetFullPath(path) + "\0");
+            if (symlink(target, terminated) != 0)
+                throw new IOException("cannot link " + path + " into " + staging + " (error " + Marshal.GetLastWin32Error() + ")");
+            links.Add(terminated);
+            return link.ToArray();
+        }
+
+        public void Dispose()
+        {
+            foreach (byte[] link in links) unlink(link);
+            links.Clear();
+            foreach (string folder in folders)
+            {
+                try { Directory.Delete(folder); }
+                catch (IOException) { }
+                catch (UnauthorizedAccessException) { }
+            }
+            folders.Clear();
+        }
+    }
+
     public enum AuthKind : short { None = 0, CramMd5 = 1, PopBeforeSmtp = 2 }
+
+    // The words of the tarnlet command's --auth, in AuthKind order.
+    public static class AuthNames
+    {
+        public static readonly string[] Words = { "none", "cram-md5", "pop" };
+
+        public static AuthKind Parse(string word)
+        {
+            int kind = Array.IndexOf(Words, word);
+            if (kind < 0)
+                throw new ArgumentException("auth: '" + word + "' is none of " + string.Join(", ", Words));
+            return (AuthKind)kind;
+        }
+
+        public static string Word(AuthKind kind)
+        {
+            return Words[(int)kind];
+        }
+    }
 
     public sealed class MailMessage
     {
@@ -282,6 +452,12 @@ namespace Tarnlet
         public string XMailer { get; set; } = "";
         public string Boundary { get; set; } = "";
         public AuthKind Auth { get; set; } = AuthKind.None;
+        // Auth by the command's word: "none", "cram-md5" or "pop" (with Apop).
+        public string AuthName
+        {
+            get { return AuthNames.Word(Auth); }
+            set { Auth = AuthNames.Parse(value); }
+        }
         public string UserName { get; set; } = "";
         public string Password { get; set; } = "";
         public string Pop3Server { get; set; } // null: Server
@@ -290,7 +466,7 @@ namespace Tarnlet
         public bool StartSockets { get; set; } = true;
 
         // The record for this message, every field checked.
-        public MailSettings ToSettings()
+        MailSettings ToSettings(Staging staging)
         {
             MailSettings s = MailSettings.Create();
             s.Startup = (short)(StartSockets ? 1 : 0);
@@ -314,9 +490,46 @@ namespace Tarnlet
             s.SetText("MyHostFQDNName", HostName);
             s.SetText("MyMailAddress", Sender);
             s.SetText("MyMailAddressComt", SenderName);
-            s.SetText("AppendFile", Join("AppendFile", Attachments, "; "));
             s.SetText("Log", LogPath);
+            s.SetBytes("AppendFile", AttachmentList(staging));
             return s;
+        }
+
+        public MailSettings ToSettings()
+        {
+            return ToSettings(Native.IsWindows ? null : Staging.Lasting);
+        }
+
+        // The AppendFile bytes; each attachment must be readable now. On
+        // Windows the library reads paths in the ANSI code page; elsewhere it
+        // opens the path's bytes and names the file by the part after the
+        // last '/' read as Shift-JIS, so a file whose name is not ASCII is
+        // linked under its Shift-JIS name, as the tarnlet command does.
+        byte[] AttachmentList(Staging staging)
+        {
+            var list = new List<byte>();
+            foreach (string path in Attachments)
+            {
+                string name = Path.GetFileName(path ?? "");
+                string folder = path == null ? "" : path.Substring(0, path.Length - name.Length);
+                // A folder with ';' or ' ' is left out of a staged path.
+                if (name.IndexOfAny(new[] { ';', ' ' }) >= 0 || (staging == null && folder.IndexOfAny(new[] { ';', ' ' }) >= 0))
+                    throw new TarnletFieldException("AppendFile", "separator",
+                        "'" + path + "': an entry cannot hold ';' or ' '", null);
+                if (name.Length == 0)
+                    throw new TarnletFieldException("AppendFile", "unreadable", "'" + path + "' names no file", null);
+                try
+                {
+                    using (File.OpenRead(path)) { }
+                }
+                catch (Exception e) when (e is IOException || e is UnauthorizedAccessException || e is NotSupportedException)
+                {
+                    throw new TarnletFieldException("AppendFile", "unreadable", "'" + path + "' cannot be read: " + e.Message, null);
+                }
+                if (list.Count > 0) list.Add((byte)';');
+                list.AddRange(staging == null ? ShiftJis.Encode("AppendFile", path) : staging.PathOf(path, name, folder));
+            }
+            return list.ToArray();
         }
 
         // Sends the message; returns 0, or throws TarnletException with the
@@ -324,7 +537,12 @@ namespace Tarnlet
         public int Send()
         {
             byte[] body = ShiftJis.Terminated("body", Body);
-            MailSettings s = ToSettings();
+            using (var staging = Native.IsWindows ? null : new Staging())
+                return Send(body, ToSettings(staging));
+        }
+
+        int Send(byte[] body, MailSettings s)
+        {
             string log = LogPath;
             bool temporary = log.Length == 0;
             if (temporary)
@@ -367,7 +585,7 @@ namespace Tarnlet
             if (start > all.Length) start = 0;
             byte[] fresh = new byte[all.Length - start];
             Array.Copy(all, start, fresh, 0, fresh.Length);
-            foreach (string line in ShiftJis.Decode(fresh).Split(new[] { "\r\n", "\n" }, StringSplitOptions.RemoveEmptyEntries))
+            foreach (string line in ShiftJis.Decode(fresh).Split(new[] { "\r\n", "\n", "\r" }, StringSplitOptions.RemoveEmptyEntries))
             {
                 if (line.Trim().Length > 0) lines.Add(line);
             }

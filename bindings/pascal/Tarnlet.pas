@@ -12,7 +12,8 @@
   holding Shift-JIS (code page 932), which SetText converts here, whatever the
   system's ANSI code page. A value longer than its field, a character code
   page 932 cannot hold, or a CR/LF where the library refuses one raises
-  ETarnletField naming the field, before anything is sent. }
+  ETarnletField naming the field, before anything is sent; so does, in
+  SendMail, an attachment that cannot be read. }
 unit Tarnlet;
 
 {$IFDEF FPC}{$MODE DELPHI}{$H+}{$ENDIF}
@@ -87,7 +88,7 @@ function Tarnlet2(Body, IniPath: PAnsiChar): LongInt; cdecl;
 {$ENDIF}
 
 { Text in Shift-JIS; ETarnletField for a character code page 932 lacks or a NUL. }
-function ToShiftJis(const FieldName: string; const Text: UnicodeString): RawByteString;
+function ToShiftJis(const FieldName: string; const Typed: UnicodeString): RawByteString;
 { Stores Text in Field (a text field of the record) after every check. }
 procedure SetText(var Field: array of AnsiChar; const FieldName: string; const Text: UnicodeString);
 { Converts Body and calls Tarnlet1; returns the result code (0: sent). }
@@ -105,14 +106,31 @@ end;
 
 { The conversion puts '?' or a look-alike for a character code page 932
   lacks: what does not convert back unchanged is refused. }
-function ToShiftJis(const FieldName: string; const Text: UnicodeString): RawByteString;
+function ToShiftJis(const FieldName: string; const Typed: UnicodeString): RawByteString;
+const
+  { Characters Unicode spells in two ways: the JIS-derived tables use the
+    first, code page 932 the second, for the same code; the tarnlet command
+    and the other bindings send both as that code. }
+  JisSpellings: array[0..6] of Word = ($301C, $2016, $2212, $00A2, $00A3, $00AC, $2014);
+  Cp932Spellings: array[0..6] of Word = ($FF5E, $2225, $FF0D, $FFE0, $FFE1, $FFE2, $2015);
 var
   Converted: TShiftJisString;
-  Back: UnicodeString;
-  I: Integer;
+  Back, Text: UnicodeString;
+  I, J: Integer;
 begin
-  if Pos(WideChar(#0), Text) > 0 then
+  if Pos(WideChar(#0), Typed) > 0 then
     raise ETarnletField.Create(FieldName, 'nul', 'a NUL character would end the value');
+  Text := Typed;
+  for I := 1 to Length(Text) do
+  begin
+    { Windows maps these to lone bytes that hold no JIS character. }
+    if (Ord(Text[I]) = $80) or ((Ord(Text[I]) >= $F8F0) and (Ord(Text[I]) <= $F8F3)) then
+      raise ETarnletField.Create(FieldName, 'sjis', Format(
+        'the character U+%.4X at position %d has no Shift-JIS (code page 932) form', [Ord(Text[I]), I]));
+    for J := Low(JisSpellings) to High(JisSpellings) do
+      if Ord(Text[I]) = JisSpellings[J] then
+        Text[I] := WideChar(Cp932Spellings[J]);
+  end;
   Converted := TShiftJisString(Text);
   Back := UnicodeString(Converted);
   if Back <> Text then
@@ -145,10 +163,36 @@ begin
     Move(Bytes[1], Field[0], Length(Bytes));
 end;
 
+{ Each attachment of the record must be readable before the call, so a
+  missing file is refused before anything is sent. The library drops the
+  spaces of the list and splits it at ';'. }
+procedure CheckAttachments(const Settings: TMailSettings);
+var
+  List, Entry: RawByteString;
+  Cut, Handle: THandle;
+begin
+  List := StringReplace(PAnsiChar(@Settings.AppendFile[0]), ' ', '', [rfReplaceAll]);
+  while List <> '' do
+  begin
+    Cut := Pos(';', List);
+    if Cut = 0 then
+      Cut := Length(List) + 1;
+    Entry := Copy(List, 1, Cut - 1);
+    Delete(List, 1, Cut);
+    if Entry = '' then
+      Continue;
+    Handle := FileOpen(Entry, fmOpenRead or fmShareDenyNone);
+    if Handle = THandle(-1) then
+      raise ETarnletField.Create('AppendFile', 'unreadable', '"' + string(Entry) + '" cannot be read');
+    FileClose(Handle);
+  end;
+end;
+
 function SendMail(const Body: UnicodeString; var Settings: TMailSettings): LongInt;
 var
   Bytes: RawByteString;
 begin
+  CheckAttachments(Settings);
   Bytes := ToShiftJis('body', Body);
   Result := Tarnlet1(PAnsiChar(Bytes), Settings);
 end;

@@ -5,9 +5,11 @@
                         server="smtp.example.jp", sender="sender@example.jp",
                         to=["yamada@example.jp"], subject="月次報告")
 
-Text is given as str and converted to Shift-JIS (code page 932) here, strictly:
-a character that code page 932 cannot hold raises FieldError, as does a value
-longer than its field, before anything is sent. send() returns the library's
+Text is given as str and converted to Shift-JIS (code page 932) here, as the
+tarnlet command converts it: a character that code page 932 cannot hold raises
+FieldError, as does a value longer than its field or an attachment that cannot
+be read, before anything is sent. auth= takes the command's words "none",
+"cram-md5" and "pop" (with apop=True for APOP). send() returns the library's
 result code (0: sent); with check=True a failure raises TarnletError instead.
 
 The library is found beside this file (or in its x86/x64 folder, by the
@@ -15,15 +17,17 @@ interpreter's bitness), then on the system's search path; the environment
 variable TARNLET_LIBRARY, when set, names the file to load.
 Hosts that fill the record themselves use MailSettings and Library directly.
 """
+import atexit
 import ctypes
 import ctypes.util
 import os
+import shutil
 import socket
 import sys
 import tempfile
 
 __all__ = ["MailSettings", "Library", "FieldError", "TarnletError", "send", "settings",
-           "load_library", "MEANINGS"]
+           "load_library", "to_sjis", "MEANINGS", "AUTH_KINDS"]
 
 RECORD_SIZE = 7946
 
@@ -70,11 +74,14 @@ KEYWORDS = {"UserName": "user", "Password": "password", "SMTPServerAddress": "se
             "X_MailerName": "x_mailer", "MyHostFQDNName": "hostname", "MyMailAddress": "sender",
             "MyMailAddressComt": "sender_name", "AppendFile": "attachments", "Log": "log"}
 
+# The words of the tarnlet command's --auth and the Kind each stands for.
+AUTH_KINDS = {"none": 0, "cram-md5": 1, "pop": 2}
+
 MEANINGS = {
     0: "message accepted by the server (250 after the end of data)",
     -1: "creating the SMTP socket failed",
     -2: "connecting to the SMTP server failed, or switching the socket to non-blocking mode",
-    -3: "no 220 greeting from the SMTP server",
+    -3: "no 220 greeting from the SMTP server, or TLS on port 465 failed",
     -4: "a send failed (command, header, text, attachment data, end of data or AUTH line)",
     -5: "HELO or EHLO not answered with 250",
     -6: "MAIL FROM not answered with 250",
@@ -82,9 +89,9 @@ MEANINGS = {
     -8: "DATA not answered with 354",
     -9: "the end of data not answered with 250 (message refused)",
     -11: "opening, positioning or reading an attachment file failed",
-    -12: "POP before SMTP failed",
-    -13: "an authentication reply was not as expected (login refused, or the port-587 EHLO "
-         "reply unusable)",
+    -12: "POP before SMTP failed (on port 995 also: its TLS failed)",
+    -13: "an authentication reply was not as expected (login refused, the port-587 EHLO "
+         "reply unusable, or STARTTLS failed)",
     -14: "the CRAM-MD5 challenge is not valid base64",
     -15: "SMTP server name: host not found",
     -16: "SMTP server name: temporary failure of the name service",
@@ -108,8 +115,8 @@ MEANINGS = {
 
 class FieldError(ValueError):
     """A value that cannot go into its field as given. reason is "width",
-    "sjis", "crlf", "nul" or "separator"; limit is the most bytes the field
-    holds (for "width")."""
+    "sjis", "crlf", "nul", "separator" or "unreadable" (an attachment); limit
+    is the most bytes the field holds (for "width")."""
 
     def __init__(self, field, reason, message, limit=None):
         keyword = KEYWORDS.get(field)
@@ -133,36 +140,82 @@ def _width(field):
 
 
 def _unmappable(field, text, index):
-    index = min(index, len(text) - 1)
     ch = text[index]
     return FieldError(field, "sjis", "%r (U+%04X) at position %d has no Shift-JIS (code page 932) "
                       "form" % (ch, ord(ch), index))
 
 
+# Characters Unicode spells in two ways: the JIS-derived tables use the first,
+# code page 932 the second, for the same code; both are sent as that code.
+_JIS_SPELLINGS = {"\u301c": "\uff5e", "\u2016": "\u2225", "\u2212": "\uff0d",
+                  "\u00a2": "\uffe0", "\u00a3": "\uffe1", "\u00ac": "\uffe2",
+                  "\u2014": "\u2015"}
+# What Python's codec decodes from bytes that hold no character of code page 932.
+_NOT_CP932 = frozenset("\x80\uf8f0\uf8f1\uf8f2\uf8f3")
+_known = {}
+_ibm = {}
+
+
+def _ibm_code(ch):
+    """The IBM extension's code of ch, which Windows sends rather than the
+    NEC-selected copy (lead byte 0xED or 0xEE) that Python's codec picks."""
+    if not _ibm:
+        for code in range(0xFA40, 0xFC4C):
+            data = bytes([code >> 8, code & 0xFF])
+            try:
+                _ibm.setdefault(data.decode("cp932"), data)
+            except UnicodeDecodeError:
+                pass
+    return _ibm[ch]
+
+
+def _encode_char(ch):
+    """ch in Shift-JIS as Windows and the tarnlet command write it, or None."""
+    ch = _JIS_SPELLINGS.get(ch, ch)
+    if ch in _NOT_CP932:
+        return None
+    try:
+        data = ch.encode("cp932")
+    except UnicodeEncodeError:
+        return None
+    # The codec maps a few characters one way only (U+00A5 to 0x5C); what does
+    # not come back unchanged is refused.
+    if data.decode("cp932") != ch:
+        return None
+    if len(data) == 2 and data[0] in (0xED, 0xEE):
+        data = _ibm_code(ch)
+    return data
+
+
 def to_sjis(field, text):
-    """text as Shift-JIS bytes; FieldError for a character code page 932 lacks
-    or a NUL (which would end the value early)."""
+    """text as Shift-JIS bytes, as the tarnlet command converts it; FieldError
+    for a character code page 932 lacks or a NUL (which would end the value
+    early)."""
     if not isinstance(text, str):
         raise TypeError("%s: expected str, got %s" % (field, type(text).__name__))
-    try:
-        data = text.encode("cp932")
-    except UnicodeEncodeError as e:
-        raise _unmappable(field, text, e.start) from None
-    # The codec maps a few characters one way only (U+301C to the code of
-    # U+FF5E); what does not come back unchanged is refused too.
-    back = data.decode("cp932")
-    if back != text:
-        differs = (i for i, (a, b) in enumerate(zip(text, back)) if a != b)
-        raise _unmappable(field, text, next(differs, min(len(text), len(back))))
-    if b"\0" in data:
+    if "\0" in text:
         raise FieldError(field, "nul", "a NUL character at position %d would end the value"
                          % text.index("\0"))
-    return data
+    if text.isascii():
+        return text.encode("ascii")
+    out = []
+    for index, ch in enumerate(text):
+        data = _known.get(ch)
+        if data is None:
+            data = _encode_char(ch)
+            if data is None:
+                raise _unmappable(field, text, index)
+            _known[ch] = data
+        out.append(data)
+    return b"".join(out)
 
 
 def put_text(record, field, text):
     """Stores text in a text field of record after checking it fits."""
-    data = to_sjis(field, text)
+    _put_bytes(record, field, to_sjis(field, text))
+
+
+def _put_bytes(record, field, data):
     limit = _width(field) - 1
     if len(data) > limit:
         raise FieldError(field, "width", "%d bytes in Shift-JIS, at most %d fit"
@@ -172,7 +225,7 @@ def put_text(record, field, text):
     setattr(record, field, data)
 
 
-def _join(field, entries, forbidden):
+def _entries(field, entries, forbidden):
     if isinstance(entries, (str, os.PathLike)):
         entries = [entries]
     entries = [os.fspath(e) for e in entries]
@@ -180,18 +233,83 @@ def _join(field, entries, forbidden):
         for ch in forbidden:
             if ch in e:
                 raise FieldError(field, "separator", "%r: an entry cannot hold %r" % (e, ch))
-    return ";".join(entries)
+    return entries
+
+
+def _join(field, entries, forbidden):
+    return ";".join(_entries(field, entries, forbidden))
+
+
+class _Staging:
+    """Links under the names the library should send, in fresh folders, as the
+    tarnlet command makes them on Linux: the library opens the path's bytes
+    as they are and names the file by the part after the last '/' read as
+    Shift-JIS, so a file named in UTF-8 is linked under its Shift-JIS name.
+    It also types a file by what follows the first '.' of the whole path, so
+    a folder holding '.' is left out of the path the same way."""
+
+    def __init__(self):
+        self.folders = []
+
+    def path(self, entry):
+        folder, name = os.path.split(entry)
+        if name.isascii() and not any(ch in folder for ch in ".; "):
+            return os.fsencode(entry)
+        sjis_name = to_sjis("AppendFile", name)
+        base = tempfile.gettempdir()
+        staging = tempfile.mkdtemp(prefix="tarnlet-", dir=base if "." not in base else "/tmp")
+        self.folders.append(staging)
+        link = os.fsencode(staging) + b"/" + sjis_name
+        os.symlink(os.path.abspath(entry), link)
+        return link
+
+    def remove(self):
+        for folder in self.folders:
+            shutil.rmtree(folder, ignore_errors=True)
+        self.folders = []
+
+
+def _attachments(entries, staging):
+    """The AppendFile bytes for entries; each file must be readable now."""
+    paths = []
+    for entry in _entries("AppendFile", entries, ""):
+        folder, name = os.path.split(entry)
+        # A folder with ';' or ' ' is left out of a staged path.
+        for ch in "; ":
+            if ch in name or (staging is None and ch in folder):
+                raise FieldError("AppendFile", "separator", "%r: an entry cannot hold %r"
+                                 % (entry, ch))
+        if not name:
+            raise FieldError("AppendFile", "unreadable", "%r names no file" % entry)
+        try:
+            with open(entry, "rb"):
+                pass
+        except OSError as e:
+            raise FieldError("AppendFile", "unreadable", "%r cannot be read: %s"
+                             % (entry, e.strerror or e)) from None
+        paths.append(to_sjis("AppendFile", entry) if staging is None else staging.path(entry))
+    return b";".join(paths)
+
+
+_leftover = _Staging()
+atexit.register(_leftover.remove)
 
 
 def settings(*, server, port=25, sender, to, cc=(), bcc=(), subject="", sender_name="",
              reply_to="", attachments=(), log="", hostname=None, x_mailer="", boundary="",
-             kind=0, user="", password="", pop3_server=None, pop3_port=110, apop=False,
-             startup=True):
+             auth="none", user="", password="", pop3_server=None, pop3_port=110, apop=False,
+             startup=True, kind=None, _staging=None):
     """The record for one message, every field checked. Address fields take a
-    list of addresses (or one str); attachments a list of paths."""
+    list of addresses (or one str); attachments a list of paths, each of which
+    must be readable. auth: "none", "cram-md5" or "pop" (kind= takes the
+    record's number instead)."""
     for name, value in (("port", port), ("pop3_port", pop3_port)):
         if not 0 <= value <= 65535:
             raise ValueError("%s: %r is not a port number" % (name, value))
+    if kind is None:
+        if auth not in AUTH_KINDS:
+            raise ValueError("auth: %r is none of %s" % (auth, ", ".join(AUTH_KINDS)))
+        kind = AUTH_KINDS[auth]
     record = MailSettings()
     record.Startup = 1 if startup else 0
     record.Kind = kind
@@ -207,11 +325,15 @@ def settings(*, server, port=25, sender, to, cc=(), bcc=(), subject="", sender_n
         ("Bcc", _join("Bcc", bcc, ";")), ("Subject", subject), ("sReply_To", reply_to),
         ("Boundary", boundary), ("X_MailerName", x_mailer),
         ("MyHostFQDNName", socket.gethostname() if hostname is None else hostname),
-        ("MyMailAddress", sender), ("MyMailAddressComt", sender_name),
-        ("AppendFile", _join("AppendFile", attachments, "; ")), ("Log", os.fspath(log)),
+        ("MyMailAddress", sender), ("MyMailAddressComt", sender_name), ("Log", os.fspath(log)),
     ]
     for field, text in texts:
         put_text(record, field, text)
+    if sys.platform == "win32":
+        staging = None
+    else:
+        staging = _leftover if _staging is None else _staging
+    _put_bytes(record, "AppendFile", _attachments(attachments, staging))
     return record
 
 
@@ -290,7 +412,14 @@ def send(body, *, check=False, library=None, **fields):
     instead of returning a negative code; without a log the lines go to a
     temporary file for the call."""
     body_bytes = to_sjis("body", body)
-    record = settings(**fields)
+    staging = _Staging()
+    try:
+        return _send(body_bytes, settings(_staging=staging, **fields), check, library, fields)
+    finally:
+        staging.remove()
+
+
+def _send(body_bytes, record, check, library, fields):
     lib = library if isinstance(library, Library) else load_library(library)
     log, temporary = os.fspath(fields.get("log", "")), None
     if check and not log:

@@ -1,7 +1,8 @@
 // Runs the shared binding cases through Tarnlet.cs and prints one line per
 // case for binding_cases_test.py to judge; first the record's layout as the
-// marshaller sees it.
-//   mono BindingCases.exe CASES.tsv PORT
+// marshaller sees it, then the text of the shared Shift-JIS table as the
+// binding converts it and the words of the authentication kinds.
+//   mono BindingCases.exe CASES.tsv PORT FILES SHIFT_JIS.tsv
 using System;
 using System.Collections.Generic;
 using System.IO;
@@ -11,6 +12,8 @@ using Tarnlet;
 
 static class BindingCases
 {
+    static string files;
+
     static string Unescape(string text)
     {
         var s = new StringBuilder();
@@ -38,6 +41,7 @@ static class BindingCases
     static void Set(MailMessage m, HashSet<string> touched, string field, int count, string value)
     {
         bool first = touched.Add(field);
+        value = value.Replace("{files}", files);
         var pieces = new List<string>();
         for (int i = 1; i <= count; i++) pieces.Add(value.Replace("{i}", i.ToString("00")));
         List<string> list = field == "Address" ? m.To : field == "Cc" ? m.Cc : field == "Bcc" ? m.Bcc
@@ -56,6 +60,8 @@ static class BindingCases
             case "MyMailAddressComt": m.SenderName = (first ? "" : m.SenderName) + text; break;
             case "X_MailerName": m.XMailer = (first ? "" : m.XMailer) + text; break;
             case "SMTPPortNo": m.Port = int.Parse(text); break;
+            case "Kind": m.AuthName = text; break;
+            case "Boundary": m.Boundary = text; break;
             default: throw new ArgumentException("no mapping for " + field);
         }
     }
@@ -87,6 +93,20 @@ static class BindingCases
             Console.WriteLine("offset\t" + field.Name + "\t" + Marshal.OffsetOf(typeof(MailSettings), field.Name));
         }
         int port = int.Parse(args[1]);
+        files = args[2];
+        foreach (string line in File.ReadAllLines(args[3], Encoding.UTF8))
+        {
+            if (line.Length == 0 || line[0] == '#') continue;
+            string[] c = line.Split('\t');
+            var text = new StringBuilder();
+            foreach (string point in c[0].Split(' ')) text.Append(char.ConvertFromUtf32(Convert.ToInt32(point, 16)));
+            string got;
+            try { got = BitConverter.ToString(ShiftJis.Encode("Subject", text.ToString())).Replace("-", ""); }
+            catch (TarnletFieldException e) { got = e.Reason == "sjis" ? "-" : e.Reason; }
+            Console.WriteLine("sjis\t" + c[2] + "\t" + got);
+        }
+        for (short kind = 0; kind < AuthNames.Words.Length; kind++)
+            Console.WriteLine("auth\t" + AuthNames.Word((AuthKind)kind) + "\t" + (short)AuthNames.Parse(AuthNames.Words[kind]));
         var order = new List<string>();
         var messages = new Dictionary<string, MailMessage>();
         var touched = new Dictionary<string, HashSet<string>>();

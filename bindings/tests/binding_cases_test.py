@@ -1,8 +1,11 @@
 """The host bindings under bindings/ against the real library.
 
 The C# and the Python binding run the cases of cases.tsv through a capturing
-SMTP server on loopback; the layouts of all four bindings are compared with
-include/tarnlet.h, their lists of CR/LF-refusing fields with the library's.
+SMTP server on loopback, and convert the text of shift_jis.tsv (the table the
+tarnlet command's tests read too); the layouts of all four bindings are
+compared with include/tarnlet.h, their lists of CR/LF-refusing fields with the
+library's, the C# and Python words for the authentication kinds with the
+command's.
 A missing compiler or runtime fails the test: scripts/install-deps installs them.
 
 usage: binding_cases_test.py LIBRARY [unittest arguments, e.g. CSharpBinding]
@@ -100,11 +103,12 @@ def load_cases():
     return [(name, sets, expect[0]) for name, (sets, expect) in cases.items()]
 
 
-def case_fields(sets):
+def case_fields(sets, files):
     """{field: list of entries or text} after the set rows, over the base."""
     fields = {"Address": ["yamada@example.jp"]}
     touched = set()
     for field, count, value in sets:
+        value = value.replace("{files}", files)
         pieces = [value.replace("{i}", "%02d" % i) for i in range(1, count + 1)]
         start = fields.get(field) if field in touched else None
         touched.add(field)
@@ -148,12 +152,40 @@ class CapturingServer:
         return out
 
 
+def attachment_folder(parent):
+    """The {files} folder of cases.tsv, made under parent."""
+    folder = os.path.join(parent, "files")
+    os.mkdir(folder)
+    with open(os.path.join(folder, "報告書.txt"), "wb") as f:
+        f.write(b"the report\r\n")
+    return folder
+
+
+def load_sjis_table():
+    """[(text, bytes or None for refused, why)] from shift_jis.tsv."""
+    rows = []
+    with open(os.path.join(HERE, "shift_jis.tsv"), encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            points, data, why = line.rstrip("\n").split("\t")
+            text = "".join(chr(int(p, 16)) for p in points.split())
+            rows.append((text, None if data == "-" else bytes.fromhex(data), why))
+    return rows
+
+
+def command_auth_words():
+    """{word: kind} of the tarnlet command's --auth."""
+    text = read("tools", "record_fields.h")
+    return {w: int(k) for w, k in re.findall(r'\{"([a-z0-9-]+)", (\d+), "', text)}
+
+
 def masked(raw):
     raw = re.sub(rb"^Date: [^\r\n]*", b"Date: {date}", raw, flags=re.M)
     return re.sub(rb"^Message-Id: <[^>\r\n]*>", b"Message-Id: {id}", raw, flags=re.M)
 
 
-def check_cases(test, outcomes, captured):
+def check_cases(test, outcomes, captured, files):
     """outcomes: {case: tuple} from a binding; captured: the server's messages."""
     cases = load_cases()
     sent = iter(captured)
@@ -168,7 +200,7 @@ def check_cases(test, outcomes, captured):
             else:
                 test.assertEqual(got, ("sent",))
                 raw, recipients = next(sent)
-                fields = case_fields(sets)
+                fields = case_fields(sets, files)
                 test.assertEqual(recipients, sum((fields.get(f, []) for f in ("Address", "Cc", "Bcc")), []))
                 if c != "-":
                     test.assertEqual(masked(raw), c.encode("latin-1"))
@@ -193,6 +225,8 @@ def python_outcome(fields, port):
             body = value
         elif field == "SMTPPortNo":
             args["port"] = int(value)
+        elif field == "Kind":
+            args["auth"] = value
         else:
             args[keywords[field]] = value
     try:
@@ -207,10 +241,33 @@ def python_outcome(fields, port):
 class PythonBinding(unittest.TestCase):
     def test_cases(self):
         os.environ["TARNLET_LIBRARY"] = LIBRARY  # the way a host names its copy
-        with CapturingServer() as server:
-            outcomes = {name: python_outcome(case_fields(sets), server.port)
-                        for name, sets, _ in load_cases()}
-            check_cases(self, outcomes, server.messages())
+        with tempfile.TemporaryDirectory() as folder, CapturingServer() as server:
+            files = attachment_folder(folder)
+            # The binding's temporary files and links go here, and must be gone.
+            tempfile.tempdir = os.path.join(folder, "temp")
+            os.mkdir(tempfile.tempdir)
+            try:
+                outcomes = {name: python_outcome(case_fields(sets, files), server.port)
+                            for name, sets, _ in load_cases()}
+                self.assertEqual(os.listdir(tempfile.tempdir), [])
+            finally:
+                tempfile.tempdir = None
+            check_cases(self, outcomes, server.messages(), files)
+
+    def test_converts_text_as_the_command_does(self):
+        for text, data, why in load_sjis_table():
+            with self.subTest(why=why):
+                if data is not None:
+                    self.assertEqual(tarnlet.to_sjis("Subject", text), data)
+                else:
+                    with self.assertRaises(tarnlet.FieldError) as caught:
+                        tarnlet.to_sjis("Subject", text)
+                    self.assertEqual(caught.exception.reason, "sjis")
+
+    def test_auth_words_are_the_commands(self):
+        self.assertEqual(tarnlet.AUTH_KINDS, command_auth_words())
+        with self.assertRaises(ValueError):
+            tarnlet.settings(server="s", sender="a@example.jp", to="b@example.jp", auth="login")
 
     def test_layout_fields_and_meanings_match_the_library(self):
         layout, size = header_layout()
@@ -218,9 +275,10 @@ class PythonBinding(unittest.TestCase):
         self.assertEqual([(name, getattr(tarnlet.MailSettings, name).offset)
                           for name, _ in tarnlet.MailSettings._fields_], layout)
         self.assertEqual(set(tarnlet.ON_WIRE), library_on_wire())
-        tool = re.findall(r'\{(-?\d+),\s*"((?:[^"]|"\s*")*)"\}', read("tools", "result_codes.cc"))
+        outcomes = read("src", "frame", "outcomes.h").replace("\\\n", "\n")
+        rows = re.findall(r'X\(\w+, (-?\d+),\s*((?:"[^"]*"\s*)+),', outcomes)
         self.assertEqual(tarnlet.MEANINGS,
-                         {int(code): re.sub(r'"\s*"', "", text) for code, text in tool})
+                         {int(code): "".join(re.findall(r'"([^"]*)"', text)) for code, text in rows})
 
     def test_the_documented_example_uses_what_the_binding_has(self):
         example = documented_example("python")
@@ -255,13 +313,15 @@ class CSharpBinding(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         return program
 
-    def test_cases_and_layout(self):
+    def test_cases_layout_text_and_auth_words(self):
         mono = require("mono")
         with tempfile.TemporaryDirectory() as folder, CapturingServer() as server:
+            files = attachment_folder(folder)
             program = self.compile(folder, os.path.join(HERE, "BindingCases.cs"))
             env = dict(os.environ, LD_LIBRARY_PATH=os.path.dirname(LIBRARY))
             result = subprocess.run([mono, program, os.path.join(HERE, "cases.tsv"),
-                                     str(server.port)], capture_output=True, env=env)
+                                     str(server.port), files, os.path.join(HERE, "shift_jis.tsv")],
+                                    capture_output=True, env=env)
             self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
             rows = [line.split("\t") for line in result.stdout.decode("utf-8").splitlines()]
             layout, size = header_layout()
@@ -269,7 +329,15 @@ class CSharpBinding(unittest.TestCase):
             self.assertEqual([(r[1], int(r[2])) for r in rows if r[0] == "offset"], layout)
             outcomes = {r[1]: tuple(r[2:4]) + ((r[4].split("\x1f"),) if r[2] == "failed" else tuple(r[4:]))
                         for r in rows if r[0] == "case"}
-            check_cases(self, outcomes, server.messages())
+            check_cases(self, outcomes, server.messages(), files)
+            converted = [r[1:] for r in rows if r[0] == "sjis"]
+            table = load_sjis_table()
+            self.assertEqual(len(converted), len(table))
+            for (why, got), (_, data, _) in zip(converted, table):
+                with self.subTest(why=why):
+                    self.assertEqual(got, "-" if data is None else data.hex().upper())
+            self.assertEqual({r[1]: int(r[2]) for r in rows if r[0] == "auth"},
+                             command_auth_words())
 
     def test_on_wire_fields_match_the_library(self):
         source = read("bindings", "csharp", "Tarnlet.cs")
@@ -336,7 +404,8 @@ class PascalBinding(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             self.compile(folder, os.path.join(HERE, "pascal_layout.pas"))
             env = dict(os.environ, LD_LIBRARY_PATH=os.path.dirname(LIBRARY))
-            run = subprocess.run([os.path.join(folder, "pascal_layout")], capture_output=True,
+            run = subprocess.run([os.path.join(folder, "pascal_layout"),
+                                  os.path.join(HERE, "cases.tsv")], capture_output=True,
                                  env=env, text=True)
             self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         rows = [line.split() for line in run.stdout.splitlines()]
@@ -346,7 +415,8 @@ class PascalBinding(unittest.TestCase):
         self.assertEqual([r[1:] for r in rows if r[0] == "check"], [
             ["empty_record", "-32"], ["subject_128_kanji", "Subject", "width", "255"],
             ["emoji", "Subject", "sjis"], ["mailer_crlf", "X_MailerName", "crlf"],
-            ["subject_full", "fits"]])
+            ["subject_full", "fits"], ["wave_dash", "fits"],
+            ["missing_attachment", "AppendFile", "unreadable"]])
         source = read("bindings", "pascal", "Tarnlet.pas")
         on_wire = re.search(r"OnWireFields = '\|(.*)\|'", source).group(1)
         self.assertEqual(set(on_wire.split("|")), library_on_wire())

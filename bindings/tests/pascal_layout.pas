@@ -10,6 +10,7 @@ uses
 
 var
   S: TMailSettings;
+  Code: LongInt;
 
 procedure Offset(const Name: string; var Field);
 begin
@@ -72,4 +73,14 @@ begin
   Check('emoji', S.Subject, 'Subject', Kanji + WideChar($D83D) + WideChar($DE00));
   Check('mailer_crlf', S.X_MailerName, 'X_MailerName', 'x'#13#10'Bcc: victim@example.jp');
   Check('subject_full', S.Subject, 'Subject', Repeated(Kanji, 127) + 'a');
+  Check('wave_dash', S.MyMailAddressComt, 'MyMailAddressComt', Kanji + WideChar($301C));
+  SetText(S.Address, 'Address', 'to@example.jp');
+  SetText(S.AppendFile, 'AppendFile', UnicodeString(ParamStr(1) + ';' + ParamStr(1) + '.missing'));
+  try
+    Code := SendMail('', S);
+    WriteLn('check missing_attachment sent ', Code);
+  except
+    on E: ETarnletField do
+      WriteLn('check missing_attachment ', E.FieldName, ' ', E.Reason);
+  end;
 end.

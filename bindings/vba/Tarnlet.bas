@@ -100,6 +100,7 @@ Public Function TarnletSend(ByVal Server As String, ByVal Sender As String, ByVa
     If Pop3Server = "" Then Pop3Server = Server
     ' The library drops every space of a list: a path with one cannot be attached.
     If InStr(Attachments, " ") > 0 Then RaiseField "AppendFile", "a path with a space cannot be attached"
+    CheckAttachments Attachments
     TarnletPutText s, "UserName", UserName
     TarnletPutText s, "Password", Password
     TarnletPutText s, "SMTPServerAddress", Server
@@ -180,6 +181,42 @@ Private Sub PutText(ByVal destination As Long, ByVal width As Long, ByVal Field 
     RtlMoveMemory destination, VarPtr(value(0)), width
 End Sub
 
+' Each attachment must be readable before the call, so a missing file is
+' refused before anything is sent.
+Private Sub CheckAttachments(ByVal Attachments As String)
+    Dim entry As Variant
+    For Each entry In Split(Attachments, ";")
+        If entry <> "" Then
+            If Not Readable(CStr(entry)) Then RaiseField "AppendFile", """" & entry & """ cannot be read"
+        End If
+    Next
+End Sub
+
+Private Function Readable(ByVal path As String) As Boolean
+    Dim unit As Integer
+    On Error GoTo NotReadable
+    unit = FreeFile
+    Open path For Binary Access Read Shared As #unit
+    Close #unit
+    Readable = True
+    Exit Function
+NotReadable:
+    Readable = False
+End Function
+
+' Characters Unicode spells in two ways: the JIS-derived tables use the first,
+' code page 932 the second, for the same code; the tarnlet command and the
+' other bindings send both as that code.
+Private Function Cp932Spellings(ByVal Text As String) As String
+    Dim jis As Variant, cp932 As Variant, i As Long
+    jis = Array(&H301C, &H2016, &H2212, &HA2, &HA3, &HAC, &H2014)
+    cp932 = Array(&HFF5E, &H2225, &HFF0D, &HFFE0, &HFFE1, &HFFE2, &H2015)
+    For i = 0 To UBound(jis)
+        Text = Replace(Text, ChrW(jis(i)), ChrW(cp932(i)))
+    Next
+    Cp932Spellings = Text
+End Function
+
 ' text in Shift-JIS. StrConv alone would put "?" for a character code page
 ' 932 lacks, or a look-alike: what does not convert back unchanged is refused.
 Private Function ShiftJis(ByVal Field As String, ByVal Text As String) As Byte()
@@ -187,6 +224,15 @@ Private Function ShiftJis(ByVal Field As String, ByVal Text As String) As Byte()
     If InStr(Text, vbNullChar) > 0 Then
         RaiseField Field, "a NUL character at position " & InStr(Text, vbNullChar) & " would end the value"
     End If
+    Text = Cp932Spellings(Text)
+    ' Windows maps these to lone bytes that hold no JIS character.
+    For i = 1 To Len(Text)
+        Select Case AscW(Mid$(Text, i, 1)) And &HFFFF&
+            Case &H80, &HF8F0& To &HF8F3&
+                RaiseField Field, "the character U+" & Right$("000" & Hex$(AscW(Mid$(Text, i, 1)) And &HFFFF&), 4) & _
+                    " at position " & i & " has no Shift-JIS (code page 932) form"
+        End Select
+    Next
     bytes = StrConv(Text, vbFromUnicode, LCID_JAPANESE)
     back = StrConv(bytes, vbUnicode, LCID_JAPANESE)
     If back <> Text Then

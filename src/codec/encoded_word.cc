@@ -1,7 +1,10 @@
+#include "codec/encoded_word.h"
+
 #include <cstring>
 
 #include "codec/base64.h"
 #include "codec/iso2022jp.h"
+#include "codec/sjis.h"
 #include "platform/platform.h"
 
 namespace tarnlet {
@@ -12,11 +15,9 @@ const char kSuffix[] = "?=";
 
 constexpr std::size_t kWrapperLength = sizeof(kPrefix) - 1 + sizeof(kSuffix) - 1;
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Source bytes of the character at p, as the conversion takes them.
 std::size_t CharacterLength(const unsigned char* p) {
-  if (IsLeadByte(*p)) return p[1] != 0 ? 2 : 1;
+  if (StartsSjisPair(p)) return 2;
   if (*p >= 0xA0 && *p <= 0xDF) {
     std::int32_t code = 0;
     return static_cast<std::size_t>(WidenHalfKana(&code, p));
@@ -32,9 +33,7 @@ void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink 
   constexpr std::size_t kMaxWord = 128;
   if (maxWord > kMaxWord) maxWord = kMaxWord;
   const std::size_t payload = (maxWord - kWrapperLength) / 4 * 3;
-  // A chunk usually ends when its converted text fills a word; it ends at
-  // its own size too, because a malformed pair can convert to a NUL that
-  // hides the rest from the length.
+  // A chunk ends when its converted text fills a word, or at its own size.
   char chunk[kMaxWord];
   char converted[Iso2022JpCapacity(kMaxWord)];
   const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
@@ -55,7 +54,6 @@ void EncodeHeaderWords(const char* source, std::size_t maxWord, EncodedWordSink 
     }
     chunk[chunkLength] = '\0';
     SjisToIso2022Jp(chunk, converted);
-    if (length == 0) continue;  // a lead byte at the very end converts to nothing
     char word[kMaxWord + 1];
     std::memcpy(word, kPrefix, sizeof(kPrefix) - 1);
     int encoded = 0;

@@ -1,7 +1,5 @@
 #include "codec/half_kana_tables.h"
 
-#include "codec/iso2022jp.h"
-
 namespace tarnlet {
 
 const std::int32_t HalfKanaTable[64] = {
@@ -29,33 +27,5 @@ const KanaPair SemiVoicedKanaTable[6] = {
     {0xCA, 0x2551}, {0xCB, 0x2554}, {0xCC, 0x2557}, {0xCD, 0x255A}, {0xCE, 0x255D},  // パピプペポ
     {0, 0},
 };
-
-namespace {
-
-const KanaPair* FindKana(const KanaPair* table, unsigned char kana) {
-  for (; table->code != 0; ++table) {
-    if (table->kana == kana) return table;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-std::int32_t WidenHalfKana(std::int32_t* code, const unsigned char* p) {
-  const unsigned char c = p[0];
-  const unsigned char mark = p[1];
-  const KanaPair* hit = nullptr;
-  if (mark == 0xDE) {
-    hit = FindKana(VoicedKanaTable, c);
-  } else if (mark == 0xDF) {
-    hit = FindKana(SemiVoicedKanaTable, c);
-  }
-  if (hit != nullptr) {
-    *code = hit->code;
-    return 2;
-  }
-  *code = HalfKanaTable[(c - 0xA0) & 0x3F];
-  return 1;
-}
 
 }  // namespace tarnlet

@@ -15,10 +15,6 @@ constexpr int kIbmExtensionCount = 388;
 // Generated data; see scripts/derive-ibm-extension-table.
 extern const std::uint16_t kIbmExtensionDuplicates[kIbmExtensionCount];
 
-// The Shift-JIS code of the duplicate of an IBM extension character, or code
-// unchanged for any other code (user-defined area included).
-std::uint16_t IbmExtensionDuplicate(std::uint16_t code);
-
 }  // namespace tarnlet
 
 #endif  // TARNLET_CODEC_IBM_EXTENSION_TABLE_H_

@@ -11,16 +11,6 @@
 namespace tarnlet {
 namespace {
 
-constexpr ResultCode kNoRecipients = -32;
-constexpr ResultCode kBadSettings = -30;
-constexpr ResultCode kStartupFailed = -27;
-constexpr ResultCode kNoMemory = -25;
-
-// 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001
-constexpr char kBadSettingsMessage[] =
-    "\x8f\x89\x8a\xfa\x89\xbb\xcc\xa7\xb2\xd9\xc3\xde\xb0\xc0\x88\xd9\x8f\xed-001";
-constexpr char kStartupFailedMessage[] = "WSAStartup Miss-002";
-
 struct CallState {
   ResultCode result = 0;
   bool socketsStarted = false;
@@ -36,16 +26,16 @@ struct CallState {
 // Reads only the first byte of Address and Bcc, which any record has.
 void CheckAndSend(MailSender& sender, const char* body, CallState& state) {
   if (g_mailSettings.Address[0] == '\0' && g_mailSettings.Bcc[0] == '\0') {
-    Leave(state, kNoRecipients);
+    Leave(state, codes::kNoRecipientsOrMechanism);
   }
   if (!sender.ValidateSettings()) {
-    sender.WriteLog(kBadSettingsMessage);
-    Leave(state, kBadSettings);
+    sender.WriteLog(LogLine::kBadSettings);
+    Leave(state, CodeOf(LogLine::kBadSettings));
   }
   if (g_mailSettings.Startup != 0) {
     if (CurrentPlatform().StartupSockets() != 0) {
-      sender.WriteLog(kStartupFailedMessage);
-      Leave(state, kStartupFailed);
+      sender.WriteLog(LogLine::kStartupMiss);
+      Leave(state, CodeOf(LogLine::kStartupMiss));
     }
     state.socketsStarted = true;
   }
@@ -64,7 +54,7 @@ ResultCode RunLocked(MailSender& sender, const char* body, LockHandle lock) {
     // Nothing below throws today; should the runtime ever run out of memory
     // there, the host still gets a failure code and the lock back, never an
     // exception it cannot catch.
-    if (state.result == 0) state.result = kNoMemory;
+    if (state.result == 0) state.result = codes::kNoMemoryForBody;
   }
   if (state.socketsStarted) CurrentPlatform().CleanupSockets();
   CurrentPlatform().ReleaseCallLock(lock);

@@ -6,12 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame/outcomes.h"
 #include "platform/platform.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
-
-using ResultCode = std::int32_t;
 
 // Bits of the byte ReadEhloReply returns; 0 means failure, or AUTH offered
 // with none of the four mechanisms.
@@ -41,6 +40,8 @@ class MailSender {
   int WriteLog(const char* message);
   // WriteLog of format with value in place of its one "%d".
   void WriteLogCode(const char* format, long value);
+  // The line's text, with value in place of its "%d" if it has one.
+  void WriteLog(LogLine line, long value = 0) { WriteLogCode(TextOf(line), value); }
 
   // --- transport ---
   // One 100 ms wait; false (after the time-out line) at the 3000th.
@@ -52,20 +53,15 @@ class MailSender {
   // bytes; the reader's whole receive always fits in kReceiveBufferSize).
   bool ReadChallenge(SocketHandle socket, char* out, std::size_t capacity);
   bool SendQuit(SocketHandle socket);
-  void CloseAndLog(SocketHandle socket, const char* message);
 
   // --- address resolution ---
   bool IsDottedLiteral(const char* name);
   void NormalizeDotted(const char* name, char* out, std::size_t capacity);
 
   // --- mail transaction ---
+  // Its steps (SendRecipients, SendMessageContent, AuthCramMd5, SendRset)
+  // run on the dialogue's exchange: mail/smtp_steps.h.
   ResultCode RunSmtpDialogue(const char* body);
-  // The dialogue runs these steps on its own exchange (mail/smtp_steps.h);
-  // here they run on an exchange over socket.
-  ResultCode SendRecipients(SocketHandle socket, const char* to, const char* cc, const char* bcc);
-  ResultCode SendMessageContent(SocketHandle socket, const char* body);
-  ResultCode AuthCramMd5(SocketHandle socket, const char* user, const char* password);
-  ResultCode SendRset(SocketHandle socket, const char* user, const char* password);
   // 1 when the POP3 login went through and its connection is closed, else 0.
   int PopBeforeSmtp(const char* user, const char* password, const char* dotted, std::uint16_t port);
   bool ReadPopOk(SocketHandle socket);

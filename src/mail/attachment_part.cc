@@ -28,32 +28,32 @@ ResultCode SendAttachmentHeader(Exchange& smtp, const char* path, const char* ra
   LineBuilder delimiter = TransmitLine();
   delimiter.Add("\r\n--").Add(boundary).Add("\r\n");
   if (!SendBuilt(smtp, delimiter)) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-086\r\n", -4);
+    return smtp.GiveUp(LogLine::kAttachmentDelimiterSendNg);
   }
   const std::size_t length = BuildTypeField(path, rawName, name);
   if (length == 0 || !smtp.Send({g_transmitBuffer, length})) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-087\r\n", -4);
+    return smtp.GiveUp(LogLine::kAttachmentTypeSendNg);
   }
   LineBuilder disposition = TransmitLine();
   BuildDispositionField(disposition, rawName, name);
   if (!SendBuilt(smtp, disposition)) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-088\r\n", -4);
+    return smtp.GiveUp(LogLine::kDispositionSendNg);
   }
   LineBuilder description = TransmitLine();
   BuildDescriptionField(description, rawName, name);
   if (!SendBuilt(smtp, description)) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-089\r\n", -4);
+    return smtp.GiveUp(LogLine::kDescriptionSendNg);
   }
   if (!SendText(smtp, "Content-Transfer-Encoding: base64\r\n\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-090\n", -4);
+    return smtp.GiveUp(LogLine::kAttachmentEncodingSendNg);
   }
   return 0;
 }
 
 // Closes the file, then gives up the connection.
-ResultCode CloseFileAndFail(Exchange& smtp, FileHandle file, const char* message, ResultCode code) {
+ResultCode CloseFileAndFail(Exchange& smtp, FileHandle file, LogLine fail) {
   CurrentPlatform().CloseFile(file);
-  return smtp.GiveUp(message, code);
+  return smtp.GiveUp(fail);
 }
 
 // Fills the chunk unless the file ends first; a short line can then only
@@ -96,10 +96,10 @@ ResultCode SendFileAsBase64(Exchange& smtp, const char* path) {
   int error = 0;
   const FileHandle file = platform.OpenForReading(path, &error);
   if (file == kInvalidFile) {
-    return smtp.GiveUp("SMTP SND : Image File Open Ng-091\n", -11);
+    return smtp.GiveUp(LogLine::kAttachmentOpenNg);
   }
   if (!platform.SeekToStart(file)) {
-    return CloseFileAndFail(smtp, file, "SMTP SND : Image File Pointer Move Ng-092\n", -11);
+    return CloseFileAndFail(smtp, file, LogLine::kAttachmentSeekNg);
   }
   bool atEnd = false;
   while (!atEnd) {
@@ -109,10 +109,10 @@ ResultCode SendFileAsBase64(Exchange& smtp, const char* path) {
     // one read at a time.
     const std::size_t length = EncodeLines(filled);
     if (length > 0 && !smtp.Send({g_transmitBuffer, length})) {
-      return CloseFileAndFail(smtp, file, "SMTP SND : Image Dat Snd Ng-094\n", -4);
+      return CloseFileAndFail(smtp, file, LogLine::kAttachmentDataSendNg);
     }
     if (!read) {
-      return CloseFileAndFail(smtp, file, "SMTP SND : Image File Read Ng-093\n", -11);
+      return CloseFileAndFail(smtp, file, LogLine::kAttachmentReadNg);
     }
   }
   platform.CloseFile(file);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/sjis.h"
 #include "mail/line_builder.h"
 
 namespace tarnlet {
@@ -15,10 +16,6 @@ struct AttachmentSlots {
   std::uint16_t start[kMaxAttachments];
 };
 AttachmentSlots g_attachmentSlots;
-
-bool IsSjisLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 }  // namespace
 
@@ -92,10 +89,9 @@ const char* MimeTypeForPath(const char* path) {
 const char* FileNameOfPath(const char* path) {
   const char* name = path;
   for (const char* p = path; *p != '\0'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (IsSjisLeadByte(c) && p[1] != '\0') {
+    if (StartsSjisPair(reinterpret_cast<const unsigned char*>(p))) {
       ++p;  // the trail byte is never a separator
-    } else if (c == '\\' || c == '/') {
+    } else if (*p == '\\' || *p == '/') {
       name = p + 1;
     }
   }

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "tarnlet.h"
 
 namespace tarnlet {

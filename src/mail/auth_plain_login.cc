@@ -7,7 +7,6 @@
 #include "frame/globals.h"
 #include "mail/smtp_steps.h"
 #include "mail/wipe.h"
-#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
@@ -23,7 +22,7 @@ constexpr std::size_t kLineCapacity = sizeof kPlainPrefix + (kPlainCapacity + 2)
 
 // Sends prefix, the base64 of data and CR LF as one line.
 ResultCode SendEncoded(Exchange& smtp, const char* prefix, const char* data, std::size_t length,
-                       const char* failLine) {
+                       LogLine fail) {
   char line[kLineCapacity];
   const std::size_t start = std::strlen(prefix);
   std::memcpy(line, prefix, start);
@@ -33,7 +32,7 @@ ResultCode SendEncoded(Exchange& smtp, const char* prefix, const char* data, std
   std::size_t size = start + static_cast<std::size_t>(encoded);
   line[size++] = '\r';
   line[size++] = '\n';
-  const ResultCode r = smtp.Command({line, size}, failLine, -4);
+  const ResultCode r = smtp.Command({line, size}, fail);
   WipeSecret(line, sizeof line);
   return r;
 }
@@ -45,7 +44,7 @@ std::size_t BoundedLength(const char* text) {
 
 }  // namespace
 
-ResultCode LogInPlain(Exchange& smtp, const char* user, const char* password) {
+ResultCode AuthPlain(Exchange& smtp, const char* user, const char* password) {
   char message[kPlainCapacity];
   const std::size_t userLength = BoundedLength(user);
   const std::size_t passwordLength = BoundedLength(password);
@@ -53,24 +52,24 @@ ResultCode LogInPlain(Exchange& smtp, const char* user, const char* password) {
   std::memcpy(message + 1, user, userLength);
   message[1 + userLength] = '\0';
   std::memcpy(message + 2 + userLength, password, passwordLength);
-  ResultCode r =
-      SendEncoded(smtp, kPlainPrefix, message, 2 + userLength + passwordLength, kPlainSendNg);
+  ResultCode r = SendEncoded(smtp, kPlainPrefix, message, 2 + userLength + passwordLength,
+                             LogLine::kPlainSendNg);
   WipeSecret(message, sizeof message);
-  if (r == 0) r = smtp.Expect(235, kPlainNg, -13);
-  if (r == 0) r = ResetSession(smtp);
+  if (r == 0) r = smtp.Expect(235, LogLine::kPlainNg);
+  if (r == 0) r = SendRset(smtp);
   return r;
 }
 
-ResultCode LogInLogin(Exchange& smtp, const char* user, const char* password) {
+ResultCode AuthLogin(Exchange& smtp, const char* user, const char* password) {
   // The prompts' texts ("Username:", "Password:") are not needed.
   char prompt[kReceiveBufferSize];
-  ResultCode r = smtp.Command("AUTH LOGIN\r\n", kLoginSendNg, -4);
-  if (r == 0) r = smtp.ExpectChallenge(prompt, sizeof prompt, kLoginNg, -13);
-  if (r == 0) r = SendEncoded(smtp, "", user, BoundedLength(user), kLoginSendNg);
-  if (r == 0) r = smtp.ExpectChallenge(prompt, sizeof prompt, kLoginNg, -13);
-  if (r == 0) r = SendEncoded(smtp, "", password, BoundedLength(password), kLoginSendNg);
-  if (r == 0) r = smtp.Expect(235, kLoginNg, -13);
-  if (r == 0) r = ResetSession(smtp);
+  ResultCode r = smtp.Command("AUTH LOGIN\r\n", LogLine::kLoginSendNg);
+  if (r == 0) r = smtp.ExpectChallenge(prompt, sizeof prompt, LogLine::kLoginNg);
+  if (r == 0) r = SendEncoded(smtp, "", user, BoundedLength(user), LogLine::kLoginSendNg);
+  if (r == 0) r = smtp.ExpectChallenge(prompt, sizeof prompt, LogLine::kLoginNg);
+  if (r == 0) r = SendEncoded(smtp, "", password, BoundedLength(password), LogLine::kLoginSendNg);
+  if (r == 0) r = smtp.Expect(235, LogLine::kLoginNg);
+  if (r == 0) r = SendRset(smtp);
   return r;
 }
 

@@ -16,14 +16,6 @@ namespace {
 constexpr char kAuthCommand[] = "AUTH CRAM-MD5\r\n";
 constexpr char kRsetCommand[] = "RSET\r\n";
 
-constexpr char kAuthSendNg[] = "SMTP SND : Auth Command Snd Ng-098\r\n";
-constexpr char kChallengeNg[] = "SMTP SND : Auth Command Understand Ng-099\r\n";
-constexpr char kBase64Ng[] = "SMTP SND : Base64 -> Binary Change Ng-100\r\n";
-constexpr char kResponseSendNg[] = "SMTP SND : User + PassWord Snd Ng-101\r\n";
-constexpr char kResponseNg[] = "SMTP SND : User + PassWord Ng-102\r\n";
-constexpr char kRsetSendNg[] = "SMTP SND : Auth Command Snd Ng-103\r\n";
-constexpr char kRsetNg[] = "SMTP SND : User + PassWord Ng-104\r\n";
-
 // Every challenge text one reply can carry.
 constexpr std::size_t kChallengeCapacity = kReceiveBufferSize;
 // Three bytes per four characters, and the NUL put after them.
@@ -43,7 +35,7 @@ ResultCode AnswerChallenge(Exchange& smtp, const char* challenge, const char* us
   int decodedLength = 0;
   if (!Base64Codec::Decode(decoded, &decodedLength, challenge,
                            static_cast<int>(std::strlen(challenge)))) {
-    return smtp.GiveUp(kBase64Ng, -14);
+    return smtp.GiveUp(LogLine::kChallengeBase64Ng);
   }
   decoded[decodedLength] = '\0';
 
@@ -58,7 +50,7 @@ ResultCode AnswerChallenge(Exchange& smtp, const char* challenge, const char* us
   const int responseLength = std::snprintf(response, sizeof response, "%s %s", user, hex);
   if (responseLength < 0 || static_cast<std::size_t>(responseLength) >= sizeof response) {
     // Longer than any record can hold; a cut name would only be refused.
-    return smtp.GiveUp(kResponseSendNg, -4);
+    return smtp.GiveUp(LogLine::kResponseSendNg);
   }
 
   char line[kResponseLineCapacity];
@@ -67,36 +59,26 @@ ResultCode AnswerChallenge(Exchange& smtp, const char* challenge, const char* us
                       responseLength);
   line[encodedLength] = '\r';
   line[encodedLength + 1] = '\n';
-  return smtp.Command({line, static_cast<std::size_t>(encodedLength) + 2}, kResponseSendNg, -4);
+  return smtp.Command({line, static_cast<std::size_t>(encodedLength) + 2},
+                      LogLine::kResponseSendNg);
 }
 
 }  // namespace
 
-ResultCode LogInCramMd5(Exchange& smtp, const char* user, const char* password) {
+ResultCode AuthCramMd5(Exchange& smtp, const char* user, const char* password) {
   char challenge[kChallengeCapacity];
-  ResultCode r = smtp.Command(kAuthCommand, kAuthSendNg, -4);
-  if (r == 0) r = smtp.ExpectChallenge(challenge, sizeof challenge, kChallengeNg, -13);
+  ResultCode r = smtp.Command(kAuthCommand, LogLine::kAuthSendNg);
+  if (r == 0) r = smtp.ExpectChallenge(challenge, sizeof challenge, LogLine::kChallengeNg);
   if (r == 0) r = AnswerChallenge(smtp, challenge, user, password);
-  if (r == 0) r = smtp.Expect(235, kResponseNg, -13);
-  if (r == 0) r = ResetSession(smtp);
+  if (r == 0) r = smtp.Expect(235, LogLine::kResponseNg);
+  if (r == 0) r = SendRset(smtp);
   return r;
 }
 
-ResultCode ResetSession(Exchange& smtp) {
-  ResultCode r = smtp.Command(kRsetCommand, kRsetSendNg, -4);
-  if (r == 0) r = smtp.Expect(250, kRsetNg, -13);
+ResultCode SendRset(Exchange& smtp) {
+  ResultCode r = smtp.Command(kRsetCommand, LogLine::kRsetSendNg);
+  if (r == 0) r = smtp.Expect(250, LogLine::kRsetNg);
   return r;
-}
-
-ResultCode MailSender::AuthCramMd5(SocketHandle socket, const char* user, const char* password) {
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
-  return LogInCramMd5(smtp, user, password);
-}
-
-ResultCode MailSender::SendRset(SocketHandle socket, const char* /*user*/,
-                                const char* /*password*/) {
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
-  return ResetSession(smtp);
 }
 
 }  // namespace tarnlet

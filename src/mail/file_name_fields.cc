@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codec/encoded_word.h"
 #include "codec/iso2022jp.h"
 #include "frame/globals.h"
 #include "mail/attachments.h"

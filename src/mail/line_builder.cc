@@ -19,10 +19,10 @@ bool SendText(Exchange& smtp, std::string_view text) {
 }
 
 ResultCode SendLineOrFail(Exchange& smtp, std::initializer_list<std::string_view> pieces,
-                          const char* failLine, ResultCode code) {
+                          LogLine fail) {
   LineBuilder line = TransmitLine();
   for (std::string_view piece : pieces) line.Add(piece);
-  return SendBuilt(smtp, line) ? 0 : smtp.GiveUp(failLine, code);
+  return SendBuilt(smtp, line) ? 0 : smtp.GiveUp(fail);
 }
 
 }  // namespace tarnlet

@@ -65,9 +65,9 @@ bool SendBuilt(Exchange& smtp, const LineBuilder& line);
 bool SendText(Exchange& smtp, std::string_view text);
 
 // Sends one line made of pieces, assembled in the transmit buffer; on
-// failure gives up with failLine and code.
+// failure gives up with fail.
 ResultCode SendLineOrFail(Exchange& smtp, std::initializer_list<std::string_view> pieces,
-                          const char* failLine, ResultCode code);
+                          LogLine fail);
 
 }  // namespace tarnlet
 

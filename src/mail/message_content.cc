@@ -29,15 +29,15 @@ std::string_view BoundaryText() {
 
 ResultCode SendMultipartHeader(Exchange& smtp, std::string_view boundary) {
   if (!SendText(smtp, "Content-Type: multipart/mixed;\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-077\r\n", -4);
+    return smtp.GiveUp(LogLine::kMultipartTypeSendNg);
   }
   LineBuilder line = TransmitLine();
   line.Add(" boundary=\"").Add(boundary).Add("\"\r\n");
   if (!SendBuilt(smtp, line)) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-078\r\n", -4);
+    return smtp.GiveUp(LogLine::kBoundarySendNg);
   }
   if (!SendText(smtp, "\r\nThis is a multi-part message in MIME format.\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-079\r\n", -4);
+    return smtp.GiveUp(LogLine::kPreambleSendNg);
   }
   return 0;
 }
@@ -50,7 +50,7 @@ ResultCode SendEndOfData(Exchange& smtp, std::string_view boundary) {
     line.Add("\r\n--").Add(boundary).Add("--\r\n\r\n.\r\n");
   }
   if (!SendBuilt(smtp, line)) {
-    return smtp.GiveUp("SMTP SND : Mail Snd End Snd Ng-095\n", -4);
+    return smtp.GiveUp(LogLine::kEndOfDataSendNg);
   }
   return 0;
 }
@@ -72,7 +72,7 @@ ResultCode SendParts(Exchange& smtp, const char* converted, int count) {
 
 }  // namespace
 
-ResultCode SendContent(Exchange& smtp, const char* body) {
+ResultCode SendMessageContent(Exchange& smtp, const char* body) {
   ResultCode r = SendHeaderFields(smtp);
   if (r != 0) return r;
   const int count = SplitAttachmentList(g_mailSettings.AppendFile);
@@ -80,16 +80,11 @@ ResultCode SendContent(Exchange& smtp, const char* body) {
   // that the text does not hold.
   char* converted = nullptr;
   if (body[0] != '\0' && (converted = ConvertBody(body)) == nullptr) {
-    return smtp.GiveUp("SMTP SND : Text Buffer Get Ng-084\r\n", -25);
+    return smtp.GiveUp(LogLine::kBodyBufferNg);
   }
   r = SendParts(smtp, converted, count);
   if (converted != nullptr) CurrentPlatform().Release(converted);
   return r;
-}
-
-ResultCode MailSender::SendMessageContent(SocketHandle socket, const char* body) {
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
-  return SendContent(smtp, body);
 }
 
 }  // namespace tarnlet

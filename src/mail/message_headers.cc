@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "frame/globals.h"
 #include "mail/folded_field.h"
 #include "mail/line_builder.h"
@@ -18,14 +18,10 @@ constexpr std::size_t kCommentCapacity = sizeof(MailSettings::MyMailAddressComt)
 char g_commentCopy[kCommentCapacity];
 char g_encodedComment[EncodedWordCapacity(kCommentCapacity - 1)];
 
-bool g_messageIdSeeded = false;
-std::uint32_t g_messageIdState = 0;
-
 ResultCode SendReplyTo(Exchange& smtp) {
   std::string_view replyTo = FieldText(g_mailSettings.sReply_To);
   if (replyTo.empty()) return 0;
-  return SendLineOrFail(smtp, {"Reply-To: <", replyTo, ">\r\n"}, "SMTP SND : Header Snd Ng-061\r\n",
-                        -4);
+  return SendLineOrFail(smtp, {"Reply-To: <", replyTo, ">\r\n"}, LogLine::kReplyToSendNg);
 }
 
 // The display comment as one encoded word; empty when memory was short.
@@ -50,11 +46,11 @@ void AddEncodedWords(FoldedField& field, const char* text) {
 ResultCode SendFrom(Exchange& smtp) {
   std::string_view comment = FieldText(g_mailSettings.MyMailAddressComt);
   std::string_view address = FieldText(g_mailSettings.MyMailAddress);
-  const char* failLine = "SMTP SND : Header Snd Ng-062\r\n";
-  if (comment.empty()) return SendLineOrFail(smtp, {"From: <", address, ">\r\n"}, failLine, -4);
+  const LogLine fail = LogLine::kFromSendNg;
+  if (comment.empty()) return SendLineOrFail(smtp, {"From: <", address, ">\r\n"}, fail);
   std::string_view encoded = EncodedComment(comment);
   if (7 + encoded.size() + 2 + address.size() + 1 <= kMaxLineOctets) {
-    return SendLineOrFail(smtp, {"From: \"", encoded, "\"<", address, ">\r\n"}, failLine, -4);
+    return SendLineOrFail(smtp, {"From: \"", encoded, "\"<", address, ">\r\n"}, fail);
   }
   // Several words, still inside the quotes: readers decode them there
   // alike, while some keep a space between unquoted words of a phrase.
@@ -65,16 +61,22 @@ ResultCode SendFrom(Exchange& smtp) {
   field.Add(address);
   field.Add(">");
   field.End();
-  if (!SendBuilt(smtp, line)) return smtp.GiveUp(failLine, -4);
+  if (!SendBuilt(smtp, line)) return smtp.GiveUp(fail);
   return 0;
+}
+
+bool HasAddressAfter(std::string_view list, std::size_t at) {
+  for (; at < list.size(); ++at) {
+    if (list[at] != ';' && list[at] != ' ') return true;
+  }
+  return false;
 }
 
 // The addresses of a ';'-separated list as the recipient scan finds them
 // (spaces dropped, empty entries skipped), separated by ", " (RFC 5322
 // 3.4), folded after a comma where a line would grow too long. A list
 // without any address gives no field.
-ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view list,
-                           const char* failLine, ResultCode code) {
+ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view list, LogLine fail) {
   LineBuilder line = TransmitLine();
   FoldedField field(line, start);
   bool any = false;
@@ -85,7 +87,9 @@ ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view l
     for (; end < list.size() && list[end] != ';'; ++end) length += list[end] != ' ';
     if (length > 0) {
       any = true;
-      field.Separate(", ", length);
+      // An item with more after it keeps room for its comma, which a fold
+      // after it leaves on its line.
+      field.Separate(", ", length + (HasAddressAfter(list, end) ? 1 : 0));
       for (std::size_t i = at; i < end; ++i) {
         if (list[i] != ' ') field.Add(list.substr(i, 1));
       }
@@ -94,32 +98,32 @@ ResultCode SendAddressList(Exchange& smtp, const char* start, std::string_view l
   }
   if (!any) return 0;  // a field without an address would be malformed
   field.End();
-  if (!SendBuilt(smtp, line)) return smtp.GiveUp(failLine, code);
+  if (!SendBuilt(smtp, line)) return smtp.GiveUp(fail);
   return 0;
 }
 
 ResultCode SendToAndCc(Exchange& smtp) {
   std::string_view to = FieldText(g_mailSettings.Address);
   if (!to.empty()) {
-    ResultCode r = SendAddressList(smtp, "To: ", to, "SMTP SND : Header Snd Ng-063\r\n", -4);
+    ResultCode r = SendAddressList(smtp, "To: ", to, LogLine::kToSendNg);
     if (r != 0) return r;
   }
   std::string_view cc = FieldText(g_mailSettings.Cc);
   if (cc.empty()) return 0;
-  return SendAddressList(smtp, "Cc: ", cc, "SMTP SND : Header Snd Ng-064\r\n", -29);
+  return SendAddressList(smtp, "Cc: ", cc, LogLine::kCcSendNg);
 }
 
 ResultCode SendEncodedSubject(Exchange& smtp, std::string_view subject) {
   Platform& platform = CurrentPlatform();
   char* copy = static_cast<char*>(platform.Allocate(subject.size() + 1));
   if (copy == nullptr) {
-    return smtp.GiveUp("SMTP SND : Title Buffer Get Ng-065\r\n", -26);
+    return smtp.GiveUp(LogLine::kSubjectBufferNg);
   }
   const std::size_t encodedSize = EncodedWordCapacity(subject.size());
   char* encoded = static_cast<char*>(platform.Allocate(encodedSize));
   if (encoded == nullptr) {
     platform.Release(copy);
-    return smtp.GiveUp("SMTP SND : Title Send Buffer Get Ng-066\r\n", -26);
+    return smtp.GiveUp(LogLine::kSubjectSendBufferNg);
   }
   std::memcpy(copy, subject.data(), subject.size());
   copy[subject.size()] = '\0';
@@ -127,7 +131,7 @@ ResultCode SendEncodedSubject(Exchange& smtp, std::string_view subject) {
   if (EncodeHeaderWord(copy, encoded) == 0) {
     platform.Release(encoded);
     platform.Release(copy);
-    return smtp.GiveUp("SMTP SND : Title Encode Ng-067\r\n", -26);
+    return smtp.GiveUp(LogLine::kSubjectEncodeNg);
   }
   LineBuilder line = TransmitLine();
   if (9 + std::strlen(encoded) <= kMaxLineOctets) {
@@ -140,7 +144,7 @@ ResultCode SendEncodedSubject(Exchange& smtp, std::string_view subject) {
   platform.Release(encoded);
   platform.Release(copy);
   if (!SendBuilt(smtp, line)) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-068\r\n", -4);
+    return smtp.GiveUp(LogLine::kSubjectSendNg);
   }
   return 0;
 }
@@ -148,21 +152,21 @@ ResultCode SendEncodedSubject(Exchange& smtp, std::string_view subject) {
 ResultCode SendSubject(Exchange& smtp) {
   std::string_view subject = FieldText(g_mailSettings.Subject);
   if (!subject.empty()) return SendEncodedSubject(smtp, subject);
-  return SendLineOrFail(smtp, {"Subject:\r\n"}, "SMTP SND : Header Snd Ng-070\r\n", -4);
+  return SendLineOrFail(smtp, {"Subject:\r\n"}, LogLine::kEmptySubjectSendNg);
 }
 
 ResultCode SendDate(Exchange& smtp, const LocalTime& now) {
   FormatDateLine(now, g_formatBuffer, kFormatBufferSize);
-  return SendLineOrFail(smtp, {g_formatBuffer}, "SMTP SND : Header Snd Ng-072\r\n", -4);
+  return SendLineOrFail(smtp, {g_formatBuffer}, LogLine::kDateSendNg);
 }
 
 ResultCode SendMessageId(Exchange& smtp, const LocalTime& now) {
   std::string_view host = FieldText(g_mailSettings.MyHostFQDNName);
   std::snprintf(g_formatBuffer, kFormatBufferSize,
                 "Message-Id: <%04d%02d%02d%02d%02d%02d.quorvex%05d@%.*s>\r\n", now.year, now.month,
-                now.day, now.hour, now.minute, now.second, NextMessageIdNumber(),
+                now.day, now.hour, now.minute, now.second, g_messageIdNumbers.Next(),
                 static_cast<int>(host.size()), host.data());
-  return SendLineOrFail(smtp, {g_formatBuffer}, "SMTP SND : Header Snd Ng-074\r\n", -4);
+  return SendLineOrFail(smtp, {g_formatBuffer}, LogLine::kMessageIdSendNg);
 }
 
 // One reading of the clock serves both lines.
@@ -176,8 +180,7 @@ ResultCode SendDateAndMessageId(Exchange& smtp) {
 ResultCode SendXMailer(Exchange& smtp) {
   std::string_view mailer = FieldText(g_mailSettings.X_MailerName);
   if (mailer.empty()) return 0;
-  return SendLineOrFail(smtp, {"X-Mailer: ", mailer, "\r\n"}, "SMTP SND : Header Snd Ng-075\r\n",
-                        -4);
+  return SendLineOrFail(smtp, {"X-Mailer: ", mailer, "\r\n"}, LogLine::kXMailerSendNg);
 }
 
 }  // namespace
@@ -195,17 +198,17 @@ std::size_t FormatDateLine(const LocalTime& time, char* out, std::size_t capacit
   return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
-int NextMessageIdNumber() {
-  if (!g_messageIdSeeded) {
-    g_messageIdState = CurrentPlatform().EntropySeed();
-    g_messageIdSeeded = true;
-  }
-  // The classic C library generator: 15 bits, so the text keeps five digits.
-  g_messageIdState = g_messageIdState * 1103515245u + 12345u;
-  return static_cast<int>((g_messageIdState >> 16) & 0x7FFF);
-}
+MessageIdNumbers g_messageIdNumbers;
 
-void ReseedMessageIdForTesting() { g_messageIdSeeded = false; }
+int MessageIdNumbers::Next() {
+  if (!seeded_) {
+    state_ = CurrentPlatform().EntropySeed();
+    seeded_ = true;
+  }
+  // 15 bits, so the text keeps five digits.
+  state_ = state_ * 1103515245u + 12345u;
+  return static_cast<int>((state_ >> 16) & 0x7FFF);
+}
 
 ResultCode SendHeaderFields(Exchange& smtp) {
   ResultCode r = SendReplyTo(smtp);
@@ -213,7 +216,7 @@ ResultCode SendHeaderFields(Exchange& smtp) {
   if (r == 0) r = SendToAndCc(smtp);
   if (r == 0) r = SendSubject(smtp);
   if (r == 0) {
-    r = SendLineOrFail(smtp, {"MIME-Version: 1.0\r\n"}, "SMTP SND : Header Snd Ng-071\r\n", -4);
+    r = SendLineOrFail(smtp, {"MIME-Version: 1.0\r\n"}, LogLine::kMimeVersionSendNg);
   }
   if (r == 0) r = SendDateAndMessageId(smtp);
   if (r == 0) r = SendXMailer(smtp);

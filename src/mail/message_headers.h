@@ -3,6 +3,7 @@
 #define TARNLET_MAIL_MESSAGE_HEADERS_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "net/exchange.h"
 
@@ -17,12 +18,18 @@ ResultCode SendHeaderFields(Exchange& smtp);
 // offset from UTC at that moment. Returns the length written into out.
 std::size_t FormatDateLine(const LocalTime& time, char* out, std::size_t capacity);
 
-// The random part of a Message-Id, 0 to 32767. The generator is seeded from
-// the platform's entropy on first use, once per process.
-// REQUIRES: the caller holds CallLock.
-int NextMessageIdNumber();
-// Tests: the next NextMessageIdNumber seeds anew.
-void ReseedMessageIdForTesting();
+// The random part of a Message-Id, 0 to 32767: the classic C library
+// generator, seeded from the platform's entropy on first use.
+class MessageIdNumbers {
+ public:
+  int Next();
+
+ private:
+  bool seeded_ = false;
+  std::uint32_t state_ = 0;
+};
+// Seeded once per process. REQUIRES: the caller holds CallLock.
+extern MessageIdNumbers g_messageIdNumbers;
 
 }  // namespace tarnlet
 

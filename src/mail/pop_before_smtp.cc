@@ -9,26 +9,9 @@
 #include "mail/line_builder.h"
 #include "mail/wipe.h"
 #include "net/exchange.h"
-#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
-
-constexpr char kStart[] = "POP3 BEFORE SMTP : Start-024\r\n";
-constexpr char kSocketNg[] = "POP3 BEFORE SMTP : Sock Create Ng ErrCode=%d-025\r\n";
-constexpr char kConnectNg[] = "POP3 BEFORE SMTP : Connect Ng ErrCode=%d-026\r\n";
-constexpr char kNonBlockingNg[] = "POP3 BEFORE SMTP : None Blocking Mode Set Ng ErrCode=%d-027\r\n";
-constexpr char kGreetingNg[] = "POP3 BEFORE SMTP : Server Ready Ng-028\r\n";
-constexpr char kUserSendNg[] = "POP3 BEFORE SMTP : User Snd Ng-029\r\n";
-constexpr char kUserNg[] = "POP3 BEFORE SMTP : User Understand Ng-030\r\n";
-constexpr char kPassSendNg[] = "POP3 BEFORE SMTP : Password Snd Ng-031\r\n";
-constexpr char kPassNg[] = "POP3 BEFORE SMTP : Password Understand Ng-032\r\n";
-constexpr char kTimestampNg[] = "Pop3 Rcv : TimeStamp Rcv Ng-033\r\n";
-constexpr char kApopSendNg[] = "POP3 RCV : User + Password Snd Ng-034\r\n";
-constexpr char kApopNg[] = "POP3 RCV : User + Password Understand Ng-035\r\n";
-constexpr char kQuitSendNg[] = "POP3 BEFORE SMTP : Quit Snd Ng-036\r\n";
-constexpr char kQuitNg[] = "POP3 BEFORE SMTP : Quit Ng-037\r\n";
-constexpr char kComplete[] = "POP3 BEFORE SMTP : Complete-038\r\n";
 
 constexpr std::size_t kMaxCredential = sizeof(MailSettings::UserName) - 1;
 static_assert(sizeof(MailSettings::Password) - 1 == kMaxCredential, "credential widths");
@@ -37,27 +20,23 @@ constexpr std::size_t kCommandCapacity = 5 + kMaxCredential + 1 + 32 + 2 + 1;
 // Any timestamp a greeting of one receive buffer can carry.
 constexpr std::size_t kTimestampCapacity = kReceiveBufferSize;
 
-// Any failed step: the login did not happen. Only PopBeforeSmtp sees it.
-constexpr ResultCode kNotLoggedIn = -12;
-
 // POP3 over implicit TLS.
 constexpr std::uint16_t kPop3sPort = 995;
 
-constexpr OpenFailures kPopOpenFailures = {
-    {kSocketNg, kNotLoggedIn}, {kConnectNg, kNotLoggedIn}, {kNonBlockingNg, kNotLoggedIn}};
+constexpr OpenFailures kPopOpenFailures = {LogLine::kPopSocketNg, LogLine::kPopConnectNg,
+                                           LogLine::kPopNonBlockingNg};
 
 // Sends prefix, value, suffix as one line; a value too long for any
 // record is failed rather than cut.
 ResultCode SendCommand(Exchange& pop, const char* prefix, const char* value, const char* suffix,
-                       const char* failLine) {
+                       LogLine fail) {
   char command[kCommandCapacity];
   const int length = std::snprintf(command, sizeof command, "%s%s%s", prefix, value, suffix);
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof command) {
     WipeSecret(command, sizeof command);
-    return pop.GiveUp(failLine, kNotLoggedIn);
+    return pop.GiveUp(fail);
   }
-  const ResultCode r =
-      pop.Command({command, static_cast<std::size_t>(length)}, failLine, kNotLoggedIn);
+  const ResultCode r = pop.Command({command, static_cast<std::size_t>(length)}, fail);
   WipeSecret(command, sizeof command);  // PASS carries the password
   return r;
 }
@@ -67,15 +46,15 @@ ResultCode StartTls(Exchange& pop) {
   char host[sizeof(MailSettings::POP3ServerAddress) + 1] = {};
   const std::string_view name = FieldText(g_mailSettings.POP3ServerAddress);
   std::memcpy(host, name.data(), name.size());
-  return pop.StartTls(host, kPopTlsNg, kNotLoggedIn);
+  return pop.StartTls(host, LogLine::kPopTlsNg);
 }
 
 ResultCode LogInWithUserPass(Exchange& pop, const char* user, const char* password) {
-  ResultCode r = pop.ExpectPopOk(kGreetingNg, kNotLoggedIn);
-  if (r == 0) r = SendCommand(pop, "USER ", user, "\r\n", kUserSendNg);
-  if (r == 0) r = pop.ExpectPopOk(kUserNg, kNotLoggedIn);
-  if (r == 0) r = SendCommand(pop, "PASS ", password, "\r\n", kPassSendNg);
-  if (r == 0) r = pop.ExpectPopOk(kPassNg, kNotLoggedIn);
+  ResultCode r = pop.ExpectPopOk(LogLine::kPopGreetingNg);
+  if (r == 0) r = SendCommand(pop, "USER ", user, "\r\n", LogLine::kPopUserSendNg);
+  if (r == 0) r = pop.ExpectPopOk(LogLine::kPopUserNg);
+  if (r == 0) r = SendCommand(pop, "PASS ", password, "\r\n", LogLine::kPopPassSendNg);
+  if (r == 0) r = pop.ExpectPopOk(LogLine::kPopPassNg);
   return r;
 }
 
@@ -97,20 +76,20 @@ ResultCode SendApop(Exchange& pop, const char* timestamp, const char* user, cons
 
   char suffix[1 + sizeof hex + 2];
   std::snprintf(suffix, sizeof suffix, " %s\r\n", hex);
-  return SendCommand(pop, "APOP ", user, suffix, kApopSendNg);
+  return SendCommand(pop, "APOP ", user, suffix, LogLine::kApopSendNg);
 }
 
 ResultCode LogInWithApop(Exchange& pop, const char* user, const char* password) {
   char timestamp[kTimestampCapacity];
-  ResultCode r = pop.ExpectApopTimestamp(timestamp, sizeof timestamp, kTimestampNg, kNotLoggedIn);
+  ResultCode r = pop.ExpectApopTimestamp(timestamp, sizeof timestamp, LogLine::kApopTimestampNg);
   if (r == 0) r = SendApop(pop, timestamp, user, password);
-  if (r == 0) r = pop.ExpectPopOk(kApopNg, kNotLoggedIn);
+  if (r == 0) r = pop.ExpectPopOk(LogLine::kApopNg);
   return r;
 }
 
 ResultCode Quit(Exchange& pop) {
-  ResultCode r = SendCommand(pop, "QUIT", "", "\r\n", kQuitSendNg);
-  if (r == 0) r = pop.ExpectPopOk(kQuitNg, kNotLoggedIn);
+  ResultCode r = SendCommand(pop, "QUIT", "", "\r\n", LogLine::kPopQuitSendNg);
+  if (r == 0) r = pop.ExpectPopOk(LogLine::kPopQuitNg);
   if (r == 0) pop.Close();
   return r;
 }
@@ -119,7 +98,7 @@ ResultCode Quit(Exchange& pop) {
 
 int MailSender::PopBeforeSmtp(const char* user, const char* password, const char* dotted,
                               std::uint16_t port) {
-  WriteLog(kStart);
+  WriteLog(LogLine::kPopStart);
   Exchange pop(*this, GiveUpOrder::kLogThenClose);
   ResultCode r = pop.Open(dotted, port, kPopOpenFailures);
   if (r == 0 && port == kPop3sPort) r = StartTls(pop);
@@ -129,7 +108,7 @@ int MailSender::PopBeforeSmtp(const char* user, const char* password, const char
   }
   if (r == 0) r = Quit(pop);
   if (r != 0) return 0;
-  WriteLog(kComplete);
+  WriteLog(LogLine::kPopComplete);
   return 1;
 }
 

@@ -11,12 +11,6 @@
 namespace tarnlet {
 namespace {
 
-constexpr char kPopRcvNg[] = "POP3 BEFORE SMTP : Rcv Ng ErrCode=%d-039\r\n";
-constexpr char kPopShortNg[] = "POP3 BEFORE SMTP : Rcv Ng RcvDatLen=%d-040\r\n";
-constexpr char kPopNotOk[] = "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n";
-constexpr char kApopRcvNg[] = "POP3 RCV : Rcv Err ErrCode=%d-043\r\n";
-constexpr char kApopGreetingNg[] = "Pop3 Rcv : Res Rcv Ng-044\r\n";
-
 constexpr long kShortestReply = 5;  // "+OK" CR LF
 
 bool EndsInCrLf(const char* data, std::size_t length) {
@@ -29,15 +23,15 @@ bool BeginsWithOk(const char* data) { return std::memcmp(data, "+OK", 3) == 0; }
 
 bool MailSender::ReadPopOk(SocketHandle socket) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, kPopRcvNg);
+  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kPopReceiveNg);
   if (n < 0) return false;
   if (n < kShortestReply) {
-    WriteLogCode(kPopShortNg, n);
+    WriteLog(LogLine::kPopReplyTooShort, n);
     return false;
   }
   if (!EndsInCrLf(buffer, static_cast<std::size_t>(n))) return false;
   if (BeginsWithOk(buffer)) return true;
-  WriteLog(kPopNotOk);
+  WriteLog(LogLine::kPopReplyNotOk);
   return false;
 }
 
@@ -49,7 +43,7 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
   for (;;) {
     if (filled == sizeof buffer) {
       // No room left for the rest of the greeting.
-      WriteLog(kApopGreetingNg);
+      WriteLog(LogLine::kApopGreetingNg);
       return false;
     }
     const IoResult got = ConnectionReceive(socket, buffer + filled, sizeof buffer - filled);
@@ -58,11 +52,11 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
       continue;
     }
     if (got.count < 0) {
-      WriteLogCode(kApopRcvNg, got.error);
+      WriteLog(LogLine::kApopReceiveNg, got.error);
       return false;
     }
     if (got.count == 0) {
-      WriteLogCode(kApopRcvNg, platform.ConnectionResetError());
+      WriteLog(LogLine::kApopReceiveNg, platform.ConnectionResetError());
       return false;
     }
     filled += static_cast<std::size_t>(got.count);
@@ -70,7 +64,7 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
 
     if (!EndsInCrLf(buffer, filled)) continue;
     if (filled < static_cast<std::size_t>(kShortestReply)) {
-      WriteLog(kApopGreetingNg);
+      WriteLog(LogLine::kApopGreetingNg);
       return false;
     }
     if (!BeginsWithOk(buffer)) return false;
@@ -83,7 +77,7 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
 
     const std::size_t length = static_cast<std::size_t>(close - open) + 1;
     if (length >= capacity) {
-      WriteLog(kApopGreetingNg);
+      WriteLog(LogLine::kApopGreetingNg);
       return false;
     }
     std::memcpy(out, open, length);

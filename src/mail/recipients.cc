@@ -1,7 +1,6 @@
 // One RCPT TO for every address of the To, Cc and Bcc lists.
 #include <cstring>
 
-#include "frame/mail_sender.h"
 #include "mail/smtp_steps.h"
 
 namespace tarnlet {
@@ -31,8 +30,8 @@ ResultCode SendRcpt(Exchange& smtp, char* command, std::size_t addressLength) {
   command[length++] = '\r';
   command[length++] = '\n';
   command[length] = '\0';
-  if (!smtp.Send({command, length})) return -4;
-  if (!smtp.ReadReply(250)) return -7;
+  if (!smtp.Send({command, length})) return codes::kSendFailed;
+  if (!smtp.ReadReply(250)) return codes::kRecipientRefused;
   return 0;
 }
 
@@ -64,7 +63,7 @@ ResultCode SendListRecipients(Exchange& smtp, const char* list) {
 
 }  // namespace
 
-ResultCode SendRcptCommands(Exchange& smtp, const char* to, const char* cc, const char* bcc) {
+ResultCode SendRecipients(Exchange& smtp, const char* to, const char* cc, const char* bcc) {
   const char* lists[3] = {to, cc, bcc};
   for (int i = 0; i < 3; ++i) CopyList(g_recipientCopies[i], lists[i]);
   for (char* list : g_recipientCopies) {
@@ -72,12 +71,6 @@ ResultCode SendRcptCommands(Exchange& smtp, const char* to, const char* cc, cons
     if (r != 0) return r;
   }
   return 0;
-}
-
-ResultCode MailSender::SendRecipients(SocketHandle socket, const char* to, const char* cc,
-                                      const char* bcc) {
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog, socket);
-  return SendRcptCommands(smtp, to, cc, bcc);
 }
 
 }  // namespace tarnlet

@@ -8,26 +8,9 @@
 #include "mail/smtp_steps.h"
 #include "mail/wipe.h"
 #include "net/resolve.h"
-#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
-
-// "SMTP Auth3認証OP25B Miss-016"
-const char kAuthEhloUnusable[] =
-    "SMTP Auth3\x94\x46\x8f\xd8"
-    "OP25B Miss-016";
-// "SMTP Auth3認証 Miss-017"
-const char kAuthCramMd5Failed[] = "SMTP Auth3\x94\x46\x8f\xd8 Miss-017";
-// "SMTP Auth3認証OP25B Miss-017"
-const char kAuthRsetFailed[] =
-    "SMTP Auth3\x94\x46\x8f\xd8"
-    "OP25B Miss-017";
-// "SMTP AuthOP25B 未実装 PLAIN LOGIN DIGEST-MD5 Miss-018"
-const char kAuthUnsupported[] =
-    "SMTP AuthOP25B \x96\xa2\x8e\xc0\x91\x95 PLAIN LOGIN DIGEST-MD5 Miss-018";
-// "Pop3認証 Miss-015"
-const char kPopBeforeSmtpFailed[] = "Pop3\x94\x46\x8f\xd8 Miss-015";
 
 constexpr std::uint16_t kSubmissionPort = 587;
 constexpr std::uint16_t kImplicitTlsPort = 465;
@@ -55,10 +38,8 @@ void CopyCredentials(Credentials* credentials) {
   CopyField(credentials->password, g_mailSettings.Password);
 }
 
-constexpr OpenFailures kSmtpOpenFailures = {
-    {"SMTP SND : Sock Create Ng ErrCode=%d-016\r\n", -1},
-    {"SMTP SND : Connect Ng ErrCode=%d-050\r\n", -2},
-    {"SMTP SND : None Bloking Mode Set Ng ErrCode=%d-051\r\n", -2}};
+constexpr OpenFailures kSmtpOpenFailures = {LogLine::kSmtpSocketNg, LogLine::kSmtpConnectNg,
+                                            LogLine::kSmtpNonBlockingNg};
 
 ResultCode RunPopBeforeSmtp(MailSender& sender) {
   char dotted[kDottedCapacity];
@@ -66,8 +47,8 @@ ResultCode RunPopBeforeSmtp(MailSender& sender) {
   if (r != 0) return r;
   if (sender.PopBeforeSmtp(g_mailSettings.UserName, g_mailSettings.Password, dotted,
                            g_mailSettings.POP3PortNo) == 0) {
-    sender.WriteLog(kPopBeforeSmtpFailed);
-    return -12;
+    sender.WriteLog(LogLine::kPopBeforeSmtpMiss);
+    return CodeOf(LogLine::kPopBeforeSmtpMiss);
   }
   return 0;
 }
@@ -77,23 +58,23 @@ ResultCode SendHello(Exchange& smtp) {
   return SendLineOrFail(smtp,
                         {g_mailSettings.Kind == 1 ? "EHLO " : "HELO ",
                          FieldText(g_mailSettings.MyHostFQDNName), "\r\n"},
-                        "SMTP SND : Domain Name Snd Ng-053\r\n", -4);
+                        LogLine::kHelloSendNg);
 }
 
 using LogInStep = ResultCode (*)(Exchange&, const char*, const char*);
 
 // A login step that failed has closed the socket: only the line is left.
-ResultCode LogIn(Exchange& smtp, const Credentials& credentials, LogInStep step = LogInCramMd5) {
+ResultCode LogIn(Exchange& smtp, const Credentials& credentials, LogInStep step = AuthCramMd5) {
   ResultCode r = step(smtp, credentials.user, credentials.password);
-  return r == 0 ? 0 : smtp.GiveUp(kAuthCramMd5Failed, r);
+  return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, r);
 }
 
 // STARTTLS, the handshake, and EHLO again: what the server offered before
 // TLS is forgotten.
 ResultCode UpgradeToTls(Exchange& smtp, const Credentials& credentials) {
-  ResultCode r = smtp.Command("STARTTLS\r\n", kStartTlsSendNg, -4);
-  if (r == 0) r = smtp.ExpectStartTls(kStartTlsNg, -13);
-  if (r == 0) r = smtp.StartTls(credentials.host, kStartTlsHandshakeNg, -13);
+  ResultCode r = smtp.Command("STARTTLS\r\n", LogLine::kStartTlsSendNg);
+  if (r == 0) r = smtp.ExpectStartTls(LogLine::kStartTlsNg);
+  if (r == 0) r = smtp.StartTls(credentials.host, LogLine::kStartTlsHandshakeNg);
   if (r == 0) r = SendHello(smtp);
   return r;
 }
@@ -110,15 +91,15 @@ ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credenti
     flags = smtp.ReadEhloReply(250);
   }
   flags &= static_cast<std::uint8_t>(~kStartTlsOffered);
-  if (flags == 0) return smtp.GiveUp(kAuthEhloUnusable, -13);
+  if (flags == 0) return smtp.GiveUp(LogLine::kAuthEhloUnusable);
   if ((flags & kAuthCramMd5) != 0) return LogIn(smtp, credentials);
-  if (smtp.Secure() && (flags & kAuthPlain) != 0) return LogIn(smtp, credentials, LogInPlain);
-  if (smtp.Secure() && (flags & kAuthLogin) != 0) return LogIn(smtp, credentials, LogInLogin);
+  if (smtp.Secure() && (flags & kAuthPlain) != 0) return LogIn(smtp, credentials, AuthPlain);
+  if (smtp.Secure() && (flags & kAuthLogin) != 0) return LogIn(smtp, credentials, AuthLogin);
   if ((flags & kAuthNone) != 0) {
-    ResultCode r = ResetSession(smtp);
-    return r == 0 ? 0 : smtp.GiveUp(kAuthRsetFailed, r);
+    ResultCode r = SendRset(smtp);
+    return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kAuthRsetMiss, r);
   }
-  return smtp.GiveUp(kAuthUnsupported, -32);
+  return smtp.GiveUp(LogLine::kAuthUnsupported);
 }
 
 ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
@@ -126,7 +107,7 @@ ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
   if (g_mailSettings.Kind == 1 && (port == kSubmissionPort || port == kImplicitTlsPort)) {
     return AuthenticateForSubmission(smtp, credentials);
   }
-  ResultCode r = smtp.Expect(250, "SMTP SND : Domain Name Understand Ng-054\r\n", -5);
+  ResultCode r = smtp.Expect(250, LogLine::kHelloNg);
   if (r == 0 && g_mailSettings.Kind == 1) r = LogIn(smtp, credentials);
   return r;
 }
@@ -134,20 +115,20 @@ ResultCode Authenticate(Exchange& smtp, const Credentials& credentials) {
 ResultCode SendMailFrom(Exchange& smtp) {
   ResultCode r =
       SendLineOrFail(smtp, {"MAIL FROM: <", FieldText(g_mailSettings.MyMailAddress), ">\r\n"},
-                     "SMTP SND : Snd Moto Mail Adr Snd Ng-056\r\n", -4);
-  if (r == 0) r = smtp.Expect(250, "SMTP SND : Snd Moto Mail Adr Understand Ng-057\r\n", -6);
+                     LogLine::kMailFromSendNg);
+  if (r == 0) r = smtp.Expect(250, LogLine::kMailFromNg);
   return r;
 }
 
 ResultCode SendAllRecipients(Exchange& smtp) {
   ResultCode r =
-      SendRcptCommands(smtp, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
-  return r == 0 ? 0 : smtp.GiveUp("0-058\r\n", r);
+      SendRecipients(smtp, g_mailSettings.Address, g_mailSettings.Cc, g_mailSettings.Bcc);
+  return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kRecipientNg, r);
 }
 
 ResultCode StartData(Exchange& smtp) {
-  ResultCode r = SendLineOrFail(smtp, {"DATA\r\n"}, "SMTP SND : Mail Snd Start Snd Ng-059\r\n", -4);
-  if (r == 0) r = smtp.Expect(354, "SMTP SND : Mail Snd Start Understand Ng-060\r\n", -8);
+  ResultCode r = SendLineOrFail(smtp, {"DATA\r\n"}, LogLine::kDataSendNg);
+  if (r == 0) r = smtp.Expect(354, LogLine::kDataNg);
   return r;
 }
 
@@ -157,7 +138,7 @@ void Quit(Exchange& smtp) {
   if (smtp.SendQuit()) {
     smtp.Close();
   } else {
-    smtp.GiveUp("1-097\n", 0);
+    smtp.GiveUp(LogLine::kQuitAfterAcceptNg);
   }
 }
 
@@ -178,16 +159,16 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
   r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
   if (r == 0 && g_mailSettings.SMTPPortNo == kImplicitTlsPort) {
-    r = smtp.StartTls(credentials.host, kSmtpTlsNg, -3);
+    r = smtp.StartTls(credentials.host, LogLine::kSmtpTlsNg);
   }
-  if (r == 0) r = smtp.Expect(220, "SMTP SND : Server Ready Ng-052\r\n", -3);
+  if (r == 0) r = smtp.Expect(220, LogLine::kGreetingNg);
   if (r == 0) r = SendHello(smtp);
   if (r == 0) r = Authenticate(smtp, credentials);
   if (r == 0) r = SendMailFrom(smtp);
   if (r == 0) r = SendAllRecipients(smtp);
   if (r == 0) r = StartData(smtp);
-  if (r == 0) r = SendContent(smtp, body);
-  if (r == 0) r = smtp.Expect(250, "SMTP SND : Mail Snd End Understand Ng-096\n", -9);
+  if (r == 0) r = SendMessageContent(smtp, body);
+  if (r == 0) r = smtp.Expect(250, LogLine::kMessageNg);
   if (r == 0) Quit(smtp);
   WipeSecret(&credentials, sizeof credentials);
   return r;

@@ -11,22 +11,22 @@ namespace tarnlet {
 // AUTH CRAM-MD5 (RFC 2195), then RSET. 0 logged in and reset; -4 a send
 // failed; -13 a reply was not the expected one; -14 the challenge is not
 // valid base64.
-ResultCode LogInCramMd5(Exchange& smtp, const char* user, const char* password);
+ResultCode AuthCramMd5(Exchange& smtp, const char* user, const char* password);
 // AUTH PLAIN (RFC 4616) or AUTH LOGIN, then RSET; only inside TLS. 0
 // logged in and reset; -4 a send failed; -13 a reply was not the expected
 // one.
-ResultCode LogInPlain(Exchange& smtp, const char* user, const char* password);
-ResultCode LogInLogin(Exchange& smtp, const char* user, const char* password);
+ResultCode AuthPlain(Exchange& smtp, const char* user, const char* password);
+ResultCode AuthLogin(Exchange& smtp, const char* user, const char* password);
 // RSET alone. 0 reset done; -4 the send failed; -13 the reply was not 250.
-ResultCode ResetSession(Exchange& smtp);
+ResultCode SendRset(Exchange& smtp);
 
 // One RCPT TO per address of the three lists. 0, -4 a send failed, -7 a
 // reply was not 250; the exchange stays open: the dialogue gives up.
-ResultCode SendRcptCommands(Exchange& smtp, const char* to, const char* cc, const char* bcc);
+ResultCode SendRecipients(Exchange& smtp, const char* to, const char* cc, const char* bcc);
 
 // Header fields, parts and the end-of-data marker. 0, or a negative code
 // after giving up.
-ResultCode SendContent(Exchange& smtp, const char* body);
+ResultCode SendMessageContent(Exchange& smtp, const char* body);
 
 }  // namespace tarnlet
 

@@ -20,17 +20,17 @@ ResultCode SendTextHeader(Exchange& smtp, std::string_view boundary) {
     LineBuilder line = TransmitLine();
     line.Add("\r\n--").Add(boundary).Add("\r\n");
     if (!SendBuilt(smtp, line)) {
-      return smtp.GiveUp("SMTP SND : Header Snd Ng-080\r\n", -4);
+      return smtp.GiveUp(LogLine::kTextDelimiterSendNg);
     }
   }
   if (!SendText(smtp, "Content-Type: text/plain; charset=iso-2022-jp\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-081r\n", -4);
+    return smtp.GiveUp(LogLine::kTextTypeSendNg);
   }
   if (!SendText(smtp, "Content-Transfer-Encoding: 7bit\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-082\r\n", -4);
+    return smtp.GiveUp(LogLine::kTextEncodingSendNg);
   }
   if (!SendText(smtp, "\r\n")) {
-    return smtp.GiveUp("SMTP SND : Header Snd Ng-083\r\n", -4);
+    return smtp.GiveUp(LogLine::kTextBlankLineSendNg);
   }
   return 0;
 }
@@ -40,7 +40,7 @@ ResultCode SendTextHeader(Exchange& smtp, std::string_view boundary) {
 ResultCode SendConvertedBody(Exchange& smtp, const char* converted) {
   BodyWriter writer(g_transmitBuffer, kTransmitBufferSize, &SendPiece, &smtp);
   if (!writer.Write(converted, std::strlen(converted)) || !writer.Finish()) {
-    return smtp.GiveUp("SMTP SND : Text Snd Ng-085\r\n", -4);
+    return smtp.GiveUp(LogLine::kBodySendNg);
   }
   return 0;
 }

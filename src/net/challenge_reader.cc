@@ -13,10 +13,10 @@ constexpr int kChallengeCode = 334;
 
 bool MailSender::ReadChallenge(SocketHandle socket, char* out, std::size_t capacity) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, "SMTP SND : Rcv Ng ErrCode=%d-045\r\n");
+  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kChallengeReceiveNg);
   if (n < 0) return false;
   if (n < kShortestChallenge) {
-    WriteLogCode("SMTP SND : Rcv Ng RcvDatLen=%d-046\r\n", n);
+    WriteLog(LogLine::kChallengeTooShort, n);
     return false;
   }
   bool codeSeen = false;
@@ -25,7 +25,7 @@ bool MailSender::ReadChallenge(SocketHandle socket, char* out, std::size_t capac
     if (!codeSeen) {
       if (buffer[i] != ' ') continue;
       if (DecimalPrefix(buffer, static_cast<std::size_t>(i)) != kChallengeCode) {
-        WriteLog("SMTP SND : Res Rcv Ng-047\r\n");
+        WriteLog(LogLine::kChallengeCodeNg);
         return false;
       }
       codeSeen = true;

@@ -8,22 +8,18 @@ ResultCode Exchange::Open(const char* dotted, std::uint16_t port, const OpenFail
   Platform& platform = CurrentPlatform();
   int error = 0;
   socket_ = platform.CreateTcpSocket(&error);
-  if (socket_ == kInvalidSocket) return GiveUp(failures.socket.line, error, failures.socket.code);
-  if (!platform.ConnectIpv4(socket_, dotted, port, &error)) {
-    return GiveUp(failures.connect.line, error, failures.connect.code);
-  }
-  if (!platform.SetNonBlocking(socket_, &error)) {
-    return GiveUp(failures.nonBlocking.line, error, failures.nonBlocking.code);
-  }
+  if (socket_ == kInvalidSocket) return GiveUp(failures.socket, error);
+  if (!platform.ConnectIpv4(socket_, dotted, port, &error)) return GiveUp(failures.connect, error);
+  if (!platform.SetNonBlocking(socket_, &error)) return GiveUp(failures.nonBlocking, error);
   return 0;
 }
 
-ResultCode Exchange::StartTls(const char* host, const char* failLine, ResultCode code) {
-  return StartTlsSession(sender_, socket_, host) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::StartTls(const char* host, LogLine fail) {
+  return StartTlsSession(sender_, socket_, host) ? 0 : GiveUp(fail);
 }
 
-ResultCode Exchange::ExpectStartTls(const char* failLine, ResultCode code) {
-  return ReadStartTlsReply(sender_, socket_, &sender_.lastReplyCode) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::ExpectStartTls(LogLine fail) {
+  return ReadStartTlsReply(sender_, socket_, &sender_.lastReplyCode) ? 0 : GiveUp(fail);
 }
 
 bool Exchange::Secure() const { return TlsSessionOf(socket_) != nullptr; }
@@ -42,42 +38,48 @@ std::uint8_t Exchange::ReadEhloReply(int expected) {
 
 bool Exchange::SendQuit() { return sender_.SendQuit(socket_); }
 
-ResultCode Exchange::Command(std::string_view line, const char* failLine, ResultCode code) {
-  return Send(line) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::Command(std::string_view line, LogLine fail) {
+  return Send(line) ? 0 : GiveUp(fail);
 }
 
-ResultCode Exchange::Expect(int expected, const char* failLine, ResultCode code) {
-  return ReadReply(expected) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::Expect(int expected, LogLine fail) {
+  return ReadReply(expected) ? 0 : GiveUp(fail);
 }
 
-ResultCode Exchange::ExpectChallenge(char* out, std::size_t capacity, const char* failLine,
-                                     ResultCode code) {
-  return sender_.ReadChallenge(socket_, out, capacity) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::ExpectChallenge(char* out, std::size_t capacity, LogLine fail) {
+  return sender_.ReadChallenge(socket_, out, capacity) ? 0 : GiveUp(fail);
 }
 
-ResultCode Exchange::ExpectPopOk(const char* failLine, ResultCode code) {
-  return sender_.ReadPopOk(socket_) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::ExpectPopOk(LogLine fail) {
+  return sender_.ReadPopOk(socket_) ? 0 : GiveUp(fail);
 }
 
-ResultCode Exchange::ExpectApopTimestamp(char* out, std::size_t capacity, const char* failLine,
-                                         ResultCode code) {
-  return sender_.ReadApopTimestamp(socket_, out, capacity) ? 0 : GiveUp(failLine, code);
+ResultCode Exchange::ExpectApopTimestamp(char* out, std::size_t capacity, LogLine fail) {
+  return sender_.ReadApopTimestamp(socket_, out, capacity) ? 0 : GiveUp(fail);
 }
 
-template <typename WriteLine>
-ResultCode Exchange::Leave(WriteLine writeLine, ResultCode code) {
-  if (order_ == GiveUpOrder::kLogThenClose) writeLine();
-  Close();
-  if (order_ == GiveUpOrder::kCloseThenLog) writeLine();
+ResultCode Exchange::GiveUp(LogLine line, long value) {
+  if (order_ == GiveUpOrder::kCloseThenLog) {
+    CloseAndLog(line, value);
+  } else {
+    LogAndClose(line, value);
+  }
+  return CodeOf(line);
+}
+
+ResultCode Exchange::GiveUpWith(LogLine line, ResultCode code) {
+  GiveUp(line);
   return code;
 }
 
-ResultCode Exchange::GiveUp(const char* line, ResultCode code) {
-  return Leave([&] { sender_.WriteLog(line); }, code);
+void Exchange::CloseAndLog(LogLine line, long value) {
+  Close();
+  sender_.WriteLog(line, value);
 }
 
-ResultCode Exchange::GiveUp(const char* format, long value, ResultCode code) {
-  return Leave([&] { sender_.WriteLogCode(format, value); }, code);
+void Exchange::LogAndClose(LogLine line, long value) {
+  sender_.WriteLog(line, value);
+  Close();
 }
 
 void Exchange::Close() {

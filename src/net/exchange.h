@@ -18,18 +18,12 @@ namespace tarnlet {
 // first and then closes.
 enum class GiveUpOrder { kCloseThenLog, kLogThenClose };
 
-// A log line and the code a failed step costs.
-struct StepFailure {
-  const char* line;
-  ResultCode code;
-};
-
-// The steps of opening a connection; their lines carry the system's error
-// number in a "%d".
+// The lines of the steps of opening a connection; each carries the
+// system's error number in its "%d".
 struct OpenFailures {
-  StepFailure socket;
-  StepFailure connect;
-  StepFailure nonBlocking;
+  LogLine socket;
+  LogLine connect;
+  LogLine nonBlocking;
 };
 
 class Exchange {
@@ -43,13 +37,13 @@ class Exchange {
   Exchange& operator=(const Exchange&) = delete;
 
   // Socket, blocking connect, then non-blocking mode for the polled
-  // exchange. Returns 0, or the failed step's code after giving up.
+  // exchange. Returns 0, or the failed step's line's code after giving up.
   ResultCode Open(const char* dotted, std::uint16_t port, const OpenFailures& failures);
 
   // The TLS handshake for host (the name the certificate must carry), and
-  // the reply to STARTTLS. 0, or code after GiveUp(failLine, code).
-  ResultCode StartTls(const char* host, const char* failLine, ResultCode code);
-  ResultCode ExpectStartTls(const char* failLine, ResultCode code);
+  // the reply to STARTTLS. 0, or the code after GiveUp(fail).
+  ResultCode StartTls(const char* host, LogLine fail);
+  ResultCode ExpectStartTls(LogLine fail);
   // Whether the connection runs inside TLS.
   bool Secure() const;
 
@@ -61,28 +55,29 @@ class Exchange {
   std::uint8_t ReadEhloReply(int expected);
   bool SendQuit();
 
-  // Steps that give up themselves: 0, or code after GiveUp(failLine, code).
-  ResultCode Command(std::string_view line, const char* failLine, ResultCode code);
-  ResultCode Expect(int expected, const char* failLine, ResultCode code);
-  ResultCode ExpectChallenge(char* out, std::size_t capacity, const char* failLine,
-                             ResultCode code);
-  ResultCode ExpectPopOk(const char* failLine, ResultCode code);
-  ResultCode ExpectApopTimestamp(char* out, std::size_t capacity, const char* failLine,
-                                 ResultCode code);
+  // Steps that give up themselves: 0, or the code after GiveUp(fail).
+  ResultCode Command(std::string_view line, LogLine fail);
+  ResultCode Expect(int expected, LogLine fail);
+  ResultCode ExpectChallenge(char* out, std::size_t capacity, LogLine fail);
+  ResultCode ExpectPopOk(LogLine fail);
+  ResultCode ExpectApopTimestamp(char* out, std::size_t capacity, LogLine fail);
 
   // The one way out of a failed step: closes the socket (unless it is
   // closed already, by a step below or because none was made) and writes
-  // line, in this exchange's order. Returns code.
-  ResultCode GiveUp(const char* line, ResultCode code);
-  // The same, with value in place of the "%d" of format.
-  ResultCode GiveUp(const char* format, long value, ResultCode code);
+  // line (value in its "%d"), in this exchange's order. Returns the line's
+  // code.
+  ResultCode GiveUp(LogLine line, long value = 0);
+  // The same for a line whose code is that of the step that failed.
+  ResultCode GiveUpWith(LogLine line, ResultCode code);
 
   // The end of an exchange that went through.
   void Close();
 
  private:
-  template <typename WriteLine>
-  ResultCode Leave(WriteLine writeLine, ResultCode code);
+  // SMTP's order: the socket is closed before the line is written.
+  void CloseAndLog(LogLine line, long value);
+  // The POP3 login's order: the line first, then the close.
+  void LogAndClose(LogLine line, long value);
 
   MailSender& sender_;
   const GiveUpOrder order_;

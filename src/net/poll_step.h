@@ -1,5 +1,5 @@
-// The length of one transport wait. The product always waits 100 ms; tests
-// shorten it so that time-out paths run in milliseconds.
+// The transport's wait: steps of 100 ms, at most 3000 of them without
+// progress on one send or receive.
 #ifndef TARNLET_NET_POLL_STEP_H_
 #define TARNLET_NET_POLL_STEP_H_
 
@@ -7,9 +7,6 @@ namespace tarnlet {
 
 constexpr unsigned kPollStepMilliseconds = 100;
 constexpr unsigned kPollStepLimit = 3000;
-
-unsigned PollStepMilliseconds();
-void SetPollStepForTesting(unsigned milliseconds);  // 0 restores 100 ms
 
 }  // namespace tarnlet
 

@@ -4,12 +4,10 @@
 namespace tarnlet {
 
 bool MailSender::PollWait(std::uint32_t* counter) {
-  CurrentPlatform().SleepMilliseconds(PollStepMilliseconds());
+  CurrentPlatform().SleepMilliseconds(kPollStepMilliseconds);
   ++*counter;
   if (*counter < kPollStepLimit) return true;
-  // The nominal total, even when a test has shortened the step.
-  WriteLogCode("SMTP SND : Res TimeOut TimeOutVal=%d[mSec]-023\r\n",
-               static_cast<long>(kPollStepMilliseconds) * kPollStepLimit);
+  WriteLog(LogLine::kTimeOut, static_cast<long>(kPollStepMilliseconds) * kPollStepLimit);
   return false;
 }
 

@@ -4,7 +4,7 @@
 
 namespace tarnlet {
 
-long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const char* errorFormat) {
+long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, LogLine errorLine) {
   Platform& platform = CurrentPlatform();
   std::uint32_t counter = 0;
   for (;;) {
@@ -13,11 +13,11 @@ long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const ch
     // End of stream: the peer has closed, so no reply can come; waiting out
     // the time-out would only delay the same failure.
     if (result.count == 0) {
-      sender.WriteLogCode(errorFormat, platform.ConnectionResetError());
+      sender.WriteLog(errorLine, platform.ConnectionResetError());
       return -1;
     }
     if (!result.wouldBlock) {
-      sender.WriteLogCode(errorFormat, result.error);
+      sender.WriteLog(errorLine, result.error);
       return -1;
     }
     if (!sender.PollWait(&counter)) return -1;

@@ -9,10 +9,10 @@
 namespace tarnlet {
 
 // Receives into buffer (kReceiveBufferSize bytes). Returns the count (> 0),
-// or -1 after logging: errorFormat with the error number for a failed
+// or -1 after logging: errorLine with the error number for a failed
 // receive or a connection the peer closed (with the reset number), or the
 // time-out line of PollWait.
-long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, const char* errorFormat);
+long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, LogLine errorLine);
 
 }  // namespace tarnlet
 

@@ -11,8 +11,6 @@
 namespace tarnlet {
 namespace {
 
-constexpr char kReceiveError[] = "SMTP SND : Rcv Ng ErrCode=%d-020\r\n";
-constexpr char kTooShort[] = "SMTP SND : Rcv Ng RcvDatLen=%d-021\r\n";
 constexpr long kShortestReply = 5;  // three digits and CR LF
 
 // The received bytes carry no NUL: search only within them.
@@ -39,10 +37,10 @@ std::uint8_t AuthMechanisms(const char* bytes, long count) {
 bool MailSender::ReadReply(SocketHandle socket, int expected, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, kReceiveError);
+  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kReceiveNg);
   if (n < 0) return false;
   if (n < kShortestReply) {
-    WriteLogCode(kTooShort, n);
+    WriteLog(LogLine::kReplyTooShort, n);
     return false;
   }
   if (buffer[n - 2] != '\r' || buffer[n - 1] != '\n') return false;
@@ -50,23 +48,23 @@ bool MailSender::ReadReply(SocketHandle socket, int expected, std::int32_t* code
   if (*code == expected) return true;
   // Expecting 221 means this is the QUIT exchange itself.
   if (expected != 221) SendQuit(socket);
-  WriteLog("SMTP SND : Res Rcv Ng-022\r\n");
+  WriteLog(LogLine::kReplyCodeNg);
   return false;
 }
 
 std::uint8_t MailSender::ReadEhloReply(SocketHandle socket, int expected, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, kReceiveError);
+  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kReceiveNg);
   if (n < 0) return 0;
   if (n < kShortestReply) {
-    WriteLogCode(kTooShort, n);
+    WriteLog(LogLine::kReplyTooShort, n);
     return 0;
   }
   *code = DecimalPrefix(buffer, 3);
   if (*code != expected) {
     SendQuit(socket);
-    WriteLog("SMTP SND : Res Rcv OP25B Ng-022\r\n");
+    WriteLog(LogLine::kEhloReplyCodeNg);
     return 0;
   }
   const std::uint8_t flags = AuthMechanisms(buffer, n);

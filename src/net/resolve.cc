@@ -7,35 +7,18 @@ namespace {
 
 struct LookupErrorRow {
   LookupResult result;
-  ResultCode smtpCode;
-  const char* smtpMessage;
-  ResultCode popCode;
-  const char* popMessage;
+  LogLine smtp;
+  LogLine pop;
 };
 
-// The lookup failures and what each costs the call; Shift-JIS messages.
-// The last row takes any failure not listed before it.
+// The lookup failures and the line each writes, which names its code. The
+// last row takes any failure not listed before it.
 constexpr LookupErrorRow LookupErrorCodes[] = {
-    // ﾎｽﾄ名が見つからない-004 / -010
-    {LookupResult::kHostNotFound, -15,
-     "\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8\x82\xa2-004", -20,
-     "\xce\xbd\xc4\x96\xbc\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8\x82\xa2-010"},
-    // ｻｰﾋﾞｽの異常-005 / -011
-    {LookupResult::kTryAgain, -16, "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-005", -21,
-     "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-011"},
-    // 回復不能なｴﾗｰ-006 / -012
-    {LookupResult::kNoRecovery, -17, "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-006", -22,
-     "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-012"},
-    // ﾃﾞｰﾀﾚｺｰﾄﾞが見つからない-007 / -013
-    {LookupResult::kNoData, -18,
-     "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-     "\x82\xa2-007",
-     -23,
-     "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-     "\x82\xa2-013"},
-    // その他-008 / -014
-    {LookupResult::kOther, -19, "\x82\xbb\x82\xcc\x91\xbc-008", -24,
-     "\x82\xbb\x82\xcc\x91\xbc-014"},
+    {LookupResult::kHostNotFound, LogLine::kSmtpHostNotFound, LogLine::kPopHostNotFound},
+    {LookupResult::kTryAgain, LogLine::kSmtpLookupTryAgain, LogLine::kPopLookupTryAgain},
+    {LookupResult::kNoRecovery, LogLine::kSmtpLookupNoRecovery, LogLine::kPopLookupNoRecovery},
+    {LookupResult::kNoData, LogLine::kSmtpNameHasNoAddress, LogLine::kPopNameHasNoAddress},
+    {LookupResult::kOther, LogLine::kSmtpLookupOther, LogLine::kPopLookupOther},
 };
 
 const LookupErrorRow& RowFor(LookupResult result) {
@@ -66,9 +49,9 @@ ResultCode ResolveServer(MailSender& sender, const char* name, ServerRole role, 
     return 0;
   }
   const LookupErrorRow& row = RowFor(result);
-  const bool smtp = role == ServerRole::kSmtp;
-  sender.WriteLog(smtp ? row.smtpMessage : row.popMessage);
-  return smtp ? row.smtpCode : row.popCode;
+  const LogLine line = role == ServerRole::kSmtp ? row.smtp : row.pop;
+  sender.WriteLog(line);
+  return CodeOf(line);
 }
 
 }  // namespace tarnlet

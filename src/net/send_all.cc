@@ -14,7 +14,7 @@ bool MailSender::SendAll(SocketHandle socket, const char* data, std::size_t leng
       sent += static_cast<std::size_t>(result.count);
       if (sent >= length) return true;
     } else if (!result.wouldBlock) {
-      WriteLogCode("SMTP SND : Snd Ng ErrCode=%d-018\r\n", result.error);
+      WriteLog(LogLine::kSendNg, result.error);
       return false;
     }
     if (!PollWait(&counter)) return false;

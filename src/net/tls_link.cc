@@ -5,7 +5,6 @@
 #include "frame/globals.h"
 #include "net/decimal.h"
 #include "net/receive_once.h"
-#include "net/tls_lines.h"
 
 namespace tarnlet {
 namespace {
@@ -36,7 +35,8 @@ bool Remember(SocketHandle socket, TlsHandle tls) {
 }
 
 void LogFailure(MailSender& sender, const TlsStep& step) {
-  sender.WriteLogCode(step.certificate ? kTlsCertificateNg : kTlsHandshakeNg, step.error);
+  sender.WriteLog(step.certificate ? LogLine::kTlsCertificateNg : LogLine::kTlsHandshakeNg,
+                  step.error);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ bool StartTlsSession(MailSender& sender, SocketHandle socket, const char* host) 
   int error = 0;
   TlsHandle tls = platform.StartTls(socket, host, &error);
   if (tls == nullptr) {
-    sender.WriteLogCode(kTlsStartNg, error);
+    sender.WriteLog(LogLine::kTlsStartNg, error);
     return false;
   }
   std::uint32_t counter = 0;
@@ -69,7 +69,7 @@ bool StartTlsSession(MailSender& sender, SocketHandle socket, const char* host) 
     }
   }
   if (!Remember(socket, tls)) {
-    sender.WriteLogCode(kTlsStartNg, 0);
+    sender.WriteLog(LogLine::kTlsStartNg, 0);
     platform.CloseTls(tls);
     return false;
   }
@@ -101,16 +101,16 @@ void CloseConnection(SocketHandle socket) {
 bool ReadStartTlsReply(MailSender& sender, SocketHandle socket, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(sender, socket, buffer, "SMTP SND : Rcv Ng ErrCode=%d-020\r\n");
+  const long n = ReceiveOnce(sender, socket, buffer, LogLine::kReceiveNg);
   if (n < 0) return false;
   if (n < 5) {
-    sender.WriteLogCode("SMTP SND : Rcv Ng RcvDatLen=%d-021\r\n", n);
+    sender.WriteLog(LogLine::kReplyTooShort, n);
     return false;
   }
   *code = DecimalPrefix(buffer, 3);
   if (*code != 220) {
     sender.SendQuit(socket);
-    sender.WriteLog("SMTP SND : Res Rcv Ng-022\r\n");
+    sender.WriteLog(LogLine::kReplyCodeNg);
     return false;
   }
   // Whatever follows the 220 line was sent before the handshake, so it
@@ -125,7 +125,7 @@ bool ReadStartTlsReply(MailSender& sender, SocketHandle socket, std::int32_t* co
     if (more.count > 0) extra = more.count;
   }
   if (extra > 0) {
-    sender.WriteLogCode(kStartTlsInjectedNg, extra);
+    sender.WriteLog(LogLine::kStartTlsInjectedNg, extra);
     return false;
   }
   return true;

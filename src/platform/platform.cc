@@ -7,6 +7,6 @@ Platform* g_override = nullptr;
 
 Platform& CurrentPlatform() { return g_override != nullptr ? *g_override : NativePlatform(); }
 
-void SetPlatformForTesting(Platform* platform) { g_override = platform; }
+void InstallPlatform(Platform* platform) { g_override = platform; }
 
 }  // namespace tarnlet

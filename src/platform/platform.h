@@ -151,14 +151,15 @@ class Platform {
 // The backend compiled into this build.
 Platform& NativePlatform();
 
-// The platform every core routine uses: the native one unless a test has
-// installed another.
+// The platform every core routine uses: the native one unless another is
+// installed.
 Platform& CurrentPlatform();
 
-// Installs a replacement (null restores the native backend): tests, and
-// the tarnlet command, which watches its own call's sockets. Not safe while
-// a call is running.
-void SetPlatformForTesting(Platform* platform);
+// Makes platform the one every later call uses (null restores the native
+// backend). The tarnlet command installs one that watches its own call's
+// sockets; tests install fakes. NOT safe while a call is running in any
+// thread: install before the first call and remove after the last.
+void InstallPlatform(Platform* platform);
 
 }  // namespace tarnlet
 

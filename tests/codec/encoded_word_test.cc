@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/iso2022jp.h"
+#include "codec/encoded_word.h"
 #include "support/fault_platform.h"
 #include "support/reference_base64.h"
 
@@ -55,6 +55,8 @@ TEST(EncodeHeaderWordTest, KnownWords) {
       "?=",
       Word(""));  // split: "??=" is a trigraph
   EXPECT_EQ(WordOf("Re: \x1b$B4A;z\x1b(B"), Word("Re: \x8A\xBF\x8E\x9A"));
+  // A malformed pair no longer ends the text with a NUL.
+  EXPECT_EQ(WordOf("ab\x1b$B\x22\x2E\x1b(B\x1FMARK"), Word("ab\x81\x1FMARK"));
   EXPECT_EQ(0, heap.live());
 }
 
@@ -95,7 +97,14 @@ TEST(EncodeHeaderWordsTest, SplitBetweenCharactersIntoWholeRuns) {
        30,
        {WordOf("\x1b$B%\"\x1b(B"), WordOf("\x1b$B%,\x1b(B")}},
       {"short text: one word", "abc", 75, {"=?ISO-2022-JP?B?YWJj?="}},
-      {"a lead byte at the very end converts to nothing", "a\x8A", 30, {WordOf("a")}},
+      {"a lead byte at the very end becomes the geta mark",
+       "a\x8A",
+       30,
+       {WordOf("a\x1b$B\x22\x2E\x1b(B")}},
+      {"a lead byte before 0x1F: the geta mark, then the rest",
+       "ab\x81\x1FMARK",
+       30,
+       {WordOf("ab"), WordOf("\x1b$B\x22\x2E\x1b(B\x1F"), WordOf("MARK")}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

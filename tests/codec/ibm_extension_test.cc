@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "codec/iso2022jp.h"
 #include "convert_helper.h"
 #include "support/reference_converter.h"
 

@@ -15,6 +15,14 @@ using testing::InKanji;
 using testing::kToAscii;
 using testing::kToKanji;
 
+const std::string kGeta = "\x22\x2E";
+
+std::string Times(int n, const std::string& text) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += text;
+  return out;
+}
+
 TEST(SjisToIso2022JpTest, EdgeCases) {
   const struct {
     const char* what;
@@ -43,19 +51,26 @@ TEST(SjisToIso2022JpTest, EdgeCases) {
       {"0xA0 ideographic space", "\xA0", InKanji("\x21\x21")},
       {"kanji and katakana share one run", "\x8A\xBF\xB1\x8E\x9A",
        InKanji("\x34\x41\x25\x22\x3B\x7A")},
-      {"0x80 and 0xFD-0xFF in ASCII mode", "\x80\xFD\xFE\xFF", "\x80\xFD\xFE\xFF"},
-      {"0x80 in kanji mode", "\x8A\xBF\x80", InKanji("\x34\x41") + "\x80"},
-      {"0xFD in kanji mode", "\xB1\xFD", InKanji("\x25\x22") + "\xFD"},
-      {"0xFF in kanji mode", "\xB1\xFF\xB1", InKanji("\x25\x22") + "\xFF" + InKanji("\x25\x22")},
+      // What has no ISO-2022-JP form becomes the geta mark 〓 (0x222E).
+      {"0x80 and 0xFD-0xFF", "a\x80\xFD\xFE\xFFz", "a" + InKanji(Times(4, kGeta)) + "z"},
+      {"0x80 in kanji mode", "\x8A\xBF\x80", InKanji("\x34\x41" + kGeta)},
+      {"0xFF between katakana", "\xB1\xFF\xB1", InKanji("\x25\x22" + kGeta + "\x25\x22")},
       {"ESC passes as a single byte", "\x1b(J\x8A\xBF", "\x1b(J" + InKanji("\x34\x41")},
-      {"lead 0xF0 keeps the arithmetic", "\xF0\x40", InKanji("\x7F\x21")},
-      {"lead 0xF9 keeps the arithmetic", "\xF9\xFC", InKanji("\x92\x7E")},
-      {"unassigned 0xFCFC keeps the arithmetic", "\xFC\xFC", InKanji("\x98\x7E")},
-      {"lead byte before CR", "\x82\x0D\n", InKanji("\x23\xEE") + "\n"},
+      {"user-defined 0xF040", "\xF0\x40", InKanji(kGeta)},
+      {"user-defined 0xF9FC", "\xF9\xFC", InKanji(kGeta)},
+      {"unassigned 0xFCFC", "\xFC\xFC", InKanji(kGeta)},
+      {"lead byte before CR LF keeps the line", "abc\x82\r\nxyz",
+       "abc" + InKanji(kGeta) + "\r\nxyz"},
+      {"lead byte before 0x1F keeps the text after it", "ab\x81\x1FMARK",
+       "ab" + InKanji(kGeta) + "\x1FMARK"},
+      {"lead byte before '/'", "\x81/x", InKanji(kGeta) + "/x"},
+      {"lead byte before 0x7F", "\x81\x7F", InKanji(kGeta) + "\x7F"},
+      {"lead byte before 0xFD", "\x81\xFD", InKanji(kGeta + kGeta)},
       {"lead byte takes a lead byte as trail", "\x82\x82\xA0", InKanji("\x23\x62\x21\x21")},
-      {"lead byte before the terminator", "\x82", ""},
-      {"lead byte before the terminator after ASCII", "ab\x82", "ab"},
-      {"lead byte before the terminator in kanji mode", "\x8A\xBF\x82", InKanji("\x34\x41")},
+      {"lead byte before the terminator", "\x82", InKanji(kGeta)},
+      {"lead byte before the terminator after ASCII", "ab\x82", "ab" + InKanji(kGeta)},
+      {"lead byte before the terminator in kanji mode", "\x8A\xBF\x82",
+       InKanji("\x34\x41" + kGeta)},
   };
   for (const auto& c : kCases) EXPECT_EQ(c.out, Convert(c.in)) << c.what;
 }

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "codec/encoded_word.h"
 #include "codec/half_kana_tables.h"
 #include "codec/iso2022jp.h"
 #include "convert_helper.h"
+#include "support/reference_base64.h"
 #include "support/reference_converter.h"
 
 namespace tarnlet {
@@ -34,6 +38,8 @@ std::string Pair(unsigned code) {
   return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
 }
 
+const std::string kGeta = "\x22\x2E";
+
 TEST(Jis0208ReferenceTest, EveryCharacterConvertsAsTheReferenceDoes) {
   EXPECT_EQ(6879u, sizeof(kJis0208) / sizeof(kJis0208[0]));
   for (std::uint32_t entry : kJis0208) {
@@ -55,7 +61,8 @@ TEST(Jis0208ReferenceTest, AllCharactersInOneRunNeedOneEscapePair) {
   EXPECT_EQ(InKanji(jis) + "\r\n", Convert(sjis + "\r\n"));
 }
 
-// Outside JIS X 0208 the arithmetic decides, not any mapping table.
+// Outside JIS X 0208 the arithmetic decides, not any mapping table, as long
+// as it stays within 7 bits; beyond, the geta mark 〓 stands in.
 TEST(Jis0208ReferenceTest, ArithmeticRowsOutsideTheStandardSet) {
   const struct {
     unsigned sjis;
@@ -67,18 +74,71 @@ TEST(Jis0208ReferenceTest, ArithmeticRowsOutsideTheStandardSet) {
       {0x879C, 0x2D7C, "NEC row 13 last, union"},
       {0xED40, 0x7921, "NEC-selected IBM extension, first"},
       {0xEEFC, 0x7C7E, "NEC-selected IBM extension, last"},
-      {0xF040, 0x7F21, "user-defined, first"},
-      {0xF09E, 0x7F7E, "user-defined, end of an odd row"},
-      {0xF09F, 0x8021, "user-defined, start of an even row"},
-      {0xF9FC, 0x927E, "user-defined, last"},
-      {0x810D, 0x21EE, "CR as trail byte"},
-      {0x8120, 0x2101, "space as trail byte"},
-      {0x817F, 0x215F, "0x7F as trail byte"},
-      {0x81FD, 0x227F, "0xFD as trail byte"},
-      {0x81FF, 0x2281, "0xFF as trail byte"},
-      {0x9F01, 0x5DE2, "0x01 as trail byte"},
+      {0x8540, 0x2921, "unassigned row 9"},
+      {0xEFFC, 0x7E7E, "unassigned row 94"},
+      {0xF040, 0x222E, "user-defined, first: geta"},
+      {0xF09F, 0x222E, "user-defined, start of an even row: geta"},
+      {0xF9FC, 0x222E, "user-defined, last: geta"},
   };
   for (const auto& c : kCases) EXPECT_EQ(InKanji(Pair(c.jis)), Convert(Pair(c.sjis))) << c.what;
+}
+
+bool IsTrailByte(unsigned c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
+// The Subject's path: the whole text as one encoded word.
+std::string Word(const std::string& sjis) {
+  std::vector<char> word(EncodedWordCapacity(sjis.size()));
+  EXPECT_EQ(1, EncodeHeaderWord(sjis.c_str(), word.data()));
+  return word.data();
+}
+
+// Every lead byte with every second byte, and alone at the end. A pair
+// gives the reference's code, or the arithmetic's where it stays in 7 bits;
+// anything else the geta mark, with the byte after it read on its own and
+// the text after that arriving whole.
+TEST(Jis0208ReferenceTest, EveryLeadByteWithEverySecondByte) {
+  std::map<unsigned, unsigned> reference;
+  for (std::uint32_t entry : kJis0208) reference[entry >> 16] = entry & 0xFFFF;
+  const std::string after = "<after>";
+  int pairs = 0, referenced = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead >= 0xA0 && lead < 0xE0) continue;
+    for (unsigned second = 0; second <= 0xFF; ++second) {
+      const std::string in =
+          second == 0 ? std::string(1, static_cast<char>(lead)) : Pair(lead << 8 | second) + after;
+      const std::string out = Convert(in);
+      SCOPED_TRACE(::testing::Message() << std::hex << lead << " " << second);
+      for (char c : out) ASSERT_EQ(0, c & 0x80);
+      EXPECT_EQ("=?ISO-2022-JP?B?" + testing::ReferenceBase64(out) + "?=", Word(in));
+      if (second == 0) {
+        EXPECT_EQ(InKanji(kGeta), out);
+        continue;
+      }
+      ASSERT_GE(out.size(), after.size());
+      EXPECT_EQ(after, out.substr(out.size() - after.size()));
+      if (!IsTrailByte(second)) {
+        const std::string alone =
+            second < 0x80 ? InKanji(kGeta) + static_cast<char>(second) : InKanji(kGeta + kGeta);
+        EXPECT_EQ(alone + after, out);
+        continue;
+      }
+      ++pairs;
+      std::int32_t first = static_cast<std::int32_t>(lead);
+      std::int32_t trail = static_cast<std::int32_t>(second);
+      SjisPairToJis(&first, &trail);
+      auto hit = reference.find(lead << 8 | second);
+      std::string jis = Pair(static_cast<unsigned>(first << 8 | trail));
+      if (hit != reference.end()) {
+        jis = Pair(hit->second);
+        ++referenced;
+      } else if (first > 0x7E) {
+        jis = kGeta;  // the user-defined area and beyond
+      }
+      EXPECT_EQ(InKanji(jis) + after, out);
+    }
+  }
+  EXPECT_EQ(60 * 188, pairs);  // lead bytes 0x81-0x9F and 0xE0-0xFC
+  EXPECT_EQ(6879, referenced);
 }
 
 TEST(HalfKanaReferenceTest, WidenedAsNfkcGivesTheFullWidthForms) {

@@ -10,10 +10,6 @@
 #include "support/fault_platform.h"
 #include "support/test_files.h"
 
-// The exports are not part of the core library the tests link; this
-// program carries its own copy of them.
-#include "frame/exports.cc"
-
 namespace tarnlet {
 namespace testing {
 namespace {
@@ -62,7 +58,7 @@ std::vector<std::vector<ResultCode>> RunThreads(const TempDir& dir, LogFor logFo
     const Caller& caller = kCallers[t % 4];
     inis[t] = dir.File("thread" + std::to_string(t) + ".ini");
     WriteFileBytes(inis[t], IniFor(caller, logFor(t)));
-    records[t] = ValidRecord(logFor(t));
+    records[t] = BaseSettings(25, logFor(t), "mail.invalid");
     records[t].Startup = caller.startup;
     records[t].Kind = caller.kind;
   }

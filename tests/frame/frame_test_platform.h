@@ -1,10 +1,9 @@
 // What the frame tests share: the counting platform with the clock pinned,
 // the lifecycle calls named in order and names under ".invalid" kept off
-// the network; a record that passes validation; the exact log lines.
+// the network; the exact log lines.
 #ifndef TARNLET_TESTS_FRAME_FRAME_TEST_PLATFORM_H_
 #define TARNLET_TESTS_FRAME_FRAME_TEST_PLATFORM_H_
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "frame/mail_sender.h"
 #include "support/fault_platform.h"
 #include "support/pinned_clock.h"
+#include "support/settings_fixture.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
@@ -63,28 +63,6 @@ class FramePlatform : public FaultPlatform {
     return names;
   }
 };
-
-inline void SetText(char* field, std::size_t width, const std::string& text) {
-  std::memset(field, 0, width);
-  std::memcpy(field, text.data(), text.size() < width ? text.size() : width - 1);
-}
-#define TARNLET_SET(record, field, text) \
-  ::tarnlet::testing::SetText((record).field, sizeof((record).field), (text))
-
-// A record that passes every check; its server name is never looked up.
-inline MailSettings ValidRecord(const std::string& logPath) {
-  MailSettings record;
-  std::memset(&record, 0, sizeof record);
-  record.SMTPPortNo = 25;
-  record.POP3PortNo = 110;
-  TARNLET_SET(record, SMTPServerAddress, "mail.invalid");
-  TARNLET_SET(record, POP3ServerAddress, "pop.invalid");
-  TARNLET_SET(record, Address, "to@example.com");
-  TARNLET_SET(record, MyHostFQDNName, "client.example.com");
-  TARNLET_SET(record, MyMailAddress, "from@example.com");
-  TARNLET_SET(record, Log, logPath);
-  return record;
-}
 
 }  // namespace testing
 }  // namespace tarnlet

@@ -29,64 +29,64 @@ TEST(CheckOrderTest, FirstFailingCheckDecides) {
   const std::vector<CheckCase> cases = {
       {"no To and no Bcc, bad Kind too",
        [](MailSettings& r) {
-         TARNLET_SET(r, Address, "");
+         SetField(r.Address, "");
          r.Kind = 3;
        },
        -32, "", 0},
       {"Cc alone is no recipient",
        [](MailSettings& r) {
-         TARNLET_SET(r, Address, "");
-         TARNLET_SET(r, Cc, "cc@example.com");
+         SetField(r.Address, "");
+         SetField(r.Cc, "cc@example.com");
        },
        -32, "", 0},
       {"Bcc alone passes the recipient check, then Kind 3 fails",
        [](MailSettings& r) {
-         TARNLET_SET(r, Address, "");
-         TARNLET_SET(r, Bcc, "b@example.com");
+         SetField(r.Address, "");
+         SetField(r.Bcc, "b@example.com");
          r.Kind = 3;
        },
        -30, kBadSettingsLine, 0},
       {"Kind -1", [](MailSettings& r) { r.Kind = -1; }, -30, kBadSettingsLine, 0},
       {"Kind 3", [](MailSettings& r) { r.Kind = 3; }, -30, kBadSettingsLine, 0},
-      {"empty SMTP server", [](MailSettings& r) { TARNLET_SET(r, SMTPServerAddress, ""); }, -30,
+      {"empty SMTP server", [](MailSettings& r) { SetField(r.SMTPServerAddress, ""); }, -30,
        kBadSettingsLine, 0},
-      {"empty POP3 server with Kind 0",
-       [](MailSettings& r) { TARNLET_SET(r, POP3ServerAddress, ""); }, -30, kBadSettingsLine, 0},
-      {"empty own host name", [](MailSettings& r) { TARNLET_SET(r, MyHostFQDNName, ""); }, -30,
+      {"empty POP3 server with Kind 0", [](MailSettings& r) { SetField(r.POP3ServerAddress, ""); },
+       -30, kBadSettingsLine, 0},
+      {"empty own host name", [](MailSettings& r) { SetField(r.MyHostFQDNName, ""); }, -30,
        kBadSettingsLine, 0},
-      {"empty sender address", [](MailSettings& r) { TARNLET_SET(r, MyMailAddress, ""); }, -30,
+      {"empty sender address", [](MailSettings& r) { SetField(r.MyMailAddress, ""); }, -30,
        kBadSettingsLine, 0},
-      {"boundary word with a quote", [](MailSettings& r) { TARNLET_SET(r, Boundary, "a\"b"); }, -30,
+      {"boundary word with a quote", [](MailSettings& r) { SetField(r.Boundary, "a\"b"); }, -30,
        kBadSettingsLine, 0},
-      {"boundary word with a control byte",
-       [](MailSettings& r) { TARNLET_SET(r, Boundary, "a\tb"); }, -30, kBadSettingsLine, 0},
+      {"boundary word with a control byte", [](MailSettings& r) { SetField(r.Boundary, "a\tb"); },
+       -30, kBadSettingsLine, 0},
       {"boundary word with a Shift-JIS character",
-       [](MailSettings& r) { TARNLET_SET(r, Boundary, "\x8a\xbf"); }, -30, kBadSettingsLine, 0},
+       [](MailSettings& r) { SetField(r.Boundary, "\x8a\xbf"); }, -30, kBadSettingsLine, 0},
       {"boundary text of 71 characters",
-       [](MailSettings& r) { TARNLET_SET(r, Boundary, std::string(59, 'a').c_str()); }, -30,
+       [](MailSettings& r) { SetField(r.Boundary, std::string(59, 'a').c_str()); }, -30,
        kBadSettingsLine, 0},
       {"boundary text of 70 characters, every other allowed character",
        [](MailSettings& r) {
-         TARNLET_SET(r, Boundary, ("'()+_,-./:=? Zz09" + std::string(41, 'a')).c_str());
+         SetField(r.Boundary, ("'()+_,-./:=? Zz09" + std::string(41, 'a')).c_str());
        },
        -27, kStartupLine, 1},
       {"valid: the failing start-up decides", [](MailSettings&) {}, -27, kStartupLine, 1},
       {"Bcc alone, valid",
        [](MailSettings& r) {
-         TARNLET_SET(r, Address, "");
-         TARNLET_SET(r, Bcc, "b@example.com");
+         SetField(r.Address, "");
+         SetField(r.Bcc, "b@example.com");
        },
        -27, kStartupLine, 1},
       {"Kind 1", [](MailSettings& r) { r.Kind = 1; }, -27, kStartupLine, 1},
       {"Kind 2", [](MailSettings& r) { r.Kind = 2; }, -27, kStartupLine, 1},
       {"attachments without a boundary word",
-       [](MailSettings& r) { TARNLET_SET(r, AppendFile, "a.txt"); }, -27, kStartupLine, 1},
+       [](MailSettings& r) { SetField(r.AppendFile, "a.txt"); }, -27, kStartupLine, 1},
       {"ports, user and password are not checked",
        [](MailSettings& r) {
          r.SMTPPortNo = 0;
          r.POP3PortNo = 0;
-         TARNLET_SET(r, UserName, "");
-         TARNLET_SET(r, Password, "");
+         SetField(r.UserName, "");
+         SetField(r.Password, "");
        },
        -27, kStartupLine, 1},
   };
@@ -97,8 +97,7 @@ TEST(CheckOrderTest, FirstFailingCheckDecides) {
     ScopedPlatform installed(platform);
     TempDir dir;
     const std::string log = dir.File("mail.log");
-    MailSettings record = ValidRecord(log);
-    record.Startup = 1;
+    MailSettings record = BaseSettings(25, log, "mail.invalid");
     c.change(record);
 
     EXPECT_EQ(Tarnlet1("body", &record), c.expected);
@@ -116,7 +115,7 @@ TEST(CheckOrderTest, CallerRecordIsOnlyRead) {
   FramePlatform platform;
   ScopedPlatform installed(platform);
   TempDir dir;
-  MailSettings record = ValidRecord(dir.File("mail.log"));
+  MailSettings record = BaseSettings(25, dir.File("mail.log"), "mail.invalid");
   record.Kind = 3;
   const MailSettings before = record;
   EXPECT_EQ(Tarnlet1("", &record), -30);
@@ -164,7 +163,7 @@ TEST(LifecycleTest, SocketLibraryStoppedOnlyByTheCallThatStartedIt) {
     ScopedPlatform installed(platform);
     TempDir dir;
     const std::string log = dir.File("mail.log");
-    MailSettings record = ValidRecord(log);
+    MailSettings record = BaseSettings(25, log, "mail.invalid");
     record.Startup = c.startup;
 
     EXPECT_EQ(Tarnlet1("body", &record), c.expected);
@@ -177,9 +176,8 @@ TEST(LifecycleTest, ValidationFailureNeverTouchesTheSocketLibrary) {
   FramePlatform platform;
   ScopedPlatform installed(platform);
   TempDir dir;
-  MailSettings record = ValidRecord(dir.File("mail.log"));
-  record.Startup = 1;
-  TARNLET_SET(record, MyMailAddress, "");
+  MailSettings record = BaseSettings(25, dir.File("mail.log"), "mail.invalid");
+  SetField(record.MyMailAddress, "");
   EXPECT_EQ(Tarnlet1("body", &record), -30);
   EXPECT_EQ(platform.trace(),
             (std::vector<std::string>{"open", "wait", "log", "release", "close"}));
@@ -189,7 +187,7 @@ TEST(IniCallTest, MissingFileEndsAtRecipientCheckWithoutLog) {
   FramePlatform platform;
   ScopedPlatform installed(platform);
   TempDir dir;
-  MailSettings previous = ValidRecord(dir.File("previous.log"));
+  MailSettings previous = BaseSettings(25, dir.File("previous.log"), "mail.invalid");
   previous.Kind = 3;
   ASSERT_EQ(Tarnlet1("", &previous), -30);
   const int appendsBefore = platform.logAppends();

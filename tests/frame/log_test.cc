@@ -25,7 +25,7 @@ class LogTest : public SenderTest {
 
   void UseLog(const std::string& path) {
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-    SetText(g_mailSettings.Log, sizeof g_mailSettings.Log, path);
+    SetField(g_mailSettings.Log, path);
   }
 };
 
@@ -132,8 +132,7 @@ TEST(LogCallTest, UnwritableLogLeavesResultCodesUnchanged) {
   const std::string unwritable[] = {"", dir.File("missing") + "/" + "mail.log"};
   for (const std::string& log : unwritable) {
     SCOPED_TRACE("Log '" + log + "'");
-    MailSettings record = ValidRecord(log);
-    record.Startup = 1;
+    MailSettings record = BaseSettings(25, log, "mail.invalid");
     EXPECT_EQ(Tarnlet1("", &record), -27);
     record.Kind = 3;
     EXPECT_EQ(Tarnlet1("", &record), -30);
@@ -154,13 +153,13 @@ TEST(LogCallTest, LogThatCouldBlockIsSkippedAtOnce) {
   for (const std::string& log : targets.paths()) {
     SCOPED_TRACE("Log '" + log + "'");
     auto blocked = std::async(std::launch::async, [&log] {
-      MailSettings record = ValidRecord(log);
+      MailSettings record = BaseSettings(25, log, "mail.invalid");
       ResultCode dialogue = Tarnlet1("", &record);  // the server name is not found
       record.Kind = 3;
       return std::make_pair(dialogue, Tarnlet1("", &record));
     });
     auto other = std::async(std::launch::async, [&ordinary] {
-      MailSettings record = ValidRecord(ordinary);
+      MailSettings record = BaseSettings(25, ordinary, "mail.invalid");
       record.Kind = 3;
       return Tarnlet1("", &record);
     });
@@ -186,8 +185,7 @@ TEST(LogCallTest, LinesOfSeveralCallsAppendInOrder) {
   TempDir dir;
   const std::string log = dir.File("mail.log");
   WriteFileBytes(log, "kept by the host\r\n");
-  MailSettings record = ValidRecord(log);
-  record.Startup = 1;
+  MailSettings record = BaseSettings(25, log, "mail.invalid");
   EXPECT_EQ(Tarnlet1("", &record), -27);
   record.Kind = 3;
   EXPECT_EQ(Tarnlet1("", &record), -30);

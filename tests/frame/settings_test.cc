@@ -68,24 +68,24 @@ MailSettings FullRecord() {
   r.Startup = 1;
   r.Kind = 2;
   r.APOP = 1;
-  TARNLET_SET(r, UserName, "user1");
-  TARNLET_SET(r, Password, "p@ss");
+  SetField(r.UserName, "user1");
+  SetField(r.Password, "p@ss");
   r.SMTPPortNo = 587;
   r.POP3PortNo = 110;
-  TARNLET_SET(r, SMTPServerAddress, "smtp.example.jp");
-  TARNLET_SET(r, POP3ServerAddress, "192.168.1.10");
-  TARNLET_SET(r, Address, "a@example.jp;b@example.jp");
-  TARNLET_SET(r, Cc, "c@example.jp");
-  TARNLET_SET(r, Bcc, "d@example.jp");
-  TARNLET_SET(r, Subject, kSjisSubject);
-  TARNLET_SET(r, sReply_To, "reply@example.jp");
-  TARNLET_SET(r, Boundary, "bnd");
-  TARNLET_SET(r, X_MailerName, "Mailer 1.0");
-  TARNLET_SET(r, MyHostFQDNName, "client.example.jp");
-  TARNLET_SET(r, MyMailAddress, "from@example.jp");
-  TARNLET_SET(r, MyMailAddressComt, kSjisComment);
-  TARNLET_SET(r, AppendFile, "C:\\data\\a.pdf;b.txt");
-  TARNLET_SET(r, Log, "C:\\logs\\mail.log");
+  SetField(r.SMTPServerAddress, "smtp.example.jp");
+  SetField(r.POP3ServerAddress, "192.168.1.10");
+  SetField(r.Address, "a@example.jp;b@example.jp");
+  SetField(r.Cc, "c@example.jp");
+  SetField(r.Bcc, "d@example.jp");
+  SetField(r.Subject, kSjisSubject);
+  SetField(r.sReply_To, "reply@example.jp");
+  SetField(r.Boundary, "bnd");
+  SetField(r.X_MailerName, "Mailer 1.0");
+  SetField(r.MyHostFQDNName, "client.example.jp");
+  SetField(r.MyMailAddress, "from@example.jp");
+  SetField(r.MyMailAddressComt, kSjisComment);
+  SetField(r.AppendFile, "C:\\data\\a.pdf;b.txt");
+  SetField(r.Log, "C:\\logs\\mail.log");
   return r;
 }
 
@@ -105,7 +105,7 @@ TEST(IniLoaderTest, IniCallZeroesWhatTheFileLacks) {
   TempDir dir;
   MailSettings full = FullRecord();
   full.Kind = 3;  // fails validation: no network work
-  TARNLET_SET(full, Log, "");
+  SetField(full.Log, "");
   ASSERT_EQ(Tarnlet1("", &full), -30);
 
   const std::string ini = dir.File("part.ini");
@@ -117,11 +117,11 @@ TEST(IniLoaderTest, IniCallZeroesWhatTheFileLacks) {
   MailSettings expected;
   std::memset(&expected, 0, sizeof expected);
   expected.Startup = 1;
-  TARNLET_SET(expected, SMTPServerAddress, "s.example.jp");
-  TARNLET_SET(expected, POP3ServerAddress, "p.example.jp");
-  TARNLET_SET(expected, Bcc, "d@example.jp");
-  TARNLET_SET(expected, MyHostFQDNName, "h.example.jp");
-  TARNLET_SET(expected, MyMailAddress, "f@example.jp");
+  SetField(expected.SMTPServerAddress, "s.example.jp");
+  SetField(expected.POP3ServerAddress, "p.example.jp");
+  SetField(expected.Bcc, "d@example.jp");
+  SetField(expected.MyHostFQDNName, "h.example.jp");
+  SetField(expected.MyMailAddress, "f@example.jp");
   ExpectSameRecord(expected, g_mailSettings);
 }
 
@@ -257,8 +257,7 @@ TEST(RecordSafetyTest, TextFieldWithoutNulFailsValidation) {
     ScopedPlatform installed(platform);
     TempDir dir;
     const std::string log = dir.File("mail.log");
-    auto record = std::make_unique<MailSettings>(ValidRecord(log));
-    record->Startup = 1;
+    auto record = std::make_unique<MailSettings>(BaseSettings(25, log, "mail.invalid"));
     std::memset(reinterpret_cast<char*>(record.get()) + field.offset, 'a', field.width);
 
     EXPECT_EQ(Tarnlet1("body", record.get()), -30);
@@ -276,8 +275,8 @@ TEST(RecordSafetyTest, RecipientCheckReadsOnlyTheFirstByte) {
   ScopedPlatform installed(platform);
   TempDir dir;
   const std::string log = dir.File("mail.log");
-  auto record = std::make_unique<MailSettings>(ValidRecord(log));
-  TARNLET_SET(*record, Address, "");
+  auto record = std::make_unique<MailSettings>(BaseSettings(25, log, "mail.invalid"));
+  SetField(record->Address, "");
   std::memset(record->Bcc, 'b', sizeof record->Bcc);
   EXPECT_EQ(Tarnlet1("body", record.get()), -30);
   EXPECT_EQ(ReadFileBytes(log), kBadSettingsLine);
@@ -311,11 +310,10 @@ TEST(RecordSafetyTest, LineEndInOnWireFieldFailsValidation) {
       ScopedPlatform installed(platform);
       TempDir dir;
       const std::string log = dir.File("mail.log");
-      MailSettings record = ValidRecord(log);
-      record.Startup = 1;
+      MailSettings record = BaseSettings(25, log, "mail.invalid");
       const std::string value =
           std::string("x@example.com") + lineEnd.bytes + "RCPT TO:<y@example.com>";
-      SetText(reinterpret_cast<char*>(&record) + field.offset, field.width, value);
+      SetField(reinterpret_cast<char*>(&record) + field.offset, field.width, value);
 
       EXPECT_EQ(Tarnlet1("body", &record), -30);
       EXPECT_EQ(ReadFileBytes(log), kBadSettingsLine);
@@ -332,10 +330,9 @@ TEST(RecordSafetyTest, EncodedFieldsMayHoldLineEnds) {
   ScopedPlatform installed(platform);
   TempDir dir;
   const std::string log = dir.File("mail.log");
-  MailSettings record = ValidRecord(log);
-  record.Startup = 1;
-  TARNLET_SET(record, Subject, "one\r\ntwo");
-  TARNLET_SET(record, MyMailAddressComt, "a\nb");
+  MailSettings record = BaseSettings(25, log, "mail.invalid");
+  SetField(record.Subject, "one\r\ntwo");
+  SetField(record.MyMailAddressComt, "a\nb");
   EXPECT_EQ(Tarnlet1("body", &record), -27);
   EXPECT_EQ(ReadFileBytes(log), kStartupLine);
 }

@@ -89,10 +89,10 @@ Outcome ConnectionOutcome(Call kind, const std::string& step) {
 // Installs the platform for one call and clears the global record after.
 class ScopedInstall {
  public:
-  explicit ScopedInstall(Platform& platform) { SetPlatformForTesting(&platform); }
+  explicit ScopedInstall(Platform& platform) { InstallPlatform(&platform); }
   ~ScopedInstall() {
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-    SetPlatformForTesting(nullptr);
+    InstallPlatform(nullptr);
   }
 };
 

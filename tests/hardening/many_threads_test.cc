@@ -9,14 +9,10 @@
 #include <vector>
 
 #include "mail/mail_fixture.h"
-#include "net/poll_step.h"
+#include "support/fault_platform.h"
 #include "support/scripted_peer.h"
 #include "support/settings_fixture.h"
 #include "support/test_files.h"
-
-// The exports are not part of the core library the tests link; this
-// program carries its own copy of them.
-#include "frame/exports.cc"
 
 namespace tarnlet {
 namespace mail_tests {
@@ -51,8 +47,7 @@ struct Outcome {
 
 class ManyThreadsTest : public ::testing::Test {
  protected:
-  ManyThreadsTest() { SetPollStepForTesting(1); }
-  ~ManyThreadsTest() override { SetPollStepForTesting(0); }
+  ManyThreadsTest() { platform_.SleepAtMost(1); }
 
   // One call of thread t as planned; a delivery gets a peer of its own.
   Outcome Call(int t, int i, std::uint16_t closedPort) {
@@ -92,6 +87,8 @@ class ManyThreadsTest : public ::testing::Test {
            r.Log + "\n";
   }
 
+  testing::FaultPlatform platform_;
+  testing::ScopedPlatform installed_{platform_};
   testing::TempDir dir_;
   const std::string log_ = dir_.File("shared.log");
 };

@@ -115,10 +115,11 @@ TEST(FileNameTest, AfterTheLastSeparatorThatIsNoTrailByte) {
       {"/home/user/a.txt", "a.txt"},
       {"C:\\dir/sub\\f.bin", "f.bin"},
       {"C:\\dir\\sub/f.bin", "f.bin"},
-      {"a.txt", "a.txt"},                    // neither separator: the whole path
-      {"C:\\\x95\x5c.txt", "\x95\x5c.txt"},  // 表.txt: its 0x5C is a trail byte
-      {"C:\\\x95\x5c\\b.txt", "b.txt"},      // a real separator after 表
-      {"C:\\\xb1\\x.txt", "x.txt"},          // half-width ｱ is one byte
+      {"a.txt", "a.txt"},                     // neither separator: the whole path
+      {"C:\\\x95\x5c.txt", "\x95\x5c.txt"},   // 表.txt: its 0x5C is a trail byte
+      {"C:\\\x95\x5c\\b.txt", "b.txt"},       // a real separator after 表
+      {"C:\\\xb1\\x.txt", "x.txt"},           // half-width ｱ is one byte
+      {"/tmp/dir\x81/file.txt", "file.txt"},  // '/' is no trail byte: a separator
       {"C:\\dir\\", ""},
   };
   for (const Row& row : rows) {

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/smtp_steps.h"
 #include "support/pop_scripts.h"
 
 namespace tarnlet {
@@ -31,11 +32,11 @@ class CramMd5Test : public LoginTest {
 
   Outcome Run(std::vector<PeerStep> script, const std::string& user, const std::string& password) {
     ScriptedPeer peer(std::move(script));
-    SocketHandle socket = Connect(peer.port());
-    Outcome outcome{sender_.AuthCramMd5(socket, user.c_str(), password.c_str()), ""};
+    Exchange smtp(sender_, GiveUpOrder::kCloseThenLog, Connect(peer.port()));
+    Outcome outcome{AuthCramMd5(smtp, user.c_str(), password.c_str()), ""};
     // Open exactly while the login holds: every failure closes it.
     EXPECT_EQ(platform_.OpenSockets(), outcome.result == 0 ? 1 : 0);
-    if (outcome.result == 0) platform_.CloseSocket(socket);
+    smtp.Close();
     outcome.transcript = peer.Transcript();
     return outcome;
   }
@@ -163,12 +164,12 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
   }
 }
 
-TEST_F(CramMd5Test, BareResetNeverSendsCredentials) {
+TEST_F(CramMd5Test, BareResetSendsRsetAlone) {
   ScriptedPeer peer(AnswerLines({"250 ok\r\n"}));
-  SocketHandle socket = Connect(peer.port());
-  EXPECT_EQ(sender_.SendRset(socket, "secret-user", "secret-password"), 0);
+  Exchange smtp(sender_, GiveUpOrder::kCloseThenLog, Connect(peer.port()));
+  EXPECT_EQ(SendRset(smtp), 0);
   EXPECT_EQ(platform_.OpenSockets(), 1);
-  platform_.CloseSocket(socket);
+  smtp.Close();
   EXPECT_EQ(peer.Transcript(), "RSET\r\n");
   EXPECT_EQ(Log(), "");
 }
@@ -176,15 +177,15 @@ TEST_F(CramMd5Test, BareResetNeverSendsCredentials) {
 TEST_F(CramMd5Test, BareResetFailures) {
   {
     ScriptedPeer peer(AnswerLines({"554 no\r\n", "221 bye\r\n"}));
-    SocketHandle socket = Connect(peer.port());
-    EXPECT_EQ(sender_.SendRset(socket, "u", "p"), -13);
+    Exchange smtp(sender_, GiveUpOrder::kCloseThenLog, Connect(peer.port()));
+    EXPECT_EQ(SendRset(smtp), -13);
     EXPECT_EQ(peer.Transcript(), "RSET\r\nQUIT\r\n");
   }
   {
     ScriptedPeer peer(std::vector<PeerStep>{});
-    SocketHandle socket = Connect(peer.port());
+    Exchange smtp(sender_, GiveUpOrder::kCloseThenLog, Connect(peer.port()));
     platform_.FailSendOf("RSET", 4711);
-    EXPECT_EQ(sender_.SendRset(socket, "u", "p"), -4);
+    EXPECT_EQ(SendRset(smtp), -4);
     EXPECT_EQ(peer.Transcript(), "");
   }
   EXPECT_EQ(platform_.OpenSockets(), 0);

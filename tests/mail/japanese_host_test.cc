@@ -85,6 +85,29 @@ TEST_F(JapaneseHostTest, ShiftJisSettingsFileDeliversExactBytes) {
   ExpectAllReleased();
 }
 
+// UTF-8 where Shift-JIS belongs (a C host, a macro without StrConv): read
+// as Shift-JIS, with the geta mark where that finds no character, every
+// line 7-bit and the text after the odd bytes whole.
+TEST_F(JapaneseHostTest, Utf8TextThroughTheRecordGoesOutSevenBitAndWhole) {
+  ScriptedPeer peer{SmtpServer()};
+  MailSettings record = g_mailSettings;
+  record.SMTPPortNo = peer.port();
+  SetField(record.Subject, "\xe6\x9c\x88 x");            // 月 x
+  SetField(record.MyMailAddressComt, "\xe6\x9c\x88 x");  // 月 x
+  // 本文, then ASCII: E6 9C and E6 96 pair, AC is a katakana, 87 a lead
+  // byte before CR.
+  EXPECT_EQ(MailSender().SendFromRecord("Hi \xe6\x9c\xac\xe6\x96\x87\r\nbye\r\n", &record), 0);
+  const std::string transcript = peer.Transcript();
+  for (char c : transcript) ASSERT_TRUE(c != '\0' && (c & 0x80) == 0);
+  const std::string word =
+      "=?ISO-2022-JP?B?" + testing::ReferenceBase64("\x1b$Bk|\".\x1b(B x") + "?=";
+  EXPECT_NE(transcript.find("From: \"" + word + "\"<from@example.com>\r\n"), std::string::npos);
+  EXPECT_NE(transcript.find("Subject: " + word + "\r\n"), std::string::npos);
+  EXPECT_NE(transcript.find(std::string(kTextPartHeader) + "Hi \x1b$Bk|%ckv\".\x1b(B\r\nbye\r\n"),
+            std::string::npos);
+  ExpectAllReleased();
+}
+
 }  // namespace
 }  // namespace mail_tests
 }  // namespace tarnlet

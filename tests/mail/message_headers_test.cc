@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/fault_platform.h"
+#include "support/platform_test.h"
 
 namespace tarnlet {
 namespace {
@@ -34,14 +35,14 @@ TEST(DateLineTest, NamesNoLeadingZeroOnTheDayAndTheRealZone) {
 
 std::vector<int> Draw(int n) {
   std::vector<int> values;
-  for (int i = 0; i < n; ++i) values.push_back(NextMessageIdNumber());
+  for (int i = 0; i < n; ++i) values.push_back(g_messageIdNumbers.Next());
   return values;
 }
 
 TEST(MessageIdNumberTest, SeededOnceFromEntropyAndFifteenBitsWide) {
   testing::FaultPlatform platform;
   testing::ScopedPlatform installed(platform);
-  ReseedMessageIdForTesting();
+  testing::ReseedMessageId();
   EXPECT_EQ(platform.Count(testing::Call::kEntropySeed), 0);  // nothing drawn before the first use
 
   platform.PinSeed(12345u);
@@ -54,9 +55,9 @@ TEST(MessageIdNumberTest, SeededOnceFromEntropyAndFifteenBitsWide) {
     EXPECT_LE(value, 32767);
   }
 
-  ReseedMessageIdForTesting();
+  testing::ReseedMessageId();
   EXPECT_EQ(Draw(2000), first);  // the same seed, the same numbers
-  ReseedMessageIdForTesting();
+  testing::ReseedMessageId();
   platform.PinSeed(67890u);
   EXPECT_NE(Draw(2000), first);  // another seed, other numbers
   EXPECT_EQ(platform.Count(testing::Call::kEntropySeed), 3);

@@ -94,6 +94,15 @@ TEST_F(MailShapesTest, SinglePartMessages) {
        kBaseHeaders + std::string(kTextPartHeader) + std::string(998, 'a') + "\r\n..b" + kEnd},
       {"a doubled dot is not counted", "." + std::string(997, 'a'), "",
        kBaseHeaders + std::string(kTextPartHeader) + ".." + std::string(997, 'a') + kEnd},
+      // Text with no ISO-2022-JP form goes out as the geta mark, 0x222E.
+      {"a lead byte before 0x1F: the text after it arrives",
+       "before\x81\x1f"
+       "after the pair\r\nsecond line\r\n",
+       "",
+       kBaseHeaders + std::string(kTextPartHeader) + "before\x1b$B\".\x1b(B\x1f" +
+           "after the pair\r\nsecond line\r\n" + kEnd},
+      {"a lead byte before CR LF keeps the line end", "abc\x82\r\nxyz", "",
+       kBaseHeaders + std::string(kTextPartHeader) + "abc\x1b$B\".\x1b(B\r\nxyz" + kEnd},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -228,6 +237,28 @@ TEST_F(MailShapesTest, MissingFileEndsTheCallAfterItsHeaderLines) {
                                                   AttachmentHeader(b, "text/plain", "missing.txt"));
   EXPECT_EQ(Log(), StoredLog({"SMTP SND : Image File Open Ng-091\n"}));
   ExpectAllReleased();
+}
+
+// Every lead byte with every second byte, each pair followed by a marker:
+// every line 7-bit and without NUL, and every marker arrives.
+TEST_F(MailShapesTest, EveryLeadByteWithEverySecondByteGoesOutSevenBit) {
+  const std::string marker = "\t<>";  // no JIS byte is a TAB
+  std::string body;
+  int pairs = 0;
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead >= 0xA0 && lead < 0xE0) continue;
+    for (unsigned second = 1; second <= 0xFF; ++second, ++pairs) {
+      body += {static_cast<char>(lead), static_cast<char>(second)};
+      body += marker + "\r\n";
+    }
+  }
+  body += "end\x81";  // a lone lead byte last
+  const std::string data = Exchange(body.c_str());
+  for (char c : data) ASSERT_TRUE(c != '\0' && (c & 0x80) == 0);
+  int markers = 0;
+  for (std::size_t at = 0; (at = data.find(marker, at)) != std::string::npos; ++at) ++markers;
+  EXPECT_EQ(pairs, markers);
+  EXPECT_NE(data.find("end\x1b$B\".\x1b(B\r\n\r\n.\r\n"), std::string::npos);
 }
 
 // DATA transparency: no line of the text can end the data early, and no

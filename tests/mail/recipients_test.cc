@@ -39,6 +39,15 @@ TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
     many.push_back("user" + std::to_string(10 + i) + "@example.com");
     manyRcpt.push_back("RCPT TO: " + many.back() + "\r\n");
   }
+  // A line that an address fills to 998 octets: its comma before the fold
+  // would make it 999, so the address moves to the next line.
+  std::string filling = "aa@c";
+  for (int i = 0; i < 198; ++i) filling += ";a@b";
+  std::vector<std::string> fillingRcpt = {"RCPT TO: aa@c\r\n"};
+  for (int i = 0; i < 198; ++i) fillingRcpt.push_back("RCPT TO: a@b\r\n");
+  fillingRcpt.push_back("RCPT TO: x@y\r\n");
+  std::string firstLine = "To: aa@c";
+  for (int i = 0; i < 197; ++i) firstLine += ", a@b";
   const RecipientRow rows[] = {
       {"two entries, stray spaces and empty entries",
        "a@x.example; b@y.example ;;",
@@ -81,6 +90,8 @@ TEST_F(MailRecipientsTest, OneRcptPerAddressInToCcBccOrderAndNoBccHeader) {
        "To: " + longAddress + "\r\n"},  // no separator to fold at
       {"a To list too long for one line is folded after a comma", Join(many, 0, 50, "; "), "", "",
        manyRcpt, "To: " + Join(many, 0, 49, ", ") + ",\r\n " + many[49] + "\r\n"},
+      {"the comma before a fold counts: no line of 999 octets", filling + ";x@y", "", "",
+       fillingRcpt, firstLine + ",\r\n a@b, x@y\r\n"},
   };
   for (const RecipientRow& row : rows) {
     SCOPED_TRACE(row.what);

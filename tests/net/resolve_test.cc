@@ -1,5 +1,6 @@
 // Server names into dotted text: literals, lookups and the lookup-error
 // table.
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -96,45 +97,35 @@ TEST_F(ResolveTest, NameIsLookedUp) {
   EXPECT_EQ(Log(), "");
 }
 
+// Which line and code each lookup failure gives; the lines' whole bytes
+// are checked where a name is not found, and on the result-codes page.
 TEST_F(ResolveTest, LookupErrorTable) {
-  struct Row {
+  const struct {
     LookupResult result;
     ResultCode smtpCode;
-    std::string smtpLine;
+    const char* smtpNumber;
     ResultCode popCode;
-    std::string popLine;
+    const char* popNumber;
+  } rows[] = {
+      {LookupResult::kHostNotFound, -15, "-004", -20, "-010"},
+      {LookupResult::kTryAgain, -16, "-005", -21, "-011"},
+      {LookupResult::kNoRecovery, -17, "-006", -22, "-012"},
+      {LookupResult::kNoData, -18, "-007", -23, "-013"},
+      {LookupResult::kOther, -19, "-008", -24, "-014"},
   };
-  const std::vector<Row> rows = {
-      {LookupResult::kHostNotFound, -15, kNotFoundSmtp, -20, kNotFoundPop},
-      // ｻｰﾋﾞｽの異常-005 / -011
-      {LookupResult::kTryAgain, -16, "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-005", -21,
-       "\xbb\xb0\xcb\xde\xbd\x82\xcc\x88\xd9\x8f\xed-011"},
-      // 回復不能なｴﾗｰ-006 / -012
-      {LookupResult::kNoRecovery, -17, "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-006", -22,
-       "\x89\xf1\x95\x9c\x95s\x94\x5c\x82\xc8\xb4\xd7\xb0-012"},
-      // ﾃﾞｰﾀﾚｺｰﾄﾞが見つからない-007 / -013
-      {LookupResult::kNoData, -18,
-       "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-       "\x82\xa2-007",
-       -23,
-       "\xc3\xde\xb0\xc0\xda\xba\xb0\xc4\xde\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe7\x82\xc8"
-       "\x82\xa2-013"},
-      // その他-008 / -014
-      {LookupResult::kOther, -19, "\x82\xbb\x82\xcc\x91\xbc-008", -24,
-       "\x82\xbb\x82\xcc\x91\xbc-014"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.smtpLine);
-    std::string before = Log();
+  for (const auto& row : rows) {
+    ClearLog();
     platform_.ResolveNth(1, row.result, "", 11999);
     platform_.ResolveNth(2, row.result, "", 11999);
     char out[kDottedCapacity];
     EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), row.smtpCode);
     EXPECT_EQ(ResolveServer(sender_, "pop.example", ServerRole::kPop3, out), row.popCode);
-    // The messages carry no line end of their own: the stored line ends in
-    // the one CR LF of the log.
-    EXPECT_EQ(Log().substr(before.size()),
-              kPinnedStamp + row.smtpLine + "\r\n" + kPinnedStamp + row.popLine + "\r\n");
+    // The messages carry no line end of their own: each stored line ends
+    // in the one CR LF of the log.
+    const std::string line = std::string(kPinnedStamp) + "[^\r\n]+";
+    EXPECT_TRUE(std::regex_match(
+        Log(), std::regex(line + row.smtpNumber + "\r\n" + line + row.popNumber + "\r\n")))
+        << Log();
   }
 }
 

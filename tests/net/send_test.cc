@@ -1,6 +1,7 @@
 // The wait step, whole-buffer sends and the QUIT exchange.
 #include <string>
 
+#include "net/exchange.h"
 #include "net/poll_step.h"
 #include "net_fixture.h"
 
@@ -22,13 +23,10 @@ TEST_F(SendTest, PollWaitFailsAtTheThreeThousandthStepWithTheFixedText) {
   EXPECT_FALSE(sender_.PollWait(&counter));
   EXPECT_EQ(counter, 3000u);
   EXPECT_EQ(platform_.Sleeps(), 3000u);
-  EXPECT_EQ(platform_.SleptMilliseconds(), 3000u);  // the shortened 1 ms step
+  EXPECT_EQ(platform_.SleptMilliseconds(), 300000u);  // steps of 100 ms
   // Text mode stores each LF of the message, and the line end, as CR LF.
   EXPECT_EQ(Log(),
             "2026/03/05 09:07:03  SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\r\n\r\n");
-
-  SetPollStepForTesting(0);
-  EXPECT_EQ(PollStepMilliseconds(), 100u);
 }
 
 TEST_F(SendTest, WholeBufferArrivesAfterShortSendsAndWouldBlock) {
@@ -127,14 +125,21 @@ TEST_F(SendTest, QuitThatCannotBeSent) {
                        StoredLogLine("SMTP SND : Quit Snd Ng-048\r\n"));
 }
 
-TEST_F(SendTest, CloseAndLogClosesBeforeTheLine) {
-  ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer.port());
-  EXPECT_EQ(platform_.OpenSockets(), 1);
-  sender_.CloseAndLog(socket, "SMTP SND : Something Ng-055\r\n");
-  EXPECT_EQ(platform_.OpenSockets(), 0);
-  EXPECT_EQ(peer.Transcript(), "");
-  EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Something Ng-055\r\n"));
+// SMTP closes the socket before its line, the POP3 login after it.
+TEST_F(SendTest, GivingUpClosesAndLogsInTheExchangesOrder) {
+  const std::string line = StoredLogLine("SMTP SND : Connect Ng ErrCode=10061-050\r\n");
+  const std::pair<GiveUpOrder, std::string> rows[] = {{GiveUpOrder::kCloseThenLog, ""},
+                                                      {GiveUpOrder::kLogThenClose, line}};
+  for (const auto& [order, logAtClose] : rows) {
+    ClearLog();
+    ScriptedPeer peer({});
+    Exchange exchange(sender_, order, Connect(peer.port()));
+    EXPECT_EQ(exchange.GiveUp(LogLine::kSmtpConnectNg, 10061), -2);
+    EXPECT_EQ(platform_.OpenSockets(), 0);
+    EXPECT_EQ(logAtClose_.back(), logAtClose);
+    EXPECT_EQ(peer.Transcript(), "");
+    EXPECT_EQ(Log(), line);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #ifndef TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 #define TARNLET_TESTS_SUPPORT_FAULT_PLATFORM_H_
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -138,6 +139,9 @@ class FaultPlatform : public Platform {
   unsigned long SleptMilliseconds() { return sleptMilliseconds_; }
   // Sleeps are counted but return at once.
   void SkipSleeps(bool skip = true) { skipSleeps_ = skip; }
+  // Each sleep lasts at most milliseconds, so time-out paths run in
+  // milliseconds; SleptMilliseconds still counts what was asked.
+  void SleepAtMost(unsigned milliseconds) { sleepCap_ = milliseconds; }
 
   // Pins the clock (Date, Message-Id, log stamps) and the random seed.
   void PinTime(const LocalTime& time = kPinnedTime) {
@@ -327,7 +331,7 @@ class FaultPlatform : public Platform {
   void SleepMilliseconds(unsigned milliseconds) override {
     Next(Call::kSleep);
     sleptMilliseconds_ += milliseconds;
-    if (!skipSleeps_) backend_.SleepMilliseconds(milliseconds);
+    if (!skipSleeps_) backend_.SleepMilliseconds(std::min(milliseconds, sleepCap_.load()));
   }
   LocalTime LocalNow() override { return timePinned_ ? pinnedTime_ : backend_.LocalNow(); }
   std::uint32_t EntropySeed() override {
@@ -486,6 +490,7 @@ class FaultPlatform : public Platform {
   std::atomic<long> liveBlocks_{0};
   std::atomic<unsigned long> sleptMilliseconds_{0};
   bool skipSleeps_ = false;
+  std::atomic<unsigned> sleepCap_{~0u};
   bool timePinned_ = false;
   LocalTime pinnedTime_ = {};
   bool seedPinned_ = false;
@@ -499,9 +504,9 @@ class ScopedPlatform {
   explicit ScopedPlatform(Platform& platform) {
     Platform& current = CurrentPlatform();
     previous_ = &current == &NativePlatform() ? nullptr : &current;
-    SetPlatformForTesting(&platform);
+    InstallPlatform(&platform);
   }
-  ~ScopedPlatform() { SetPlatformForTesting(previous_); }
+  ~ScopedPlatform() { InstallPlatform(previous_); }
   ScopedPlatform(const ScopedPlatform&) = delete;
   ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 

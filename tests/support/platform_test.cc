@@ -4,7 +4,6 @@
 
 #include "frame/globals.h"
 #include "mail/message_headers.h"
-#include "net/poll_step.h"
 #include "support/settings_fixture.h"
 
 namespace tarnlet {
@@ -16,12 +15,11 @@ PlatformTest::PlatformTest() : installed_(platform_), logPath_(folder_.File("tar
   socketsStarted_ = platform_.StartupSockets() == 0;
   EXPECT_TRUE(socketsStarted_);
   g_mailSettings = BaseSettings(25, logPath_);
-  SetPollStepForTesting(1);
-  ReseedMessageIdForTesting();
+  platform_.SleepAtMost(1);
+  ReseedMessageId();
 }
 
 PlatformTest::~PlatformTest() {
-  SetPollStepForTesting(0);
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
   if (socketsStarted_) platform_.CleanupSockets();
 }
@@ -38,6 +36,8 @@ SocketHandle PlatformTest::Connect(std::uint16_t port) {
 std::string PlatformTest::Log() const { return ReadFileBytes(logPath_); }
 
 void PlatformTest::ClearLog() const { WriteFileBytes(logPath_, ""); }
+
+void ReseedMessageId() { g_messageIdNumbers = MessageIdNumbers(); }
 
 void PlatformTest::ExpectAllReleased() {
   EXPECT_EQ(platform_.OpenSockets(), 0);

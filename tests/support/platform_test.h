@@ -1,7 +1,7 @@
 // The one fixture of the tests that drive the library over loopback: it
 // installs the counting platform with the pinned clock and seed, starts the
 // socket library, fills the settings with the base record (log in a fresh
-// folder), shortens the poll step to 1 ms, and undoes all of it afterwards.
+// folder), cuts each poll wait to 1 ms, and undoes all of it afterwards.
 #ifndef TARNLET_TESTS_SUPPORT_PLATFORM_TEST_H_
 #define TARNLET_TESTS_SUPPORT_PLATFORM_TEST_H_
 
@@ -46,6 +46,9 @@ class PlatformTest : public ::testing::Test {
   std::string logPath_;
   bool socketsStarted_ = false;
 };
+
+// The next Message-Id number seeds anew from the platform's entropy.
+void ReseedMessageId();
 
 // For the tests that call one operation of a sender directly.
 class SenderTest : public PlatformTest {

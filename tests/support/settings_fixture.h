@@ -10,18 +10,18 @@
 namespace tarnlet {
 namespace testing {
 
-// Kind 0 (plain SMTP), Startup 1, both servers "127.0.0.1", SMTP at
-// smtpPort, POP3 at 110, To "to@example.com", From "from@example.com",
-// own host "client.example", Subject "Test", X-Mailer "TestMailer", log
-// at logPath (empty: no log); every other field empty or zero.
-MailSettings BaseSettings(std::uint16_t smtpPort, const std::string& logPath = "");
+// The one record the tests start from, valid: Kind 0, Startup 1, both
+// servers server, SMTP at smtpPort, POP3 at 110, To "to@example.com", From
+// "from@example.com", own host "client.example", Subject "Test", X-Mailer
+// "TestMailer", log at logPath (empty: none); the rest empty or zero.
+MailSettings BaseSettings(std::uint16_t smtpPort, const std::string& logPath = "",
+                          const std::string& server = "127.0.0.1");
 
-// Copies text into a field of a record, always NUL-terminated.
+// Copies text into a field of width bytes, cut to fit, and zeroes the rest.
+void SetField(char* field, std::size_t width, const std::string& text);
 template <std::size_t N>
 void SetField(char (&field)[N], const std::string& text) {
-  std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
-  text.copy(field, length);
-  field[length] = '\0';
+  SetField(field, N, text);
 }
 
 }  // namespace testing

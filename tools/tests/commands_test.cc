@@ -9,11 +9,14 @@
 #include <regex>
 #include <sstream>
 
+#include "frame/outcomes.h"
 #include "record_fields.h"
 #include "result_codes.h"
+#include "support/code_page.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
 #include "system/tool_support.h"
+#include "text_convert.h"
 #include "tool_error.h"
 
 namespace tarnlet {
@@ -28,6 +31,7 @@ using ::tarnlet::testing::ScriptedPeer;
 using ::tarnlet::testing::Send;
 using ::tarnlet::testing::TempDir;
 using ::tarnlet::testing::WriteFileBytes;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -85,12 +89,31 @@ TEST(Codes, ListsEveryCodeWithItsMeaning) {
   EXPECT_STREQ(MeaningOf(-10), "not a result code of this library");
 }
 
-TEST(Codes, DocumentedInResultCodesPage) {
-  std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/result-codes.md");
-  ASSERT_FALSE(page.empty());
+// The page's code table as the outcome list has it, and each log line with
+// its number, its text as the page shows it and its code if it has one.
+TEST(Codes, AreTheTablesOfTheResultCodesPage) {
+  const std::string page = ReadFileBytes(TARNLET_SOURCE_DIR "/docs/result-codes.md");
+  std::string table = "| Code | Meaning |\n|---:|---|\n";
   for (std::size_t i = 0; i < kResultCodeCount; ++i) {
-    EXPECT_THAT(page, HasSubstr("| " + std::to_string(kResultCodes[i].code) + " |"));
+    table += "| " + std::to_string(kResultCodes[i].code) + " | " + kResultCodes[i].page + " |\n";
   }
+  EXPECT_THAT(page, HasSubstr(table + "\n")) << "expected table:\n" << table;
+  for (const LogLineInfo& line : kLogLines) {
+    const std::string text = std::regex_replace(
+        std::regex_replace(ForTerminal(line.text, "CP932", "UTF-8"), std::regex("\r"), "\\r"),
+        std::regex("\n"), "\\n");
+    const std::string number = std::to_string(1000 + line.number).substr(1);
+    const std::size_t at = page.find("\n| " + number + " | `" + text + "`");
+    ASSERT_NE(at, std::string::npos) << number << " " << text;
+    const std::string row = page.substr(at, page.find('\n', at + 1) - at);
+    const std::string code = "| " + std::to_string(line.code) + " |";
+    EXPECT_THAT(row, EndsWith(line.code == codes::kByCaller ? " |" : code));
+  }
+  // No row for a line the library does not write, but the one it says so of.
+  const std::regex row("\n\\| \\d{3} \\| `[^\n]*");
+  const auto rows = std::distance(std::sregex_iterator(page.begin(), page.end(), row), {});
+  EXPECT_EQ(static_cast<std::size_t>(rows), kLogLineCount + 1);
+  EXPECT_THAT(page, HasSubstr("-019\\r\\n` | not written by this library"));
 }
 
 struct UsageCase {
@@ -213,9 +236,24 @@ TEST(Check, ExplainsWhichFieldFailsTheChecks) {
        30,
        "checks: fail; a call returns -30 (the settings failed validation)\n"
        "  - Kind is -1; it must be 0, 1 or 2\n  - SMTPServerAddress is empty\n"},
+      {server + "MyMailAddressComt=\x80\n[SEND]\nAddress=a\nSubject=ab\x82\n", 65,
+       "checks: fail; a call sends these texts garbled, as they are not Shift-JIS\n"
+       "  - Subject: not Shift-JIS\n  - MyMailAddressComt: not Shift-JIS\n"},
+      {server + "[SEND]\nAddress=a\nSubject=\x82\xa0\xfc\xfc\n[FILE]\nAppendFile=C:\\\x82/x\n", 65,
+       "checks: fail; a call sends these texts garbled, as they are not Shift-JIS\n"
+       "  - AppendFile: not Shift-JIS\n"},
+      {"[SEND]\nAddress=a\nSubject=\xfd\n", 30,
+       "checks: fail; a call returns -30 (the settings failed validation)\n"
+       "  - SMTPServerAddress is empty\n  - POP3ServerAddress is empty\n"
+       "  - MyHostFQDNName is empty\n  - MyMailAddress is empty\n  - Subject: not Shift-JIS\n"},
   };
   TempDir dir;
   for (const CheckCase& c : cases) {
+    // Windows under code page 932 replaces what is not Shift-JIS as it
+    // reads the file, so the command never sees those bytes.
+    const bool eightBit =
+        c.ini.find_first_of(std::string("\x80\x82\xa0\xfc\xfd")) != std::string::npos;
+    if (eightBit && ::tarnlet::testing::AnsiCodePage() == 932) continue;
     std::string ini = dir.File("case.ini");
     WriteFileBytes(ini, c.ini);
     Outcome run = Tarnlet({"check", "--ini", ini});
@@ -241,6 +279,19 @@ TEST(Check, ShowsShiftJisValuesInTheTerminalEncoding) {
   WriteFileBytes(ini, "[SEND]\nSubject=\x8c\x8f\x96\xbc\x81\x46\xb1\xdd\xb9\xb0\xc4\n");
   Outcome run = Tarnlet({"check", "--ini", ini});
   EXPECT_THAT(run.out, HasSubstr("  Subject           = 件名：ｱﾝｹｰﾄ\n"));
+
+  // UTF-8 where Shift-JIS belongs is named, and shown as it reads (not
+  // under code page 932, where Windows rewrites the file's bytes first).
+  if (::tarnlet::testing::AnsiCodePage() == 932) return;
+  WriteFileBytes(ini,
+                 "[SEND]\nAddress=a\nSubject=月次報告\n[AUTH]\nSMTPServerAddress=s\n"
+                 "POP3ServerAddress=p\n[ETC]\nMyHostFQDNName=h\nMyMailAddress=m\n");
+  std::string body = dir.File("body.txt");
+  WriteFileBytes(body, "本文\n");
+  Outcome utf8 = Tarnlet({"check", "--ini", ini, "--body", body});
+  EXPECT_EQ(utf8.status, kExitData);
+  EXPECT_THAT(utf8.out, HasSubstr("  - Subject: not Shift-JIS; it reads as UTF-8: 月次報告\n"
+                                  "  - body: not Shift-JIS; it reads as UTF-8: 本文\n"));
 }
 
 std::vector<std::string> SendTo(std::uint16_t port, std::vector<std::string> more) {
@@ -329,6 +380,16 @@ TEST(Send, DeliversConvertedTextThroughTheLibrary) {
   EXPECT_THAT(wire, HasSubstr("Subject: =?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=\r\n"));
   EXPECT_THAT(wire, HasSubstr("\r\n\r\n\x1b$BK\\J8\x1b(B\r\n"));
   EXPECT_THAT(wire, HasSubstr("\r\n.\r\nQUIT\r\n"));
+
+  // A body taken as Shift-JIS is checked, and sent all the same. (Windows
+  // takes arguments as UTF-8 whatever --encoding says; a body is bytes.)
+  ScriptedPeer sjisPeer(AcceptingSmtp());
+  Outcome sjis = Tarnlet(
+      SendTo(sjisPeer.port(), {"--to", "you@example.jp", "--body", "-", "--encoding", "sjis"}),
+      "x\x82\n");
+  EXPECT_EQ(sjis.status, 0) << sjis.err;
+  EXPECT_EQ(sjis.err, "tarnlet: warning: body: not Shift-JIS\n");
+  EXPECT_THAT(sjisPeer.Transcript(), HasSubstr("\r\n\r\nx\x1b$B\".\x1b(B\r\n"));
 }
 
 TEST(Send, RepeatedAddressOptionsBecomeOneListEach) {
@@ -377,11 +438,14 @@ TEST(Send, IniSendsAsTarnlet2AndShowsTheLogItNames) {
                  "POP3ServerAddress=127.0.0.1\nSMTPPortNo=" +
                      std::to_string(ClosedPort()) +
                      "\n[SEND]\nAddress=you@example.jp\n[ETC]\nMyHostFQDNName=h\n"
-                     "MyMailAddress=me@example.jp\n[FILE]\nLog=" +
+                     "MyMailAddressComt=\x82\nMyMailAddress=me@example.jp\n[FILE]\nLog=" +
                      libraryLog + "\n");
   Outcome run = Tarnlet({"send", "--ini", ini});
   EXPECT_EQ(run.status, 2);
   EXPECT_THAT(run.err, HasSubstr("log lines of this call (" + libraryLog + "):\n"));
+  if (::tarnlet::testing::AnsiCodePage() != 932) {  // there Windows rewrites the byte
+    EXPECT_THAT(run.err, HasSubstr("tarnlet: warning: MyMailAddressComt: not Shift-JIS\n"));
+  }
   EXPECT_TRUE(HasLogLine(run.err, "SMTP SND : Connect Ng ErrCode=\\d+-050")) << run.err;
 
   WriteFileBytes(ini, "[SEND]\nAddress=you@example.jp\n");
