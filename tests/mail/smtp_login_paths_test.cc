@@ -170,8 +170,6 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   }
 }
 
-#ifndef _WIN32
-// The Windows backend has no TLS yet: there every session fails to start.
 TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
   SetPollStepForTesting(1);
   ScriptedPeer peer({testing::Stall()});
@@ -184,7 +182,6 @@ TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
   EXPECT_EQ(platform_.Count(Call::kTlsSend), 0);
   ExpectAllReleased();
 }
-#endif
 
 TEST_F(MailLoginPathsTest, LongestUserNameReachesTheLoginWhole) {
   const std::string user(255, 'u');
