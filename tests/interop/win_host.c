@@ -13,6 +13,13 @@
 
 #include "tarnlet.h"
 
+/* The x86 DLL exports the decorated names. */
+#ifdef _WIN64
+#define EXPORT_NAME(name, bytes) name
+#else
+#define EXPORT_NAME(name, bytes) "_" name "@" bytes
+#endif
+
 typedef int32_t(TARNLET_CALL* RecordExport)(const char*, const MailSettings*);
 typedef int32_t(TARNLET_CALL* IniExport)(const char*, const char*);
 
@@ -56,7 +63,8 @@ int main(int argc, char** argv) {
   }
   int32_t result;
   if (strcmp(argv[2], "record") == 0) {
-    RecordExport send = (RecordExport)(void (*)(void))GetProcAddress(dll, "Tarnlet1");
+    RecordExport send =
+        (RecordExport)(void (*)(void))GetProcAddress(dll, EXPORT_NAME("Tarnlet1", "8"));
     long recordSize = 0;
     char* record = ReadWholeFile(argv[3], &recordSize);
     if (send == NULL || record == NULL || recordSize != TARNLET_SETTINGS_SIZE) {
@@ -66,7 +74,7 @@ int main(int argc, char** argv) {
     result = send(body, (const MailSettings*)record);
     free(record);
   } else if (strcmp(argv[2], "ini") == 0) {
-    IniExport send = (IniExport)(void (*)(void))GetProcAddress(dll, "Tarnlet2");
+    IniExport send = (IniExport)(void (*)(void))GetProcAddress(dll, EXPORT_NAME("Tarnlet2", "8"));
     if (send == NULL) {
       fprintf(stderr, "Tarnlet2 missing\n");
       return 2;

@@ -170,8 +170,6 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   }
 }
 
-#ifndef _WIN32
-// The Windows backend has no TLS yet: there every session fails to start.
 TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
   ScriptedPeer peer({testing::Stall()});
   EXPECT_EQ(RunOnPort(peer, 465), -3);
@@ -182,7 +180,6 @@ TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
   EXPECT_EQ(platform_.Count(Call::kTlsSend), 0);
   ExpectAllReleased();
 }
-#endif
 
 TEST_F(MailLoginPathsTest, LongestUserNameReachesTheLoginWhole) {
   const std::string user(255, 'u');

@@ -1,9 +1,10 @@
-"""The Linux library against a small TLS peer on loopback: implicit TLS on
-465 and 995, STARTTLS on 587, and every way TLS may fail. Certificates come
-from a test CA made here with openssl; the library trusts it through
-SSL_CERT_FILE and SSL_CERT_DIR. Each row checks the code, the log and what
-the peer received. Runs inside a private network namespace (the real ports
-are used)."""
+"""The library against a small TLS peer on loopback: implicit TLS on 465 and
+995, STARTTLS on 587, and every way TLS may fail. Certificates come from a
+test CA made here with openssl; the Linux library trusts it through
+SSL_CERT_FILE and SSL_CERT_DIR, the Windows DLL (TARNLET_DLL, called from a
+host program under Wine) through the Wine prefix's own Root store. Each row
+checks the code, the log and what the peer received. Runs inside a private
+network namespace (the real ports are used)."""
 import ctypes
 import os
 import socket
@@ -12,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "interop"))
@@ -19,6 +21,9 @@ import interop_support as s  # noqa: E402
 
 HOST = "localhost"
 WORK = tempfile.mkdtemp(prefix="tarnlet-tls-")
+WINDOWS = "TARNLET_DLL" in os.environ
+# The Wine prefix keeps every run's CA: each gets a name of its own.
+CA_SUFFIX = " %x" % int(time.time()) if WINDOWS else ""
 PLAIN = "AHRlc3RlcgBUYXJuLXB3MQ=="  # base64 of NUL "tester" NUL "Tarn-pw1"
 
 
@@ -28,7 +33,7 @@ def openssl(*args):
 
 def make_ca(name):
     openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key",
-            "-out", name + ".pem", "-days", "3", "-subj", "/CN=Tarnlet " + name)
+            "-out", name + ".pem", "-days", "3", "-subj", "/CN=Tarnlet " + name + CA_SUFFIX)
 
 
 def make_leaf(name, ca, dns="localhost", days="2"):
@@ -164,6 +169,34 @@ TLS_CONNECT = "SMTP SND : Tls Connect Ng-108\r\n"
 STARTTLS_NG = "SMTP SND : StartTls Understand Ng-110\r\n"
 
 
+class WineLibrary:
+    """The DLL, called once per send from a host program under the emulator."""
+
+    def __init__(self):
+        self.run = [os.environ["TARNLET_EMULATOR"], os.environ["TARNLET_WIN_HOST"],
+                    windows_path(os.environ["TARNLET_DLL"]), "record"]
+        der = os.path.join(WORK, "ca.der")
+        with open(os.path.join(WORK, "ca.pem")) as f, open(der, "wb") as out:
+            out.write(ssl.PEM_cert_to_DER_cert(f.read()))
+        subprocess.run([os.environ["TARNLET_EMULATOR"], os.environ["TARNLET_TRUST_ROOT"],
+                        windows_path(der)], check=True, timeout=120)
+
+    def send(self, Log, **overrides):
+        record, body = os.path.join(WORK, "record"), os.path.join(WORK, "body")
+        with open(record, "wb") as f:
+            f.write(s.make_record(s.base_settings(SMTPServerAddress=HOST, POP3ServerAddress=HOST,
+                                                  Log=windows_path(Log), **overrides)))
+        with open(body, "wb") as f:
+            f.write(s.sjis("body\r\n"))
+        done = subprocess.run(self.run + [windows_path(record), windows_path(body)],
+                              capture_output=True, timeout=120)
+        return int(done.stdout.decode().rsplit("result=", 1)[1])
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 class TlsPeerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -187,7 +220,7 @@ class TlsPeerTest(unittest.TestCase):
         # Both set: the environment may preset either.
         os.environ["SSL_CERT_FILE"] = os.path.join(WORK, "ca.pem")
         os.environ["SSL_CERT_DIR"] = os.path.join(WORK, "no-such-folder")
-        cls.lib = Library(os.environ["TARNLET_SO"])
+        cls.lib = WineLibrary() if WINDOWS else Library(os.environ["TARNLET_SO"])
         cls.count = 0
 
     def log(self):
