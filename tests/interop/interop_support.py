@@ -30,6 +30,11 @@ POP3_PORT = 1110
 CAPTURE_PORT = 2526
 RELAY_PORT = 2527  # after start_relay()
 CLOSED_PORT = 2599  # nothing listens here
+# The TLS servers: names scripts/interop maps to 127.0.0.2 and 127.0.0.3.
+TLS_HOST = "tls." + DOMAIN
+LOGIN_ONLY_HOST = "login." + DOMAIN
+SMTPS_PORT = 465
+POP3S_PORT = 995
 
 RECORD_SIZE = 7946
 # (offset, width) of each text field; the numbers are the binary interface.
@@ -288,6 +293,45 @@ def start_relay():
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
                           "mail-servers")
     subprocess.run([script, "relay", STATE], check=True)
+
+
+def log_size(name):
+    return os.path.getsize(os.path.join(STATE, name))
+
+
+def log_since(name, offset, timeout=10.0, wait_for=b""):
+    """What a server wrote to its log (DIR/name) after offset; waits until
+    it holds wait_for (the logs are written apart from delivery)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        with open(os.path.join(STATE, name), "rb") as f:
+            f.seek(offset)
+            text = f.read()
+        if wait_for in text or time.monotonic() > deadline:
+            return text
+        time.sleep(0.1)
+
+
+def check_tls_delivery(test, raw, mechanism, postfix_log, dovecot_log, pop3s):
+    """The message came in TLS, logged in with mechanism (None: without
+    login), after a POP3S login when pop3s is set."""
+    header = re.split(rb"\r?\n\r?\n", raw, maxsplit=1)[0]
+    test.assertIn(b"(using TLSv1.", header)
+    logged = log_since("postfix.log", postfix_log, wait_for=b"sasl_method=" if mechanism else b"")
+    if mechanism:
+        test.assertIn(b" with ESMTPSA id ", header)
+        test.assertIn(b"sasl_method=" + mechanism.encode() + b",", logged)
+    else:
+        test.assertNotIn(b"ESMTPSA", header)
+        test.assertNotIn(b"sasl_method=", logged)
+    logins = [line for line in log_since("dovecot.log", dovecot_log, wait_for=b"Login:"
+                                         if pop3s else b"").splitlines() if b"Login:" in line]
+    if pop3s:
+        test.assertEqual(len(logins), 1, logins)
+        test.assertIn(b"lip=127.0.0.2", logins[0])
+        test.assertIn(b", TLS", logins[0])
+    else:
+        test.assertEqual(logins, [])
 
 
 def capture_count():

@@ -154,6 +154,22 @@ class LinuxInteropTest(unittest.TestCase):
                 self.assertIn(b"pop %d" % apop, raw)
                 self.assertEqual(s.read_log(log), EXPECTED_POP_LOG)
 
+    def test_tls_submission_delivers(self):
+        for name, overrides, mailbox, mechanism, expected_log in TLS_ROWS:
+            with self.subTest(case=name):
+                log = self.log_path()
+                before = s.snapshot([mailbox])
+                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
+                settings = s.base_settings(
+                    Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT,
+                    Address=mailbox + "@" + s.DOMAIN, AppendFile=self.attachments[0][0],
+                    Log=log, **overrides)
+                self.assertEqual(self.lib.send_record(s.BODY, settings), 0)
+                raw = s.wait_for_new_mail(self, before)[mailbox]
+                s.check_message(self, raw, self.attachments[:1], to=settings["Address"], cc="")
+                s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=expected_log is not None)
+                self.assertEqual(s.read_log(log), expected_log)
+
     def test_relay_accepts_at_once_and_reports_refusals_by_mail(self):
         # The relay's 250 ends the call; a recipient the smart host refuses
         # later comes back to the sender as a bounce.
@@ -194,9 +210,25 @@ class LinuxInteropTest(unittest.TestCase):
 
 
 RELAYED = "reader@relay.test"
+EXPECTED_POP_LOG = s.log_lines(
+    "POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Complete-038\r\n")
+# name, settings, mailbox, mechanism the server logs (None: no login), log
+TLS_ROWS = [
+    ("465 with PLAIN", dict(Kind=1, SMTPPortNo=s.SMTPS_PORT, SMTPServerAddress=s.TLS_HOST),
+     "alice", "PLAIN", None),
+    ("587 STARTTLS with PLAIN",
+     dict(Kind=1, SMTPPortNo=s.SUBMISSION_PORT, SMTPServerAddress=s.TLS_HOST), "bob", "PLAIN",
+     None),
+    ("587 STARTTLS with LOGIN only",
+     dict(Kind=1, SMTPPortNo=s.SUBMISSION_PORT, SMTPServerAddress=s.LOGIN_ONLY_HOST), "carol",
+     "LOGIN", None),
+    ("Kind 0 on 465", dict(Kind=0, SMTPPortNo=s.SMTPS_PORT, SMTPServerAddress=s.TLS_HOST),
+     "dave", None, None),
+    ("Kind 2 with POP3S and 465",
+     dict(Kind=2, POP3PortNo=s.POP3S_PORT, POP3ServerAddress=s.TLS_HOST, SMTPPortNo=s.SMTPS_PORT,
+          SMTPServerAddress=s.TLS_HOST), "erin", None, EXPECTED_POP_LOG),
+]
 EXPECTED_WRONG_PASSWORD = s.log_lines(
     "SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : User + PassWord Ng-102\r\n",
     "SMTP Auth3認証 Miss-017")
-EXPECTED_POP_LOG = s.log_lines(
-    "POP3 BEFORE SMTP : Start-024\r\n", "POP3 BEFORE SMTP : Complete-038\r\n")
 EXPECTED_REFUSED_RECIPIENT = s.log_lines("SMTP SND : Res Rcv Ng-022\r\n", "0-058\r\n")

@@ -6,7 +6,7 @@ import unittest
 
 import interop_support as s
 from test_linux import (EXPECTED_POP_LOG, EXPECTED_REFUSED_RECIPIENT,
-                        EXPECTED_WRONG_PASSWORD, UNKNOWN_HOST)
+                        EXPECTED_WRONG_PASSWORD, TLS_ROWS, UNKNOWN_HOST)
 
 WINE = "/usr/lib/wine/wine64"
 WSAECONNREFUSED = 10061
@@ -31,6 +31,15 @@ class WineInteropTest(unittest.TestCase):
         os.makedirs(cls.folder, exist_ok=True)
         cls.attachments = s.attachment_files(s.WORK)
         cls.counter = 0
+        cls.trusted = False
+
+    def trust_test_ca(self):
+        """Puts this run's test CA into the prefix's own Root store, once."""
+        if not WineInteropTest.trusted:
+            der = os.path.join(s.STATE, "tls", "ca.der")
+            subprocess.run([WINE, os.environ["INTEROP_TRUST_ROOT"], windows_path(der)],
+                           check=True, timeout=120, env=WINE_ENV)
+            WineInteropTest.trusted = True
 
     def next_name(self):
         WineInteropTest.counter += 1
@@ -104,6 +113,23 @@ class WineInteropTest(unittest.TestCase):
                 code, log = self.call("record", "wine pop %d\r\n" % apop, settings)
                 self.assertEqual((code, log), (0, EXPECTED_POP_LOG))
                 self.assertIn(b"wine pop %d" % apop, s.wait_for_new_mail(self, before)["erin"])
+
+    def test_tls_submission_delivers(self):
+        self.trust_test_ca()
+        memo = self.attachments[:1]
+        for name, overrides, mailbox, mechanism, expected_log in TLS_ROWS:
+            with self.subTest(case=name):
+                before = s.snapshot([mailbox])
+                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
+                settings = s.base_settings(
+                    Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT,
+                    Address=mailbox + "@" + s.DOMAIN, AppendFile=windows_path(memo[0][0]),
+                    **overrides)
+                self.assertEqual(self.call("record", s.BODY, settings), (0, expected_log))
+                raw = s.wait_for_new_mail(self, before)[mailbox]
+                s.check_message(self, raw, memo, to=settings["Address"], cc="",
+                                windows_names=True)
+                s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=expected_log is not None)
 
     def test_failures_against_real_servers(self):
         cases = [
