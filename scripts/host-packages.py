@@ -11,17 +11,16 @@ writes into DIST
                              binding as source (contentFiles/cs/any/Tarnlet/,
                              and content/Tarnlet/ for packages.config projects)
   tarnlet-VERSION-py3-none-PLATFORM.whl for win32, win_amd64 and
-                             manylinux_2_N_x86_64 (N: the newest glibc symbol
-                             version the library needs): the Python binding as
-                             the package "tarnlet" with its library beside it.
+                             linux_x86_64: the Python binding as the package
+                             "tarnlet" with its library beside it. The Linux
+                             library needs the system's OpenSSL 3 (libssl3), as
+                             the .deb does, which no manylinux tag allows.
 Both are zip files laid out by hand (no NuGet or wheel tool is needed): the
 members are sorted and carry EPOCH, so the same inputs give the same bytes.
 """
 import base64
 import hashlib
 import os
-import re
-import subprocess
 import sys
 import time
 import zipfile
@@ -101,14 +100,6 @@ def nupkg(version, epoch, dist, x86, x64, linux):
     write_zip(os.path.join(dist, "Tarnlet.%s.nupkg" % version), members, epoch)
 
 
-def manylinux_tag(so_path):
-    """manylinux_2_N_x86_64, N the newest GLIBC_2.N the library needs."""
-    symbols = subprocess.run(["objdump", "-T", so_path], capture_output=True, text=True,
-                             check=True).stdout
-    newest = max(int(m) for m in re.findall(r"GLIBC_2\.(\d+)", symbols))
-    return "manylinux_2_%d_x86_64" % newest
-
-
 def record_line(name, data):
     digest = base64.urlsafe_b64encode(hashlib.sha256(data).digest()).rstrip(b"=").decode()
     return "%s,sha256=%s,%d" % (name, digest, len(data))
@@ -157,7 +148,7 @@ def main():
     nupkg(version, epoch, dist, x86, x64, linux)
     wheel(version, epoch, dist, "win32", "tarnlet.dll", x86)
     wheel(version, epoch, dist, "win_amd64", "tarnlet.dll", x64)
-    wheel(version, epoch, dist, manylinux_tag(so_path), "libtarnlet.so", linux)
+    wheel(version, epoch, dist, "linux_x86_64", "libtarnlet.so", linux)
 
 
 if __name__ == "__main__":
