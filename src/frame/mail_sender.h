@@ -13,7 +13,7 @@
 namespace tarnlet {
 
 // Bits of the byte ReadEhloReply returns; 0 means failure, or AUTH offered
-// with none of the four mechanisms.
+// with no mechanism named here.
 enum AuthFlag : std::uint8_t {
   kAuthNone = 1,  // the reply has no AUTH keyword
   kAuthLogin = 2,
@@ -21,6 +21,8 @@ enum AuthFlag : std::uint8_t {
   kAuthCramMd5 = 8,
   kAuthDigestMd5 = 16,
   kStartTlsOffered = 32,  // the reply offers STARTTLS
+  kAuthXoauth2 = 64,
+  kAuthOauthBearer = 128,
 };
 
 class MailSender {

@@ -1,6 +1,7 @@
 // SMTP reply readers. Each examines exactly one receive that returned
 // data: the whole reply must have arrived in it, and bytes arriving later
 // are left for the next reader.
+#include <cctype>
 #include <cstring>
 
 #include "frame/globals.h"
@@ -13,23 +14,74 @@ namespace {
 
 constexpr long kShortestReply = 5;  // three digits and CR LF
 
-// The received bytes carry no NUL: search only within them.
-bool Contains(const char* bytes, long count, const char* word) {
-  const std::size_t length = std::strlen(word);
-  for (long at = 0; at + static_cast<long>(length) <= count; ++at) {
-    if (std::memcmp(bytes + at, word, length) == 0) return true;
+bool SameWord(const char* bytes, std::size_t length, const char* word) {
+  if (std::strlen(word) != length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (std::toupper(static_cast<unsigned char>(bytes[i])) != word[i]) return false;
   }
-  return false;
+  return true;
 }
 
-std::uint8_t AuthMechanisms(const char* bytes, long count) {
-  if (!Contains(bytes, count, "AUTH")) return kAuthNone;
-  std::uint8_t flags = 0;
-  if (Contains(bytes, count, "LOGIN")) flags |= kAuthLogin;
-  if (Contains(bytes, count, "PLAIN")) flags |= kAuthPlain;
-  if (Contains(bytes, count, "CRAM-MD5")) flags |= kAuthCramMd5;
-  if (Contains(bytes, count, "DIGEST-MD5")) flags |= kAuthDigestMd5;
-  return flags;
+struct Mechanism {
+  const char* name;
+  std::uint8_t flag;
+};
+constexpr Mechanism kMechanisms[] = {
+    {"LOGIN", kAuthLogin},          {"PLAIN", kAuthPlain},     {"CRAM-MD5", kAuthCramMd5},
+    {"DIGEST-MD5", kAuthDigestMd5}, {"XOAUTH2", kAuthXoauth2}, {"OAUTHBEARER", kAuthOauthBearer},
+};
+
+std::uint8_t MechanismFlag(const char* word, std::size_t length) {
+  for (const Mechanism& mechanism : kMechanisms) {
+    if (SameWord(word, length, mechanism.name)) return mechanism.flag;
+  }
+  return 0;
+}
+
+// One line of an EHLO reply: the code and its separator, then a keyword
+// and its parameters. Keywords and mechanism names compare without case
+// (RFC 5321 2.4, RFC 4422 3.1); the old "AUTH=" form is read as "AUTH ".
+struct EhloOffer {
+  bool auth = false;
+  bool startTls = false;
+  std::uint8_t mechanisms = 0;
+};
+
+void ReadEhloLine(const char* line, std::size_t length, EhloOffer* offer) {
+  std::size_t at = 0;
+  while (at < length && line[at] >= '0' && line[at] <= '9') ++at;
+  if (at < length && (line[at] == '-' || line[at] == ' ')) ++at;
+  const auto endOfWord = [&](std::size_t from) {
+    while (from < length && line[from] != ' ' && line[from] != '=' && line[from] != '\r') ++from;
+    return from;
+  };
+  const std::size_t keywordEnd = endOfWord(at);
+  if (SameWord(line + at, keywordEnd - at, "STARTTLS")) offer->startTls = true;
+  if (!SameWord(line + at, keywordEnd - at, "AUTH")) return;
+  offer->auth = true;
+  for (at = keywordEnd; at < length;) {
+    if (line[at] == ' ' || line[at] == '=' || line[at] == '\r') {
+      ++at;
+      continue;
+    }
+    const std::size_t end = endOfWord(at);
+    offer->mechanisms |= MechanismFlag(line + at, end - at);
+    at = end;
+  }
+}
+
+std::uint8_t EhloFlags(const char* bytes, long count) {
+  EhloOffer offer;
+  const char* end = bytes + count;
+  for (const char* line = bytes; line < end;) {
+    const char* lf =
+        static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+    const char* next = lf != nullptr ? lf : end;
+    ReadEhloLine(line, static_cast<std::size_t>(next - line), &offer);
+    line = lf != nullptr ? lf + 1 : end;
+  }
+  const std::uint8_t flags = offer.auth ? offer.mechanisms : std::uint8_t{kAuthNone};
+  return offer.startTls ? static_cast<std::uint8_t>(flags | kStartTlsOffered) : flags;
 }
 
 }  // namespace
@@ -67,8 +119,7 @@ std::uint8_t MailSender::ReadEhloReply(SocketHandle socket, int expected, std::i
     WriteLog(LogLine::kEhloReplyCodeNg);
     return 0;
   }
-  const std::uint8_t flags = AuthMechanisms(buffer, n);
-  return Contains(buffer, n, "STARTTLS") ? flags | kStartTlsOffered : flags;
+  return EhloFlags(buffer, n);
 }
 
 }  // namespace tarnlet
