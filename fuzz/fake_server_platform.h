@@ -50,6 +50,8 @@ class FakeServerPlatform : public Platform {
     popPort_ = popPort;
     challenge_ = std::move(challenge);
   }
+  // In answering mode, EHLO offers STARTTLS and PLAIN instead of CRAM-MD5.
+  void OfferStartTls() { startTls_ = true; }
 
   std::string sent;      // the first kSentLimit bytes the client sent
   std::string log;       // every log line, LF-terminated, up to kLogLimit bytes
@@ -100,20 +102,20 @@ class FakeServerPlatform : public Platform {
   }
   void CloseSocket(SocketHandle) override {}
   int ConnectionResetError() override { return 10054; }
-  // TLS is modelled as a layer that passes the bytes through: the handshake
-  // is done at once, and the exchange inside it reads the same stream, so
-  // the dialogue inside TLS meets the same replies. tlsSessions counts the
-  // handshakes.
-  TlsHandle StartTls(SocketHandle, const char*, int*) override {
+  // TLS is modelled as a layer that passes the bytes through its wire: the
+  // handshake is done at once, and the exchange inside it reads the same
+  // stream through the installed platform, so the dialogue inside TLS meets
+  // the same replies and the same faults. tlsSessions counts the handshakes.
+  TlsHandle StartTls(SocketHandle, TlsWire& wire, const char*, int*) override {
     ++tlsSessions;
-    return this;
+    return &wire;
   }
   TlsStep ContinueTls(TlsHandle) override { return {TlsProgress::kDone, false, 0}; }
-  IoResult TlsSend(TlsHandle, const char* data, std::size_t length) override {
-    return Send(0, data, length);
+  IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override {
+    return static_cast<TlsWire*>(tls)->Write(data, length);
   }
-  IoResult TlsReceive(TlsHandle, char* buffer, std::size_t capacity) override {
-    return Receive(0, buffer, capacity);
+  IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override {
+    return static_cast<TlsWire*>(tls)->Read(buffer, capacity);
   }
   void CloseTls(TlsHandle) override {}
   void DescribeTls(TlsHandle, char* out, std::size_t capacity) override {
@@ -202,7 +204,15 @@ class FakeServerPlatform : public Platform {
       return line.compare(0, std::strlen(word), word) == 0;
     };
     if (pop_) return "+OK\r\n";
-    if (starts("EHLO")) return "250-hello\r\n250 AUTH LOGIN CRAM-MD5\r\n";
+    if (starts("EHLO")) {
+      return startTls_ ? "250-hello\r\n250-STARTTLS\r\n250 AUTH LOGIN PLAIN\r\n"
+                       : "250-hello\r\n250 AUTH LOGIN CRAM-MD5\r\n";
+    }
+    if (starts("STARTTLS")) {
+      chunks_.push_back("220 go\r\n");
+      return kWouldBlockChunk;  // nothing behind the 220 until the handshake
+    }
+    if (starts("AUTH PLAIN")) return "235 ok\r\n";
     if (starts("AUTH")) return "334 " + challenge_ + "\r\n";
     if (starts("DATA")) {
       inData_ = true;
@@ -219,6 +229,7 @@ class FakeServerPlatform : public Platform {
   int connections_ = 0;
   std::deque<std::string> chunks_;
   bool answering_ = false;
+  bool startTls_ = false;
   bool pop_ = false;
   bool inData_ = false;
   std::uint16_t popPort_ = 0;

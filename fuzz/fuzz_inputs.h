@@ -25,6 +25,7 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "frame/settings.h"
+#include "net/connection.h"
 #include "support/fault_platform.h"
 #include "tarnlet.h"
 
@@ -271,26 +272,25 @@ inline ResultCode RunDialogueInput(const std::uint8_t* data, std::size_t size) {
       MailSender sender;
       std::int32_t code = 0;
       int error = 0;
-      const SocketHandle socket = run.platform.CreateTcpSocket(&error);
+      Connection connection(run.platform.CreateTcpSocket(&error));
       std::vector<char> out(kReceiveBufferSize);
       switch (reader) {
         case 0:
-          ok = sender.ReadReply(socket, 250, &code);
+          ok = sender.ReadReply(connection, 250, &code);
           break;
         case 1:
-          ok = sender.ReadEhloReply(socket, 250, &code) != 0;
+          ok = sender.ReadEhloReply(connection, 250, &code) != 0;
           break;
         case 2:
-          ok = sender.ReadChallenge(socket, out.data(), out.size());
+          ok = sender.ReadChallenge(connection, out.data(), out.size());
           break;
         case 3:
-          ok = sender.ReadPopOk(socket);
+          ok = sender.ReadPopOk(connection);
           break;
         default:
-          ok = sender.ReadApopTimestamp(socket, out.data(), out.size());
+          ok = sender.ReadApopTimestamp(connection, out.data(), out.size());
           break;
       }
-      run.platform.CloseSocket(socket);
     }
     std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
     InstallPlatform(nullptr);

@@ -75,7 +75,7 @@ bool TracePlatform::ConnectIpv4(SocketHandle socket, const char* dotted, std::ui
 
 IoResult TracePlatform::Send(SocketHandle socket, const char* data, std::size_t length) {
   IoResult result = target().Send(socket, data, length);
-  if (socket == socket_ && result.count > 0) {
+  if (socket == socket_ && tls_ == nullptr && result.count > 0) {
     watch_.Sent(data, static_cast<std::size_t>(result.count));
   }
   Tick();
@@ -84,7 +84,12 @@ IoResult TracePlatform::Send(SocketHandle socket, const char* data, std::size_t 
 
 IoResult TracePlatform::Receive(SocketHandle socket, char* buffer, std::size_t capacity) {
   IoResult result = target().Receive(socket, buffer, capacity);
-  if (socket == socket_) {
+  if (socket == socket_ && tls_ != nullptr) {
+    // Records; kept while the handshake lasts, in case they are none.
+    if (handshaking_ && result.count > 0 && handshakeBytes_.size() < 1024) {
+      handshakeBytes_.append(buffer, static_cast<std::size_t>(result.count));
+    }
+  } else if (socket == socket_) {
     if (result.count > 0) watch_.Received(buffer, static_cast<std::size_t>(result.count));
     if (result.count == 0) watch_.PeerClosed();
   }
@@ -100,19 +105,36 @@ void TracePlatform::CloseSocket(SocketHandle socket) {
   target().CloseSocket(socket);
 }
 
-TlsHandle TracePlatform::StartTls(SocketHandle socket, const char* host, int* error) {
-  TlsHandle tls = target().StartTls(socket, host, error);
-  if (socket == socket_) tls_ = tls;
+TlsHandle TracePlatform::StartTls(SocketHandle socket, TlsWire& wire, const char* host,
+                                  int* error) {
+  TlsHandle tls = target().StartTls(socket, wire, host, error);
+  if (socket == socket_ && tls != nullptr) {
+    tls_ = tls;
+    handshaking_ = true;
+    handshakeBytes_.clear();
+  }
   return tls;
 }
 
-// The outcome of the handshake, as a note: version, cipher, certificate.
+// The outcome of the handshake, as notes: version, cipher, certificate.
+// A server that answered in clear text is shown as it answered.
 TlsStep TracePlatform::ContinueTls(TlsHandle tls) {
   TlsStep step = target().ContinueTls(tls);
   if (tls == tls_ && step.progress != TlsProgress::kWouldBlock) {
-    char text[768];
+    handshaking_ = false;
+    const bool record = handshakeBytes_.size() >= 2 && handshakeBytes_[0] >= 20 &&
+                        handshakeBytes_[0] <= 23 && handshakeBytes_[1] == 3;
+    if (step.progress == TlsProgress::kFailed && !handshakeBytes_.empty() && !record) {
+      watch_.Received(handshakeBytes_.data(), handshakeBytes_.size());
+    }
+    char text[1024];
     target().DescribeTls(tls, text, sizeof text);
-    watch_.Note(std::string(step.progress == TlsProgress::kDone ? "TLS: " : "TLS failed: ") + text);
+    std::string prefix = step.progress == TlsProgress::kDone ? "TLS: " : "TLS failed: ";
+    for (std::string rest = text; !rest.empty(); prefix.clear()) {
+      const std::size_t end = rest.find('\n');
+      watch_.Note(prefix + rest.substr(0, end));
+      rest = end == std::string::npos ? "" : rest.substr(end + 1);
+    }
   }
   return step;
 }

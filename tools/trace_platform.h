@@ -43,8 +43,9 @@ class TracePlatform : public PlatformWrapper {
   IoResult Send(SocketHandle socket, const char* data, std::size_t length) override;
   IoResult Receive(SocketHandle socket, char* buffer, std::size_t capacity) override;
   void CloseSocket(SocketHandle socket) override;
-  // Inside TLS the dialogue is watched as it is before encryption.
-  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override;
+  // Inside TLS the dialogue is watched as it is before encryption; the
+  // records on the socket are not shown.
+  TlsHandle StartTls(SocketHandle socket, TlsWire& wire, const char* host, int* error) override;
   IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
   IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;
   TlsStep ContinueTls(TlsHandle tls) override;
@@ -65,6 +66,8 @@ class TracePlatform : public PlatformWrapper {
   ProgressLine progress_;
   SocketHandle socket_ = kInvalidSocket;  // the connection being watched
   TlsHandle tls_ = nullptr;               // its TLS session, if any
+  bool handshaking_ = false;
+  std::string handshakeBytes_;  // what the server sent during the handshake
   Clock::time_point started_;
   Clock::time_point drawn_;
   Clock::time_point stepSince_;

@@ -12,6 +12,8 @@
 
 namespace tarnlet {
 
+class Connection;
+
 // Bits of the byte ReadEhloReply returns; 0 means failure, or AUTH offered
 // with no mechanism named here.
 enum AuthFlag : std::uint8_t {
@@ -48,13 +50,13 @@ class MailSender {
   // --- transport ---
   // One 100 ms wait; false (after the time-out line) at the 3000th.
   bool PollWait(std::uint32_t* counter);
-  bool SendAll(SocketHandle socket, const char* data, std::size_t length);
-  bool ReadReply(SocketHandle socket, int expected, std::int32_t* code);
-  std::uint8_t ReadEhloReply(SocketHandle socket, int expected, std::int32_t* code);
+  bool SendAll(Connection& connection, const char* data, std::size_t length);
+  bool ReadReply(Connection& connection, int expected, std::int32_t* code);
+  std::uint8_t ReadEhloReply(Connection& connection, int expected, std::int32_t* code);
   // Copies the text of a 334 challenge, NUL-terminated, into out (capacity
   // bytes; the reader's whole receive always fits in kReceiveBufferSize).
-  bool ReadChallenge(SocketHandle socket, char* out, std::size_t capacity);
-  bool SendQuit(SocketHandle socket);
+  bool ReadChallenge(Connection& connection, char* out, std::size_t capacity);
+  bool SendQuit(Connection& connection);
 
   // --- address resolution ---
   bool IsDottedLiteral(const char* name);
@@ -66,8 +68,8 @@ class MailSender {
   ResultCode RunSmtpDialogue(const char* body);
   // 1 when the POP3 login went through and its connection is closed, else 0.
   int PopBeforeSmtp(const char* user, const char* password, const char* dotted, std::uint16_t port);
-  bool ReadPopOk(SocketHandle socket);
-  bool ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity);
+  bool ReadPopOk(Connection& connection);
+  bool ReadApopTimestamp(Connection& connection, char* out, std::size_t capacity);
 
   std::int32_t lastReplyCode = 0;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codec/md5.h"
+#include "mail/wipe.h"
 
 namespace tarnlet {
 namespace {
@@ -54,6 +55,10 @@ void HmacMd5(const unsigned char* key, std::size_t keyLength, const unsigned cha
   md5.Update(&context, outerPad, sizeof outerPad);
   md5.Update(&context, innerDigest, sizeof innerDigest);
   md5.Final(digest, &context);
+  // The pads are the key with a constant XORed in: as good as the password.
+  WipeSecret(innerPad, sizeof innerPad);
+  WipeSecret(outerPad, sizeof outerPad);
+  WipeSecret(hashedKey, sizeof hashedKey);
 }
 
 }  // namespace tarnlet

@@ -6,7 +6,6 @@
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
 #include "net/receive_once.h"
-#include "net/tls_link.h"
 
 namespace tarnlet {
 namespace {
@@ -21,9 +20,9 @@ bool BeginsWithOk(const char* data) { return std::memcmp(data, "+OK", 3) == 0; }
 
 }  // namespace
 
-bool MailSender::ReadPopOk(SocketHandle socket) {
+bool MailSender::ReadPopOk(Connection& connection) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kPopReceiveNg);
+  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kPopReceiveNg);
   if (n < 0) return false;
   if (n < kShortestReply) {
     WriteLog(LogLine::kPopReplyTooShort, n);
@@ -35,7 +34,7 @@ bool MailSender::ReadPopOk(SocketHandle socket) {
   return false;
 }
 
-bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t capacity) {
+bool MailSender::ReadApopTimestamp(Connection& connection, char* out, std::size_t capacity) {
   Platform& platform = CurrentPlatform();
   char buffer[kReceiveBufferSize];
   std::size_t filled = 0;
@@ -46,13 +45,13 @@ bool MailSender::ReadApopTimestamp(SocketHandle socket, char* out, std::size_t c
       WriteLog(LogLine::kApopGreetingNg);
       return false;
     }
-    const IoResult got = ConnectionReceive(socket, buffer + filled, sizeof buffer - filled);
+    const IoResult got = connection.Receive(buffer + filled, sizeof buffer - filled);
     if (got.count < 0 && got.wouldBlock) {
       if (!PollWait(&counter)) return false;
       continue;
     }
     if (got.count < 0) {
-      WriteLog(LogLine::kApopReceiveNg, got.error);
+      LogIoFailure(*this, got, LogLine::kApopReceiveNg);
       return false;
     }
     if (got.count == 0) {

@@ -11,9 +11,9 @@ constexpr long kShortestChallenge = 4;
 constexpr int kChallengeCode = 334;
 }  // namespace
 
-bool MailSender::ReadChallenge(SocketHandle socket, char* out, std::size_t capacity) {
+bool MailSender::ReadChallenge(Connection& connection, char* out, std::size_t capacity) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kChallengeReceiveNg);
+  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kChallengeReceiveNg);
   if (n < 0) return false;
   if (n < kShortestChallenge) {
     WriteLog(LogLine::kChallengeTooShort, n);

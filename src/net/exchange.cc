@@ -1,42 +1,41 @@
 #include "net/exchange.h"
 
-#include "net/tls_link.h"
+#include "net/starttls_reply.h"
 
 namespace tarnlet {
 
 ResultCode Exchange::Open(const char* dotted, std::uint16_t port, const OpenFailures& failures) {
   Platform& platform = CurrentPlatform();
   int error = 0;
-  socket_ = platform.CreateTcpSocket(&error);
-  if (socket_ == kInvalidSocket) return GiveUp(failures.socket, error);
-  if (!platform.ConnectIpv4(socket_, dotted, port, &error)) return GiveUp(failures.connect, error);
-  if (!platform.SetNonBlocking(socket_, &error)) return GiveUp(failures.nonBlocking, error);
+  const SocketHandle socket = platform.CreateTcpSocket(&error);
+  if (socket == kInvalidSocket) return GiveUp(failures.socket, error);
+  connection_.Adopt(socket);
+  if (!platform.ConnectIpv4(socket, dotted, port, &error)) return GiveUp(failures.connect, error);
+  if (!platform.SetNonBlocking(socket, &error)) return GiveUp(failures.nonBlocking, error);
   return 0;
 }
 
 ResultCode Exchange::StartTls(const char* host, LogLine fail) {
-  return StartTlsSession(sender_, socket_, host) ? 0 : GiveUp(fail);
+  return connection_.StartTls(sender_, host) ? 0 : GiveUp(fail);
 }
 
 ResultCode Exchange::ExpectStartTls(LogLine fail) {
-  return ReadStartTlsReply(sender_, socket_, &sender_.lastReplyCode) ? 0 : GiveUp(fail);
+  return ReadStartTlsReply(sender_, connection_, &sender_.lastReplyCode) ? 0 : GiveUp(fail);
 }
 
-bool Exchange::Secure() const { return TlsSessionOf(socket_) != nullptr; }
-
 bool Exchange::Send(std::string_view bytes) {
-  return sender_.SendAll(socket_, bytes.data(), bytes.size());
+  return sender_.SendAll(connection_, bytes.data(), bytes.size());
 }
 
 bool Exchange::ReadReply(int expected) {
-  return sender_.ReadReply(socket_, expected, &sender_.lastReplyCode);
+  return sender_.ReadReply(connection_, expected, &sender_.lastReplyCode);
 }
 
 std::uint8_t Exchange::ReadEhloReply(int expected) {
-  return sender_.ReadEhloReply(socket_, expected, &sender_.lastReplyCode);
+  return sender_.ReadEhloReply(connection_, expected, &sender_.lastReplyCode);
 }
 
-bool Exchange::SendQuit() { return sender_.SendQuit(socket_); }
+bool Exchange::SendQuit() { return sender_.SendQuit(connection_); }
 
 ResultCode Exchange::Command(std::string_view line, LogLine fail) {
   return Send(line) ? 0 : GiveUp(fail);
@@ -47,15 +46,15 @@ ResultCode Exchange::Expect(int expected, LogLine fail) {
 }
 
 ResultCode Exchange::ExpectChallenge(char* out, std::size_t capacity, LogLine fail) {
-  return sender_.ReadChallenge(socket_, out, capacity) ? 0 : GiveUp(fail);
+  return sender_.ReadChallenge(connection_, out, capacity) ? 0 : GiveUp(fail);
 }
 
 ResultCode Exchange::ExpectPopOk(LogLine fail) {
-  return sender_.ReadPopOk(socket_) ? 0 : GiveUp(fail);
+  return sender_.ReadPopOk(connection_) ? 0 : GiveUp(fail);
 }
 
 ResultCode Exchange::ExpectApopTimestamp(char* out, std::size_t capacity, LogLine fail) {
-  return sender_.ReadApopTimestamp(socket_, out, capacity) ? 0 : GiveUp(fail);
+  return sender_.ReadApopTimestamp(connection_, out, capacity) ? 0 : GiveUp(fail);
 }
 
 ResultCode Exchange::GiveUp(LogLine line, long value) {
@@ -82,10 +81,6 @@ void Exchange::LogAndClose(LogLine line, long value) {
   Close();
 }
 
-void Exchange::Close() {
-  if (socket_ == kInvalidSocket) return;
-  CloseConnection(socket_);
-  socket_ = kInvalidSocket;
-}
+void Exchange::Close() { connection_.Close(); }
 
 }  // namespace tarnlet

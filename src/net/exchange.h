@@ -1,6 +1,6 @@
 // One connection's command/reply exchange: the sender that sends, reads
-// and logs, the socket, and the order in which a failed step closes the
-// socket and writes its line. Protocol steps above it read as their step
+// and logs, the connection it owns, and the order in which a failed step
+// closes the connection and writes its line. Protocol steps above it read as their step
 // lists: send this line, expect this code, or give up with this line and
 // this code.
 #ifndef TARNLET_NET_EXCHANGE_H_
@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "frame/mail_sender.h"
+#include "net/connection.h"
 
 namespace tarnlet {
 
@@ -28,11 +29,11 @@ struct OpenFailures {
 
 class Exchange {
  public:
-  // Without a socket, Open makes one. The exchange closes its socket only
-  // when it gives up or at Close: a step that succeeds leaves it open for
-  // the caller.
+  // Without a socket, Open makes one. The exchange closes its connection
+  // when it gives up, at Close, or at the latest when it is destroyed: a
+  // step that succeeds leaves it open for the caller.
   Exchange(MailSender& sender, GiveUpOrder order, SocketHandle socket = kInvalidSocket)
-      : sender_(sender), order_(order), socket_(socket) {}
+      : sender_(sender), order_(order), connection_(socket) {}
   Exchange(const Exchange&) = delete;
   Exchange& operator=(const Exchange&) = delete;
 
@@ -45,7 +46,7 @@ class Exchange {
   ResultCode StartTls(const char* host, LogLine fail);
   ResultCode ExpectStartTls(LogLine fail);
   // Whether the connection runs inside TLS.
-  bool Secure() const;
+  bool Secure() const { return connection_.Secure(); }
 
   // The bare steps, through the sender's operations. false (0 for the EHLO
   // flags) after the line that operation writes, if any; the exchange
@@ -62,7 +63,7 @@ class Exchange {
   ResultCode ExpectPopOk(LogLine fail);
   ResultCode ExpectApopTimestamp(char* out, std::size_t capacity, LogLine fail);
 
-  // The one way out of a failed step: closes the socket (unless it is
+  // The one way out of a failed step: closes the connection (unless it is
   // closed already, by a step below or because none was made) and writes
   // line (value in its "%d"), in this exchange's order. Returns the line's
   // code.
@@ -74,14 +75,14 @@ class Exchange {
   void Close();
 
  private:
-  // SMTP's order: the socket is closed before the line is written.
+  // SMTP's order: the connection is closed before the line is written.
   void CloseAndLog(LogLine line, long value);
   // The POP3 login's order: the line first, then the close.
   void LogAndClose(LogLine line, long value);
 
   MailSender& sender_;
   const GiveUpOrder order_;
-  SocketHandle socket_;
+  Connection connection_;
 };
 
 }  // namespace tarnlet

@@ -1,16 +1,17 @@
 #include "frame/mail_sender.h"
+#include "net/connection.h"
 
 namespace tarnlet {
 
-bool MailSender::SendQuit(SocketHandle socket) {
+bool MailSender::SendQuit(Connection& connection) {
   char command[] = "QUIT\r\n";
-  if (!SendAll(socket, command, sizeof command - 1)) {
+  if (!SendAll(connection, command, sizeof command - 1)) {
     WriteLog(LogLine::kQuitSendNg);
     return false;
   }
   // The QUIT reply must not overwrite the code of the reply that failed.
   std::int32_t code = 0;
-  if (!ReadReply(socket, 221, &code)) {
+  if (!ReadReply(connection, 221, &code)) {
     WriteLog(LogLine::kQuitReplyNg);
     return false;
   }

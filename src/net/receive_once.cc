@@ -1,14 +1,12 @@
 #include "net/receive_once.h"
 
-#include "net/tls_link.h"
-
 namespace tarnlet {
 
-long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, LogLine errorLine) {
+long ReceiveOnce(MailSender& sender, Connection& connection, char* buffer, LogLine errorLine) {
   Platform& platform = CurrentPlatform();
   std::uint32_t counter = 0;
   for (;;) {
-    IoResult result = ConnectionReceive(socket, buffer, kReceiveBufferSize);
+    IoResult result = connection.Receive(buffer, kReceiveBufferSize);
     if (result.count > 0) return result.count;
     // End of stream: the peer has closed, so no reply can come; waiting out
     // the time-out would only delay the same failure.
@@ -17,7 +15,7 @@ long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, LogLine 
       return -1;
     }
     if (!result.wouldBlock) {
-      sender.WriteLog(errorLine, result.error);
+      LogIoFailure(sender, result, errorLine);
       return -1;
     }
     if (!sender.PollWait(&counter)) return -1;

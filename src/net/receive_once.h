@@ -5,14 +5,15 @@
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "net/connection.h"
 
 namespace tarnlet {
 
 // Receives into buffer (kReceiveBufferSize bytes). Returns the count (> 0),
 // or -1 after logging: errorLine with the error number for a failed
-// receive or a connection the peer closed (with the reset number), or the
-// time-out line of PollWait.
-long ReceiveOnce(MailSender& sender, SocketHandle socket, char* buffer, LogLine errorLine);
+// receive or a connection the peer closed (with the reset number), the TLS
+// line of a session that failed, or the time-out line of PollWait.
+long ReceiveOnce(MailSender& sender, Connection& connection, char* buffer, LogLine errorLine);
 
 }  // namespace tarnlet
 

@@ -86,10 +86,10 @@ std::uint8_t EhloFlags(const char* bytes, long count) {
 
 }  // namespace
 
-bool MailSender::ReadReply(SocketHandle socket, int expected, std::int32_t* code) {
+bool MailSender::ReadReply(Connection& connection, int expected, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kReceiveNg);
+  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kReceiveNg);
   if (n < 0) return false;
   if (n < kShortestReply) {
     WriteLog(LogLine::kReplyTooShort, n);
@@ -99,15 +99,15 @@ bool MailSender::ReadReply(SocketHandle socket, int expected, std::int32_t* code
   *code = DecimalPrefix(buffer, 3);
   if (*code == expected) return true;
   // Expecting 221 means this is the QUIT exchange itself.
-  if (expected != 221) SendQuit(socket);
+  if (expected != 221) SendQuit(connection);
   WriteLog(LogLine::kReplyCodeNg);
   return false;
 }
 
-std::uint8_t MailSender::ReadEhloReply(SocketHandle socket, int expected, std::int32_t* code) {
+std::uint8_t MailSender::ReadEhloReply(Connection& connection, int expected, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, socket, buffer, LogLine::kReceiveNg);
+  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kReceiveNg);
   if (n < 0) return 0;
   if (n < kShortestReply) {
     WriteLog(LogLine::kReplyTooShort, n);
@@ -115,7 +115,7 @@ std::uint8_t MailSender::ReadEhloReply(SocketHandle socket, int expected, std::i
   }
   *code = DecimalPrefix(buffer, 3);
   if (*code != expected) {
-    SendQuit(socket);
+    SendQuit(connection);
     WriteLog(LogLine::kEhloReplyCodeNg);
     return 0;
   }

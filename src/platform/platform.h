@@ -21,25 +21,44 @@ using LockHandle = void*;
 // One client TLS session on a connected socket; null is no session.
 using TlsHandle = void*;
 
+// What a TLS failure was, for the log line it gets: none (a plain socket
+// failure), the handshake, or the peer's certificate refused.
+enum class TlsFault { kNone, kHandshake, kCertificate };
+
 // One send or receive. count >= 0 is the number of bytes moved (0 from a
 // receive: the peer closed the connection). count < 0 is a failure: then
 // wouldBlock tells the non-blocking "try again later" case apart from a
-// real error, whose system error number is in error.
+// real error, whose number is in error; inside TLS, tls says whether the
+// session itself failed (a renegotiation, an alert from the peer).
 struct IoResult {
   long count;
   int error;
   bool wouldBlock;
+  TlsFault tls = TlsFault::kNone;
 };
 
 // One step of a TLS handshake: done, waiting for the peer (try again after
 // a poll step), or failed. A failure with certificate set is the peer's
 // certificate refused (chain, name, dates); error is the number for the
-// log line's "%d" (the verifier's reason, or the system's error number).
+// log line's "%d" (the verifier's reason, or the engine's error number).
 enum class TlsProgress { kDone, kWouldBlock, kFailed };
 struct TlsStep {
   TlsProgress progress;
   bool certificate;
   int error;
+};
+
+// The byte stream under a TLS session: the connection's own socket sends
+// and receives, made through the installed platform, so whatever watches
+// or faults a socket reaches the records too. Same meaning as Send and
+// Receive.
+class TlsWire {
+ public:
+  virtual IoResult Write(const char* data, std::size_t length) = 0;
+  virtual IoResult Read(char* buffer, std::size_t capacity) = 0;
+
+ protected:
+  ~TlsWire() = default;
 };
 
 struct LocalTime {
@@ -97,20 +116,27 @@ class Platform {
 
   // Client TLS over a connected non-blocking socket. StartTls prepares a
   // session for host (checked against the certificate; sent as SNI when it
-  // is a name), or returns null with error set. The certificate is always
-  // verified against the system's trusted roots, and TLS 1.2 is the least
-  // version. ContinueTls advances the handshake; TlsSend and TlsReceive
-  // move application data with the meaning of Send and Receive (count 0 from
-  // a receive: the peer closed). CloseTls ends and frees the session; the
-  // socket stays open for CloseSocket.
-  virtual TlsHandle StartTls(SocketHandle socket, const char* host, int* error) = 0;
+  // is a name) that reads and writes only through wire, which must outlive
+  // it; or returns null with error set. socket names the connection for
+  // platforms that watch sockets. The certificate is always verified
+  // against the system's trusted roots. ContinueTls advances the handshake
+  // by what has arrived; TlsSend and TlsReceive move application data with
+  // the meaning of Send and Receive: TlsSend counts only the caller's bytes
+  // that went out in records, TlsReceive returns every application byte
+  // that has arrived (count 0: the peer closed). Each call does a bounded
+  // amount of work: a peer that keeps sending records that carry no data
+  // gets "would block" answers, so the caller's poll steps keep counting.
+  // CloseTls ends and frees the session; the socket stays open for
+  // CloseSocket.
+  virtual TlsHandle StartTls(SocketHandle socket, TlsWire& wire, const char* host, int* error) = 0;
   virtual TlsStep ContinueTls(TlsHandle tls) = 0;
   virtual IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) = 0;
   virtual IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) = 0;
   virtual void CloseTls(TlsHandle tls) = 0;
-  // One line on the session for people (version, cipher, the certificate's
-  // subject and issuer and the verifier's verdict), NUL-terminated in out.
-  // The library never calls it; the command's trace does.
+  // Lines on the session for people, NUL-terminated in out: the version
+  // and cipher, then the certificate (subject, issuer, names, dates) and
+  // the verifier's verdict, or why the handshake failed. The library never
+  // calls it; the command's trace does.
   virtual void DescribeTls(TlsHandle tls, char* out, std::size_t capacity) = 0;
 
   // Resolves a host name to the dotted text of its first IPv4 address

@@ -35,8 +35,8 @@ class PlatformWrapper : public Platform {
   }
   void CloseSocket(SocketHandle socket) override { target_.CloseSocket(socket); }
   int ConnectionResetError() override { return target_.ConnectionResetError(); }
-  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override {
-    return target_.StartTls(socket, host, error);
+  TlsHandle StartTls(SocketHandle socket, TlsWire& wire, const char* host, int* error) override {
+    return target_.StartTls(socket, wire, host, error);
   }
   TlsStep ContinueTls(TlsHandle tls) override { return target_.ContinueTls(tls); }
   IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override {

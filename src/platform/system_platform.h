@@ -29,7 +29,7 @@ class SystemPlatform final : public Platform {
   int ConnectionResetError() override;
 
   // tls.cc
-  TlsHandle StartTls(SocketHandle socket, const char* host, int* error) override;
+  TlsHandle StartTls(SocketHandle socket, TlsWire& wire, const char* host, int* error) override;
   TlsStep ContinueTls(TlsHandle tls) override;
   IoResult TlsSend(TlsHandle tls, const char* data, std::size_t length) override;
   IoResult TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) override;

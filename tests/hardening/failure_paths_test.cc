@@ -26,14 +26,19 @@ struct Path {
   int kind;
   std::uint16_t port;
   bool apop;
+  bool startTls = false;  // the server offers STARTTLS and PLAIN
 };
 
+// Inside TLS the fake server's sessions pass the bytes through their wire,
+// so the same sends and receives fail, carrying records.
 const Path kPaths[] = {
     {"plain", 0, 25, false},
     {"CRAM-MD5 on 25", 1, 25, false},
     {"CRAM-MD5 on 587", 1, 587, false},
     {"POP before SMTP, USER/PASS", 2, 25, false},
     {"POP before SMTP, APOP", 2, 25, true},
+    {"CRAM-MD5 inside TLS on 465", 1, 465, false},
+    {"PLAIN after STARTTLS on 587", 1, 587, false, true},
 };
 
 const std::string kStamp = testing::kPinnedStamp;
@@ -55,9 +60,13 @@ Outcome NetworkOutcome(const Path& path, Call kind, const std::string& step) {
   const bool send = kind == Call::kSend;
   if (step == "POP") return {-12, kPopFailed};
   if (step == "greet") return {-3, "SMTP SND : Server Ready Ng-052\r\n"};
+  if (step == "STARTTLS") {
+    return send ? Outcome{-4, "SMTP SND : StartTls Snd Ng-109\r\n"}
+                : Outcome{-13, "SMTP SND : StartTls Understand Ng-110\r\n"};
+  }
   if (step == "HELO" || step == "EHLO") {
     if (send) return {-4, "SMTP SND : Domain Name Snd Ng-053\r\n"};
-    if (path.kind == 1 && path.port == 587) return {-13, kEhloFailed};
+    if (path.kind == 1 && (path.port == 587 || path.port == 465)) return {-13, kEhloFailed};
     return {-5, "SMTP SND : Domain Name Understand Ng-054\r\n"};
   }
   if (step == "AUTH" || step == "RESPONSE" || step == "RSET") return {send ? -4 : -13, kCramFailed};
@@ -102,6 +111,7 @@ struct FakeCall {
   explicit FakeCall(const Path& path)
       : server([](const char* call) { ADD_FAILURE() << "unmodelled platform call " << call; }) {
     server.Answer(110, fuzzing::kChallenge);
+    if (path.startTls) server.OfferStartTls();
     platform.PopConnectionFirst(path.kind == 2);
   }
   fuzzing::FakeServerPlatform server;
@@ -158,6 +168,7 @@ TEST_P(FailurePathsTest, EachFailingCallEndsWithItsStep) {
       SCOPED_TRACE("call kind " + std::to_string(static_cast<int>(kind)) + " number " +
                    std::to_string(nth) + " in step " + step + "\nlog:\n" + run.server.log);
       EXPECT_EQ(platform.OpenSockets(), 0);
+      EXPECT_EQ(platform.OpenTlsSessions(), 0);
       EXPECT_EQ(platform.OpenFiles(), 0);
       EXPECT_EQ(platform.LiveBlocks(), 0);
       ++runs;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "mail_fixture.h"
+#include "support/tls_front.h"
 
 namespace tarnlet {
 namespace mail_tests {
@@ -50,8 +51,21 @@ TEST_F(MailLargeTest, HundredKilobyteJapaneseBodyGoesOutWhole) {
   ExpectAllReleased();
 }
 
-TEST_F(MailLargeTest, TwentyMegabyteAttachmentGoesOutWhole) {
-  std::string data(20 * 1024 * 1024 + 17, '\0');
+// In clear text, and inside TLS to a server that reads slowly through a
+// small buffer, so most sends find the wire full and records go out in
+// pieces.
+struct LargeCase {
+  const char* what;
+  std::size_t size;
+  bool tls;
+};
+const LargeCase kLargeCases[] = {{"20 MB in clear text", 20 * 1024 * 1024 + 17, false},
+                                 {"3 MB inside TLS, read slowly", 3 * 1024 * 1024 + 5, true}};
+
+class MailLargeAttachmentTest : public MailTest, public ::testing::WithParamInterface<LargeCase> {};
+
+TEST_P(MailLargeAttachmentTest, GoesOutWhole) {
+  std::string data(GetParam().size, '\0');
   std::uint32_t state = 2463534242u;
   for (std::size_t i = 0; i < data.size(); i += 4) {  // xorshift: every byte value
     state ^= state << 13;
@@ -87,7 +101,17 @@ TEST_F(MailLargeTest, TwentyMegabyteAttachmentGoesOutWhole) {
     script.push_back(ExpectLine());
   }
   ScriptedPeer peer(script);
-  ASSERT_EQ(RunWith(peer, ""), 0);
+  if (GetParam().tls) {
+    const std::uint16_t front = testing::TlsFront(peer.port(), "slow");
+    ASSERT_NE(front, 0) << "no TLS front: run the tests through CTest";
+    platform_.RoutePort(465, front);
+    SetField(g_mailSettings.SMTPServerAddress, "localhost");
+    platform_.MapHost("localhost", "127.0.0.1");
+    g_mailSettings.SMTPPortNo = 465;
+    ASSERT_EQ(Run(""), 0) << Log();
+  } else {
+    ASSERT_EQ(RunWith(peer, ""), 0);
+  }
   const std::string transcript = peer.Transcript();
   EXPECT_EQ(Log(), "");
 
@@ -120,6 +144,11 @@ TEST_F(MailLargeTest, TwentyMegabyteAttachmentGoesOutWhole) {
   EXPECT_TRUE(decoded == data);
   ExpectAllReleased();
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, MailLargeAttachmentTest, ::testing::ValuesIn(kLargeCases),
+                         [](const ::testing::TestParamInfo<LargeCase>& info) {
+                           return info.param.tls ? "ThreeMegabytesInsideTls" : "TwentyMegabytes";
+                         });
 
 }  // namespace
 }  // namespace mail_tests

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "net/connection.h"
 #include "support/pop_scripts.h"
 
 namespace tarnlet {
@@ -39,6 +40,8 @@ class ReceiveScript : public FaultPlatform {
     capacities.clear();
   }
 
+  // The connection is a made-up one: nothing to close.
+  void CloseSocket(SocketHandle) override {}
   IoResult Receive(SocketHandle, char* buffer, std::size_t capacity) override {
     capacities.push_back(capacity);
     if (script_.empty()) return {-1, 0, true};
@@ -72,6 +75,7 @@ class PopReaderTest : public LoginTest {
 
   ReceiveScript script_;
   ScopedPlatform installed_;
+  Connection connection_{1};
 };
 
 TEST_F(PopReaderTest, OkReaderJudgesTheFirstChunkAlone) {
@@ -123,7 +127,7 @@ TEST_F(PopReaderTest, OkReaderJudgesTheFirstChunkAlone) {
     ReceiveScript& s = script_;
     const unsigned sleepsBefore = s.Sleeps();
     c.setup(s);
-    EXPECT_EQ(sender_.ReadPopOk(1), c.ok) << c.why;
+    EXPECT_EQ(sender_.ReadPopOk(connection_), c.ok) << c.why;
     EXPECT_EQ(s.Sleeps() - sleepsBefore, c.sleeps) << c.why;
     log += StoredLog(c.log);
     EXPECT_EQ(Log(), log) << c.why;
@@ -230,7 +234,7 @@ TEST_F(PopReaderTest, TimestampReaderAccumulatesTheGreeting) {
     ReceiveScript& s = script_;
     c.setup(s);
     std::vector<char> out(c.capacity + 16, '#');
-    EXPECT_EQ(sender_.ReadApopTimestamp(1, out.data(), c.capacity), c.ok) << c.why;
+    EXPECT_EQ(sender_.ReadApopTimestamp(connection_, out.data(), c.capacity), c.ok) << c.why;
     if (c.ok) {
       EXPECT_EQ(std::string(out.data()), c.timestamp) << c.why;
     }
@@ -255,13 +259,13 @@ TEST_F(PopReaderTest, TimestampReaderCountsSilenceNotTotalTime) {
   // between them starts the count again.
   script_.Data("+OK <a").WouldBlock(2999).Data("b>").WouldBlock(2999).Data("\r\n");
   char out[200];
-  EXPECT_TRUE(sender_.ReadApopTimestamp(1, out, sizeof out));
+  EXPECT_TRUE(sender_.ReadApopTimestamp(connection_, out, sizeof out));
   EXPECT_STREQ(out, "<ab>");
   EXPECT_EQ(script_.Sleeps(), 5998u);
   EXPECT_EQ(Log(), "");
 
   script_.Data("+OK <a").WouldBlock(3000).Data("b>\r\n");
-  EXPECT_FALSE(sender_.ReadApopTimestamp(1, out, sizeof out));
+  EXPECT_FALSE(sender_.ReadApopTimestamp(connection_, out, sizeof out));
   EXPECT_EQ(Log(), StoredLog({kTimeOut}));
 }
 

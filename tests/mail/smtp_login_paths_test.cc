@@ -4,6 +4,10 @@
 #include "mail/line_builder.h"
 #include "mail_fixture.h"
 #include "net/poll_step.h"
+#include "support/tls_front.h"
+#ifdef _WIN32
+#include "support/client_certificate_answer.h"
+#endif
 
 namespace tarnlet {
 namespace mail_tests {
@@ -34,10 +38,19 @@ class MailLoginPathsTest : public MailTest {
     SetField(g_mailSettings.Password, "tanstaaftanstaaf");
   }
 
-  // Connects to the peer through port, 587 and 465 being routed to it.
-  ResultCode RunOnPort(ScriptedPeer& peer, std::uint16_t port) {
-    platform_.RoutePort(587, peer.port());
-    platform_.RoutePort(465, peer.port());
+  // Connects to the peer through port, 587 and 465 being routed to it;
+  // with front options, through a TLS front before it (the name is then
+  // the one its certificate carries).
+  ResultCode RunOnPort(ScriptedPeer& peer, std::uint16_t port, const char* front = nullptr) {
+    std::uint16_t target = peer.port();
+    if (front != nullptr) {
+      target = testing::TlsFront(peer.port(), front);
+      EXPECT_NE(target, 0) << "no TLS front: run the tests through CTest";
+      SetField(g_mailSettings.SMTPServerAddress, "localhost");
+      platform_.MapHost("localhost", "127.0.0.1");
+    }
+    platform_.RoutePort(587, target);
+    platform_.RoutePort(465, target);
     g_mailSettings.SMTPPortNo = port == 587 || port == 465 ? port : peer.port();
     return Run("");
   }
@@ -51,6 +64,7 @@ struct LoginRow {
   std::string transcript;
   std::vector<std::string> log;
   bool tlsCannotStart = false;  // the session cannot be set up (error 5)
+  const char* front = nullptr;  // the options of a TLS front before the peer
 };
 
 const std::string kStartTls = "250-server\r\n250-STARTTLS\r\n250 AUTH PLAIN LOGIN\r\n";
@@ -59,6 +73,7 @@ const std::string kStartTlsNg = "SMTP SND : StartTls Understand Ng-110\r\n";
 
 TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
   const std::string login = kEhlo + "AUTH CRAM-MD5\r\n" + kResponse + "RSET\r\n";
+  const std::string plain = "AUTH PLAIN AHRpbQB0YW5zdGFhZnRhbnN0YWFm\r\nRSET\r\n";
   const LoginRow rows[] = {
       {"port 25: CRAM-MD5 login, then RSET",
        25,
@@ -138,6 +153,42 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
        "",
        {kTlsStartNg, "SMTP SND : Tls Connect Ng-108\r\n"},
        true},
+      {"465 inside TLS, each line of every reply a record of its own: PLAIN",
+       465,
+       SmtpServer()
+           .Reply("EHLO", "250-server\r\n250-SIZE 1000\r\n250 AUTH PLAIN LOGIN\r\n")
+           .Reply("AUTH", "235 ok\r\n"),
+       0,
+       kEhlo + plain + kAfterLogin + kMessage,
+       {},
+       false,
+       "lines"},
+      {"465 inside TLS, every TLS byte dripped: PLAIN",
+       465,
+       SmtpServer().Reply("EHLO", "250-server\r\n250 AUTH PLAIN\r\n").Reply("AUTH", "235 ok\r\n"),
+       0,
+       kEhlo + plain + kAfterLogin + kMessage,
+       {},
+       false,
+       "drip"},
+      {"587: lower-case starttls: STARTTLS, then PLAIN inside TLS",
+       587,
+       SmtpServer()
+           .Reply("EHLO", "250-server\r\n250-starttls\r\n250 auth plain\r\n")
+           .Reply("AUTH", "235 ok\r\n"),
+       0,
+       kEhlo + "STARTTLS\r\n" + kEhlo + plain + kAfterLogin + kMessage,
+       {},
+       false,
+       "starttls lines"},
+      {"587 inside TLS, the server asks for a client certificate: none is sent",
+       587,
+       SmtpServer().Reply("EHLO", kStartTls).Reply("AUTH", "235 ok\r\n"),
+       0,
+       kEhlo + "STARTTLS\r\n" + kEhlo + plain + kAfterLogin + kMessage,
+       {},
+       false,
+       "starttls ask-cert"},
       {"port 25: CRAM-MD5 tried although not offered",
        25,
        SmtpServer().Reply("EHLO", "250 OK\r\n").Reply("AUTH", "504 unrecognized\r\n"),
@@ -158,17 +209,40 @@ TEST_F(MailLoginPathsTest, KindOneByPortAndOfferedMechanisms) {
        kEhlo + "QUIT\r\n",
        {"SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : Domain Name Understand Ng-054\r\n"}},
   };
+#ifdef _WIN32
+  // The request for a client certificate is answered as Windows answers it.
+  testing::ClientCertificateAnswer answer(testing::ClientCertificateAnswer::kAsWindows);
+#endif
   for (const LoginRow& row : rows) {
     SCOPED_TRACE(row.what);
     ClearLog();
     if (row.tlsCannotStart) platform_.FailNth(Call::kStartTls, 1, 5);
     ScriptedPeer peer(row.server);
-    EXPECT_EQ(RunOnPort(peer, row.port), row.code);
+    EXPECT_EQ(RunOnPort(peer, row.port, row.front), row.code);
     EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
     EXPECT_EQ(Log(), StoredLog(row.log));
     ExpectAllReleased();
   }
+#ifdef _WIN32
+  EXPECT_EQ(answer.given(), 1);
+#endif
 }
+
+#ifdef _WIN32
+// Asked again after it went on without a certificate, the engine gives up:
+// SChannel's status SEC_I_INCOMPLETE_CREDENTIALS, at once.
+TEST_F(MailLoginPathsTest, ClientCertificateAskedForAgainFailsTheHandshake) {
+  testing::ClientCertificateAnswer answer(testing::ClientCertificateAnswer::kAlways);
+  ScriptedPeer peer{SmtpServer()};
+  EXPECT_EQ(RunOnPort(peer, 465, "ask-cert"), -3);
+  EXPECT_EQ(Log(), StoredLog({"SMTP SND : Tls Handshake Ng ErrCode=590624-106\r\n",
+                              "SMTP SND : Tls Connect Ng-108\r\n"}));
+  EXPECT_EQ(answer.given(), 2);
+  EXPECT_LT(platform_.Sleeps(), 100u);  // at once, not after the time-out
+  EXPECT_EQ(peer.Transcript(), "");
+  ExpectAllReleased();
+}
+#endif
 
 TEST_F(MailLoginPathsTest, StalledHandshakeEndsWithTheTimeOutLine) {
   ScriptedPeer peer({testing::Stall()});

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "frame/globals.h"
+#include "net/connection.h"
 #include "net_fixture.h"
 
 namespace tarnlet {
@@ -18,10 +19,10 @@ class ChallengeReaderTest : public NetTest {
   // bytes placed inside a larger one, so writes past it can be seen.
   bool Read(std::vector<PeerStep> script, std::size_t capacity) {
     ScriptedPeer peer(std::move(script));
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     buffer_.assign(capacity + 64, kUntouched);
-    bool result = sender_.ReadChallenge(socket, &buffer_[0], capacity);
-    CloseSocket(socket);
+    bool result = sender_.ReadChallenge(connection, &buffer_[0], capacity);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "");
     for (std::size_t i = capacity; i < buffer_.size(); ++i) {
       EXPECT_EQ(buffer_[i], kUntouched) << "written past the capacity at " << i;

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "net/connection.h"
 #include "net_fixture.h"
 
 namespace tarnlet {
@@ -61,11 +62,11 @@ TEST_F(ReplyReaderTest, ReplyForms) {
     SCOPED_TRACE(row.name);
     std::string before = Log();
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_EQ(sender_.ReadReply(socket, row.expected, &code), row.result);
+    EXPECT_EQ(sender_.ReadReply(connection, row.expected, &code), row.result);
     EXPECT_EQ(code, row.code);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "");
     EXPECT_EQ(Log().substr(before.size()), row.log);
   }
@@ -73,10 +74,10 @@ TEST_F(ReplyReaderTest, ReplyForms) {
 
 TEST_F(ReplyReaderTest, UnexpectedGreetingSendsQuitBeforeTheLine) {
   ScriptedPeer peer({Send("554 no service\r\n"), ExpectLine(), Send("221 bye\r\n")});
-  SocketHandle socket = Connect(peer.port());
-  EXPECT_FALSE(sender_.ReadReply(socket, 220, &sender_.lastReplyCode));
+  Connection connection(Connect(peer.port()));
+  EXPECT_FALSE(sender_.ReadReply(connection, 220, &sender_.lastReplyCode));
   EXPECT_EQ(sender_.lastReplyCode, 554);
-  CloseSocket(socket);
+  connection.Close();
   EXPECT_EQ(peer.Transcript(), kQuit);
   EXPECT_EQ(Log(), StoredLogLine(kReplyNg));
 }
@@ -86,11 +87,11 @@ TEST_F(ReplyReaderTest, PeerClosingEndsTheReadAtOnce) {
   {
     SCOPED_TRACE("closed before replying");
     ScriptedPeer peer({Close()});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
+    EXPECT_FALSE(sender_.ReadReply(connection, 220, &code));
     EXPECT_EQ(code, 0);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "");
     EXPECT_EQ(Log(), ReceiveErrorLine(reset));
   }
@@ -101,11 +102,11 @@ TEST_F(ReplyReaderTest, PeerClosingEndsTheReadAtOnce) {
     SCOPED_TRACE("closed right after a 421");
     std::string before = Log();
     ScriptedPeer peer({Send("421 closing\r\n"), Close()});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
+    EXPECT_FALSE(sender_.ReadReply(connection, 220, &code));
     EXPECT_EQ(code, 421);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), kQuit);
     EXPECT_EQ(Log().substr(before.size()),
               ReceiveErrorLine(reset) + StoredLogLine("SMTP SND : Quit Understand Ng-049\r\n") +
@@ -133,28 +134,28 @@ TEST_F(ReplyReaderTest, ReceiveFailures) {
     SCOPED_TRACE(row.name);
     std::string before = Log();
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     if (row.nthReceiveError > 0) {
       for (int i = 1; i < row.nthReceiveError; ++i) platform_.WouldBlockNth(Call::kReceive, i);
       platform_.FailNth(Call::kReceive, row.nthReceiveError, 10053);
     }
     if (row.injectPeerClose) platform_.PeerClosesAtNthReceive(1);
     std::int32_t code = -1;
-    EXPECT_FALSE(sender_.ReadReply(socket, 250, &code));
+    EXPECT_FALSE(sender_.ReadReply(connection, 250, &code));
     EXPECT_EQ(code, 0);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(Log().substr(before.size()), row.log);
   }
 }
 
 TEST_F(ReplyReaderTest, SilentPeerTimesOutAfterThreeThousandSteps) {
   ScriptedPeer peer({Stall()});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   std::int32_t code = -1;
-  EXPECT_FALSE(sender_.ReadReply(socket, 220, &code));
+  EXPECT_FALSE(sender_.ReadReply(connection, 220, &code));
   EXPECT_EQ(code, 0);
   EXPECT_EQ(platform_.Sleeps(), 3000u);
-  CloseSocket(socket);
+  connection.Close();
   EXPECT_EQ(peer.Transcript(), "");
   EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n"));
 }
@@ -187,11 +188,11 @@ TEST_F(ReplyReaderTest, EhloAuthMechanisms) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ScriptedPeer peer(row.script);
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), row.flags);
+    EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &code), row.flags);
     EXPECT_EQ(code, 250);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "");
   }
   EXPECT_EQ(Log(), "");
@@ -202,21 +203,21 @@ TEST_F(ReplyReaderTest, EhloAuthMechanisms) {
 TEST_F(ReplyReaderTest, EhloSearchStaysWithinTheReceivedBytes) {
   ScriptedPeer peer({Send("250-mx.example\r\n250-AUTH LOGIN PLAIN CRAM-MD5\r\n250 OK\r\n"),
                      Pause(300), Send("250 OK\r\n")});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   std::int32_t code = 0;
-  EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 14);
-  EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 1);
-  CloseSocket(socket);
+  EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &code), 14);
+  EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &code), 1);
+  connection.Close();
 }
 
 TEST_F(ReplyReaderTest, EhloFailures) {
   {
     SCOPED_TRACE("unexpected code: QUIT, then the OP25B line");
     ScriptedPeer peer({Send("554 go away\r\n"), ExpectLine(), Send("221 bye\r\n")});
-    SocketHandle socket = Connect(peer.port());
-    EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &sender_.lastReplyCode), 0);
+    Connection connection(Connect(peer.port()));
+    EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &sender_.lastReplyCode), 0);
     EXPECT_EQ(sender_.lastReplyCode, 554);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), kQuit);
     EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res Rcv OP25B Ng-022\r\n"));
   }
@@ -224,21 +225,21 @@ TEST_F(ReplyReaderTest, EhloFailures) {
     SCOPED_TRACE("too short");
     std::string before = Log();
     ScriptedPeer peer({Send("250\n")});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 0);
+    EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &code), 0);
     EXPECT_EQ(code, 0);
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(Log().substr(before.size()), StoredLogLine("SMTP SND : Rcv Ng RcvDatLen=4-021\r\n"));
   }
   {
     SCOPED_TRACE("peer closed");
     std::string before = Log();
     ScriptedPeer peer({Close()});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     std::int32_t code = -1;
-    EXPECT_EQ(sender_.ReadEhloReply(socket, 250, &code), 0);
-    CloseSocket(socket);
+    EXPECT_EQ(sender_.ReadEhloReply(connection, 250, &code), 0);
+    connection.Close();
     EXPECT_EQ(Log().substr(before.size()),
               ReceiveErrorLine(CurrentPlatform().ConnectionResetError()));
   }

@@ -1,6 +1,7 @@
 // The wait step, whole-buffer sends and the QUIT exchange.
 #include <string>
 
+#include "net/connection.h"
 #include "net/exchange.h"
 #include "net/poll_step.h"
 #include "net_fixture.h"
@@ -41,14 +42,14 @@ TEST_F(SendTest, WholeBufferArrivesAfterShortSendsAndWouldBlock) {
                          Row{"would block first", 0, 1}, Row{"both", 2, 2}}) {
     SCOPED_TRACE(row.name);
     ScriptedPeer peer({});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     const int sendsBefore = platform_.Count(Call::kSend);
     const unsigned sleepsBefore = platform_.Sleeps();
     int nth = 1;
     for (int i = 0; i < row.wouldBlocks; ++i) platform_.WouldBlockNth(Call::kSend, nth++);
     for (int i = 0; i < row.shortSends; ++i) platform_.FailNth(Call::kSend, nth++, 0, 97);
-    EXPECT_TRUE(sender_.SendAll(socket, data.data(), data.size()));
-    CloseSocket(socket);
+    EXPECT_TRUE(sender_.SendAll(connection, data.data(), data.size()));
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), data);
     EXPECT_EQ(platform_.Count(Call::kSend) - sendsBefore, nth);
     EXPECT_EQ(platform_.Sleeps() - sleepsBefore, static_cast<unsigned>(nth - 1));
@@ -58,10 +59,10 @@ TEST_F(SendTest, WholeBufferArrivesAfterShortSendsAndWouldBlock) {
 
 TEST_F(SendTest, SendErrorIsLoggedWithItsCodeAndNothingIsSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   platform_.FailNth(Call::kSend, 1, 10053);
-  EXPECT_FALSE(sender_.SendAll(socket, "MAIL FROM:<a@b>\r\n", 17));
-  CloseSocket(socket);
+  EXPECT_FALSE(sender_.SendAll(connection, "MAIL FROM:<a@b>\r\n", 17));
+  connection.Close();
   EXPECT_EQ(peer.Transcript(), "");
   EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10053-018\r\n"));
   EXPECT_EQ(platform_.Sleeps(), 0u);
@@ -69,22 +70,22 @@ TEST_F(SendTest, SendErrorIsLoggedWithItsCodeAndNothingIsSent) {
 
 TEST_F(SendTest, ErrorAfterAShortSendKeepsWhatWasSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   platform_.FailNth(Call::kSend, 1, 0, 4);
   platform_.FailNth(Call::kSend, 2, 10054);
-  EXPECT_FALSE(sender_.SendAll(socket, "RCPT TO:<x@y>\r\n", 15));
-  CloseSocket(socket);
+  EXPECT_FALSE(sender_.SendAll(connection, "RCPT TO:<x@y>\r\n", 15));
+  connection.Close();
   EXPECT_EQ(peer.Transcript(), "RCPT TO:<x@");
   EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10054-018\r\n"));
 }
 
 TEST_F(SendTest, SendThatNeverGetsThroughTimesOut) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   platform_.SkipSleeps();
   for (unsigned i = 1; i <= kPollStepLimit; ++i) platform_.WouldBlockNth(Call::kSend, i);
-  EXPECT_FALSE(sender_.SendAll(socket, "DATA\r\n", 6));
-  CloseSocket(socket);
+  EXPECT_FALSE(sender_.SendAll(connection, "DATA\r\n", 6));
+  connection.Close();
   EXPECT_EQ(peer.Transcript(), "");
   EXPECT_EQ(platform_.Count(Call::kSend), 3000);
   EXPECT_EQ(Log(), StoredLogLine(kTimeOutLine));
@@ -94,20 +95,20 @@ TEST_F(SendTest, QuitExchange) {
   {
     SCOPED_TRACE("answered with 221");
     ScriptedPeer peer({ExpectLine(), Send("221 bye\r\n")});
-    SocketHandle socket = Connect(peer.port());
+    Connection connection(Connect(peer.port()));
     sender_.lastReplyCode = 354;
-    EXPECT_TRUE(sender_.SendQuit(socket));
+    EXPECT_TRUE(sender_.SendQuit(connection));
     EXPECT_EQ(sender_.lastReplyCode, 354);  // the QUIT reply keeps to itself
-    CloseSocket(socket);
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
     EXPECT_EQ(Log(), "");
   }
   {
     SCOPED_TRACE("answered with 250: no second QUIT");
     ScriptedPeer peer({ExpectLine(), Send("250 what\r\n")});
-    SocketHandle socket = Connect(peer.port());
-    EXPECT_FALSE(sender_.SendQuit(socket));
-    CloseSocket(socket);
+    Connection connection(Connect(peer.port()));
+    EXPECT_FALSE(sender_.SendQuit(connection));
+    connection.Close();
     EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
     EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Res Rcv Ng-022\r\n") +
                          StoredLogLine("SMTP SND : Quit Understand Ng-049\r\n"));
@@ -116,11 +117,11 @@ TEST_F(SendTest, QuitExchange) {
 
 TEST_F(SendTest, QuitThatCannotBeSent) {
   ScriptedPeer peer({});
-  SocketHandle socket = Connect(peer.port());
+  Connection connection(Connect(peer.port()));
   platform_.FailNth(Call::kSend, 1, 10058);
-  EXPECT_FALSE(sender_.SendQuit(socket));
+  EXPECT_FALSE(sender_.SendQuit(connection));
   EXPECT_EQ(platform_.Count(Call::kReceive), 0);
-  CloseSocket(socket);
+  connection.Close();
   EXPECT_EQ(Log(), StoredLogLine("SMTP SND : Snd Ng ErrCode=10058-018\r\n") +
                        StoredLogLine("SMTP SND : Quit Snd Ng-048\r\n"));
 }

@@ -17,6 +17,9 @@ constexpr PeerSocket kNoPeerSocket = -1;
 // kNoPeerSocket on failure.
 PeerSocket ListenLoopback(std::uint16_t* port);
 
+// A blocking connection to 127.0.0.1 at port; kNoPeerSocket on failure.
+PeerSocket ConnectLoopback(std::uint16_t port);
+
 // Waits up to timeoutMs for a connection; kNoPeerSocket when none came.
 PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs);
 

@@ -52,10 +52,10 @@ std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
 
 SmtpServer::SmtpServer() {
   const char* const kDefaults[][2] = {
-      {"greet", "220 ready\r\n"},    {"HELO", "250 hello\r\n"},   {"EHLO", "250 hello\r\n"},
-      {"MAIL", "250 sender ok\r\n"}, {"RCPT", "250 rcpt ok\r\n"}, {"DATA", "354 go ahead\r\n"},
-      {"END", "250 queued\r\n"},     {"QUIT", "221 bye\r\n"},     {"RSET", "250 reset\r\n"},
-      {"RESPONSE", "235 ok\r\n"},
+      {"greet", "220 ready\r\n"},    {"HELO", "250 hello\r\n"},        {"EHLO", "250 hello\r\n"},
+      {"MAIL", "250 sender ok\r\n"}, {"RCPT", "250 rcpt ok\r\n"},      {"DATA", "354 go ahead\r\n"},
+      {"END", "250 queued\r\n"},     {"QUIT", "221 bye\r\n"},          {"RSET", "250 reset\r\n"},
+      {"RESPONSE", "235 ok\r\n"},    {"STARTTLS", "220 go ahead\r\n"},
   };
   for (const auto& step : kDefaults) Reply(step[0], step[1]);
 }

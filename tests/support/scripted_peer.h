@@ -57,7 +57,7 @@ std::vector<PeerStep> GreetThenAnswer(const std::string& greeting,
 // no command, such as the CRAM-MD5 answer), takes the message after a 3xx
 // reply to DATA and answers its end ("END"). The defaults: "greet" 220,
 // HELO and EHLO 250 hello, MAIL 250 sender ok, RCPT 250 rcpt ok, DATA 354
-// go ahead, END 250 queued, QUIT 221 bye, RSET 250 reset, RESPONSE 235 ok;
+// go ahead, END 250 queued, QUIT 221 bye, RSET 250 reset, RESPONSE 235 ok, STARTTLS 220 go ahead;
 // any other line 500. A test overrides only the steps it is about.
 class SmtpServer {
  public:

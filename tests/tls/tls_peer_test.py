@@ -45,8 +45,11 @@ def make_leaf(name, ca, dns="localhost", days="2"):
             "-CAcreateserial", "-days", days, "-extfile", name + ".ext", "-out", name + ".pem")
 
 
-def context(leaf, oldest=None, newest=None):
+def context(leaf, oldest=None, newest=None, demand_certificate=False):
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    if demand_certificate:
+        ctx.verify_mode = ssl.CERT_REQUIRED
+        ctx.load_verify_locations(os.path.join(WORK, "ca.pem"))
     if oldest:
         ctx.set_ciphers("ALL:@SECLEVEL=0")
         ctx.minimum_version = oldest
@@ -241,8 +244,18 @@ class TlsPeerTest(unittest.TestCase):
              -3, ["SMTP SND : Tls Certificate Ng ErrCode=18-107\r\n", TLS_CONNECT]),
             ("partial chain", dict(port=465, tls=context("partial")), dict(SMTPPortNo=465),
              -3, ["SMTP SND : Tls Certificate Ng ErrCode=20-107\r\n", TLS_CONNECT]),
+            # Under Wine, SChannel's own status: SEC_E_INTERNAL_ERROR.
             ("TLS 1.0 only", dict(port=465, tls=context("good", v1, v1)), dict(SMTPPortNo=465),
-             -3, ["SMTP SND : Tls Handshake Ng ErrCode=71-106\r\n", TLS_CONNECT]),
+             -3, ["SMTP SND : Tls Handshake Ng ErrCode=%d-106\r\n"
+                  % (-2146893052 if WINDOWS else 71), TLS_CONNECT]),
+            # TLS 1.3 ends the handshake first and refuses with an alert in
+            # the first record; SChannel's TLS 1.2 fails the handshake
+            # (under Wine: SEC_E_INTERNAL_ERROR).
+            ("client certificate demanded", dict(port=465, tls=context("good", demand_certificate=True)),
+             dict(SMTPPortNo=465), -3,
+             ["SMTP SND : Tls Handshake Ng ErrCode=-2146893052-106\r\n", TLS_CONNECT] if WINDOWS
+             else ["SMTP SND : Tls Handshake Ng ErrCode=71-106\r\n",
+                   "SMTP SND : Server Ready Ng-052\r\n"]),
             ("plain server on 465", dict(port=465), dict(SMTPPortNo=465, Kind=1),
              -3, ["SMTP SND : Tls Handshake Ng ErrCode=71-106\r\n", TLS_CONNECT]),
             ("POP3S with an unknown CA", dict(port=995, tls=context("unknown"), pop=True),

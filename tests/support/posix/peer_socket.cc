@@ -43,6 +43,20 @@ PeerSocket ListenLoopback(std::uint16_t* port) {
   return fd;
 }
 
+PeerSocket ConnectLoopback(std::uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return kNoPeerSocket;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return kNoPeerSocket;
+  }
+  return fd;
+}
+
 PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs) {
   if (!ReadableWithin(listener, timeoutMs)) return kNoPeerSocket;
   int fd = ::accept(Fd(listener), nullptr, nullptr);

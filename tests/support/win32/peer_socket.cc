@@ -51,6 +51,21 @@ PeerSocket ListenLoopback(std::uint16_t* port) {
   return static_cast<PeerSocket>(s);
 }
 
+PeerSocket ConnectLoopback(std::uint16_t port) {
+  StartOnce();
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return kNoPeerSocket;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::closesocket(s);
+    return kNoPeerSocket;
+  }
+  return static_cast<PeerSocket>(s);
+}
+
 PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs) {
   if (!ReadableWithin(listener, timeoutMs)) return kNoPeerSocket;
   SOCKET s = ::accept(Sock(listener), nullptr, nullptr);
