@@ -1,5 +1,7 @@
 #include "trace_platform.h"
 
+#include "platform/tls_text.h"
+
 namespace tarnlet {
 namespace tool {
 namespace {
@@ -122,9 +124,8 @@ TlsStep TracePlatform::ContinueTls(TlsHandle tls) {
   TlsStep step = target().ContinueTls(tls);
   if (tls == tls_ && step.progress != TlsProgress::kWouldBlock) {
     handshaking_ = false;
-    const bool record = handshakeBytes_.size() >= 2 && handshakeBytes_[0] >= 20 &&
-                        handshakeBytes_[0] <= 23 && handshakeBytes_[1] == 3;
-    if (step.progress == TlsProgress::kFailed && !handshakeBytes_.empty() && !record) {
+    if (step.progress == TlsProgress::kFailed && !handshakeBytes_.empty() &&
+        !BeginsLikeTls(handshakeBytes_.data(), handshakeBytes_.size())) {
       watch_.Received(handshakeBytes_.data(), handshakeBytes_.size());
     }
     char text[1024];

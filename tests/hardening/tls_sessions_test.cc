@@ -11,6 +11,14 @@ namespace tarnlet {
 namespace mail_tests {
 namespace {
 
+// AddressSanitizer keeps freed memory aside: there the memory cannot stay
+// flat, and the sanitizer finds what is not freed by itself.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryHeldBack = true;
+#else
+constexpr bool kMemoryHeldBack = false;
+#endif
+
 class TlsSessionsTest : public MailTest {
  protected:
   ResultCode SendInsideTls() {
@@ -43,11 +51,9 @@ TEST_F(TlsSessionsTest, ThreeHundredSessionsLeaveNothingBehind) {
   }
   EXPECT_EQ(Log(), "");
   EXPECT_EQ(testing::OpenHandles(), handles);
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer keeps freed memory aside
-  if (!valgrind) {
+  if (!valgrind && !kMemoryHeldBack) {
     EXPECT_LT(testing::MemoryInUse(), memory + 8 * 1024 * 1024);
   }
-#endif
   ExpectAllReleased();
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/posix/tls_session.h"
 #include "platform/system_platform.h"
+#include "platform/tls_text.h"
 
 namespace tarnlet {
 namespace {
@@ -48,10 +49,7 @@ std::string AltNames(X509* certificate) {
       one.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(name->d.dNSName)),
                  static_cast<std::size_t>(ASN1_STRING_length(name->d.dNSName)));
     } else if (name->type == GEN_IPADD && ASN1_STRING_length(name->d.iPAddress) == 4) {
-      const unsigned char* a = ASN1_STRING_get0_data(name->d.iPAddress);
-      char dotted[16];
-      std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-      one = dotted;
+      one = DottedIpv4(ASN1_STRING_get0_data(name->d.iPAddress));
     } else {
       continue;
     }
@@ -76,17 +74,8 @@ std::string Verdict(const TlsSession& session) {
 void TlsSession::NoteFirstBytes(const char* bytes, std::size_t count) {
   if (sawBytes) return;
   sawBytes = true;
-  // A server's first record is a handshake (22) or an alert (21), TLS 1.x.
-  const unsigned char type = static_cast<unsigned char>(bytes[0]);
-  clearText = type < 20 || type > 23 || (count >= 2 && bytes[1] != 3);
-  if (!clearText) return;
-  std::size_t n = 0;
-  for (; n < count && n + 1 < sizeof firstBytes; ++n) {
-    const char c = bytes[n];
-    if (c == '\r' || c == '\n') break;
-    firstBytes[n] = c >= 0x20 && c < 0x7f ? c : '?';
-  }
-  firstBytes[n] = '\0';
+  clearText = !BeginsLikeTls(bytes, count);
+  if (clearText) FirstLine(bytes, count, firstBytes, sizeof firstBytes);
 }
 
 void TlsSession::NoteFailure(int sslError) {

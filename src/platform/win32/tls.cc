@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/system_platform.h"
+#include "platform/tls_text.h"
 #include "platform/win32/tls_session.h"
 
 namespace tarnlet {
@@ -160,12 +161,6 @@ SECURITY_STATUS Initialize(TlsSession* session, bool first) {
   return status;
 }
 
-// Whether what the peer sent so far can be the start of a TLS record.
-bool LooksLikeTls(const TlsSession* session) {
-  const unsigned char type = static_cast<unsigned char>(session->in[0]);
-  return type >= 20 && type <= 23 && (session->inLength < 2 || session->in[1] == 3);
-}
-
 TlsStep Failed(int error, bool certificate = false) {
   return {TlsProgress::kFailed, certificate, error};
 }
@@ -208,7 +203,9 @@ TlsStep Handshake(TlsSession* session) {
     } else if (session->inLength > 0) {
       // A server answering in clear text fails at once, as with the other
       // backend.
-      if (!session->established && !LooksLikeTls(session)) return Failed(kTlsProtocolError);
+      if (!session->established && !BeginsLikeTls(session->in, session->inLength)) {
+        return Failed(kTlsProtocolError);
+      }
       status = Initialize(session, false);
     }
     switch (status) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/system_platform.h"
+#include "platform/tls_text.h"
 #include "platform/win32/tls_session.h"
 
 namespace tarnlet {
@@ -108,10 +109,7 @@ void NoteNames(TlsSession* session, PCCERT_CONTEXT leaf) {
       if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME) {
         one = Narrow(entry.pwszDNSName);
       } else if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == 4) {
-        const BYTE* a = entry.IPAddress.pbData;
-        char dotted[16];
-        std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
-        one = dotted;
+        one = DottedIpv4(entry.IPAddress.pbData);
       } else {
         continue;
       }
@@ -234,16 +232,10 @@ int VerifyPeer(TlsSession* session) {
 void NoteFirstBytes(TlsSession* session, const char* bytes, std::size_t count) {
   if (session->sawBytes) return;
   session->sawBytes = true;
-  const unsigned char type = static_cast<unsigned char>(bytes[0]);
-  session->clearText = type < 20 || type > 23 || (count >= 2 && bytes[1] != 3);
-  if (!session->clearText) return;
-  std::size_t n = 0;
-  for (; n < count && n + 1 < sizeof session->firstBytes; ++n) {
-    const char c = bytes[n];
-    if (c == '\r' || c == '\n') break;
-    session->firstBytes[n] = c >= 0x20 && c < 0x7f ? c : '?';
+  session->clearText = !BeginsLikeTls(bytes, count);
+  if (session->clearText) {
+    FirstLine(bytes, count, session->firstBytes, sizeof session->firstBytes);
   }
-  session->firstBytes[n] = '\0';
 }
 
 void SystemPlatform::DescribeTls(TlsHandle tls, char* out, std::size_t capacity) {
