@@ -211,6 +211,7 @@ IoResult SystemPlatform::TlsSend(TlsHandle tls, const char* data, std::size_t le
 // behind data is met by the next call.
 IoResult SystemPlatform::TlsReceive(TlsHandle tls, char* buffer, std::size_t capacity) {
   TlsSession* session = static_cast<TlsSession*>(tls);
+  if (!session->pending.wouldBlock) return session->pending;
   std::size_t got = 0;
   int records = 0;
   while (got < capacity) {
@@ -228,13 +229,15 @@ IoResult SystemPlatform::TlsReceive(TlsHandle tls, char* buffer, std::size_t cap
       if (session->dry || sslError == SSL_ERROR_WANT_WRITE || ++records == kRecordsPerCall) break;
       continue;
     }
-    if (got > 0) break;
     // close_notify, or the connection ended without it: the peer has gone.
     if (sslError == SSL_ERROR_ZERO_RETURN || (session->ended && session->wireError == 0)) {
       ERR_clear_error();
-      return IoResult{0, 0, false};
+      session->pending = IoResult{0, 0, false};
+    } else {
+      session->pending = Failure(session, sslError);
     }
-    return Failure(session, sslError);
+    if (got > 0) break;
+    return session->pending;
   }
   if (got > 0) return IoResult{static_cast<long>(got), 0, false};
   return IoResult{-1, 0, true};

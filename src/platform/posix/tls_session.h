@@ -26,6 +26,9 @@ struct TlsSession {
   char firstBytes[64] = {};
   // The reason of the first failure, for people.
   char failure[128] = {};
+  // The end or failure a receive met behind data it returned: what the
+  // next receive returns (count -1 unset).
+  IoResult pending{-1, 0, true};
 
   void NoteFirstBytes(const char* bytes, std::size_t count);
   void NoteFailure(int sslError);
