@@ -26,8 +26,9 @@ import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SUMMARY = "Sends one mail message per call: SMTP, SMTP AUTH CRAM-MD5 or POP before SMTP, " \
-          "Japanese text as ISO-2022-JP, files as base64 attachments"
+SUMMARY = "Sends one mail message per call: SMTP in clear text or TLS (465, STARTTLS on 587), " \
+          "SMTP AUTH or POP before SMTP, Japanese text as ISO-2022-JP, files as base64 " \
+          "attachments"
 
 
 def read(*parts):
@@ -116,11 +117,15 @@ Requires-Python: >=3.7
 Description-Content-Type: text/markdown
 
 The Python binding of the Tarnlet mail library with the library itself
-({library_name}).
+({library_name}). Through a provider: port 465 or 587 with auth="login"; the
+server's certificate is always verified against the system's trusted roots.
 
+    import os
     import tarnlet
-    tarnlet.send("山田様\\r\\n報告書を送ります。\\r\\n", server="smtp.example.jp",
-                 sender="sender@example.jp", to=["yamada@example.jp"],
+    tarnlet.send("山田様\\r\\n報告書を送ります。\\r\\n", server="smtp.example.com", port=587,
+                 auth="login", user="me@example.com",
+                 password=os.environ["TARNLET_PASSWORD"],
+                 sender="me@example.com", to=["yamada@example.jp"],
                  subject="月次報告", attachments=["報告書.pdf"], check=True)
 """
     members = {

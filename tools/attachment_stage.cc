@@ -31,17 +31,23 @@ std::string AttachmentStage::Add(const std::string& typed, const std::string& ar
   std::string name = cut == std::string::npos ? typed : typed.substr(cut + 1);
   const std::string quoted = "--attach \"" + typed + "\"";
   if (name.empty()) throw ToolError(kExitUsage, quoted + ": names no file");
-  if (name.find_first_of("; ") != std::string::npos) {
+  if (name.find(';') != std::string::npos) {
     throw ToolError(kExitData, quoted +
-                                   ": the library's attachment list drops spaces and "
-                                   "splits at ';', so a file name holding them cannot "
-                                   "be sent; copy the file under another name");
+                                   ": the library's attachment list splits at ';', so a "
+                                   "file name holding one cannot be sent; copy the file "
+                                   "under another name");
+  }
+  if (typed.front() == ' ' || typed.back() == ' ') {
+    throw ToolError(kExitData, quoted +
+                                   ": the library drops the spaces around each path of its "
+                                   "attachment list, so a path that begins or ends with "
+                                   "one cannot be sent");
   }
   std::string path = LibraryPathOf(typed, "--attach");
   if (!std::ifstream(path, std::ios::binary)) {
     throw ToolError(kExitNoInput, quoted + ": cannot be read");
   }
-  bool awkwardFolder = folder.find_first_of(".; ") != std::string::npos;
+  bool awkwardFolder = folder.find_first_of(".;") != std::string::npos;
   if (!IsAscii(name) || awkwardFolder) {
     std::string sjisName = ToShiftJis(name, argumentEncoding, quoted + " (file name)");
     std::string staging = CreateStagingFolder();
@@ -55,11 +61,10 @@ std::string AttachmentStage::Add(const std::string& typed, const std::string& ar
       return link;
     }
   }
-  if (folder.find_first_of("; ") != std::string::npos) {
+  if (folder.find(';') != std::string::npos) {
     throw ToolError(kExitData, quoted +
-                                   ": the library's attachment list drops spaces and "
-                                   "splits at ';'; give a path whose folders hold "
-                                   "neither");
+                                   ": the library's attachment list splits at ';'; give a "
+                                   "path whose folders hold none");
   }
   if (folder.find('.') != std::string::npos) {
     warnings_.push_back(quoted +

@@ -53,6 +53,10 @@ int RunCheck(const std::string& ini, const std::string& body, std::ostream& out,
     return kExitData;
   }
   verdict.reasons.insert(verdict.reasons.end(), problems.begin(), problems.end());
+  // A call would find these only after DATA, with the message half sent.
+  std::vector<std::string> unopened = UnopenableAttachments(settings);
+  if (decided == 0 && !unopened.empty()) decided = verdict.code = -11;
+  verdict.reasons.insert(verdict.reasons.end(), unopened.begin(), unopened.end());
   PrintVerdict(verdict, out);
   return decided < 0 ? static_cast<int>(-decided) : 0;
 }

@@ -18,6 +18,17 @@ const char kDescription[] =
     "Sends one mail message through the Tarnlet library, or shows what the library would "
     "make of a settings file.";
 
+// What a user needs before the first send through a provider; --help and
+// the manual page show it after send's options.
+const char kSendFooter[] =
+    "Ports and TLS: 465 speaks TLS from the connect. 587 is the submission port:\n"
+    "with --auth login the command starts TLS there (STARTTLS) when the server\n"
+    "offers it, then logs in with CRAM-MD5, else PLAIN or LOGIN inside TLS.\n"
+    "--pop-port 995 speaks TLS from the connect too. The server's certificate is\n"
+    "always verified: its chain against the system's trusted roots, its name\n"
+    "against --server (give the name the certificate carries, not an address).\n"
+    "To trust a private CA: docs/hosts.md, \"Trusting a private CA\".";
+
 struct Parsed {
   SendRequest send;
   std::string checkIni;
@@ -96,6 +107,7 @@ void AddSend(CLI::App& app, Parsed* parsed) {
                    "encoding of the texts (default: the system's); "
                    "sjis passes Shift-JIS bytes through");
   for (CLI::Option* field : AddFieldOptions(send, &r)) ini->excludes(field);
+  send->footer(kSendFooter);
 }
 
 void AddCheck(CLI::App& app, Parsed* parsed) {

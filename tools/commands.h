@@ -44,9 +44,10 @@ int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std
             const Console& console);
 
 // Loads an INI file as Tarnlet2 does, prints every field and whether the
-// call's checks pass, and names each text (and the body file, when body is
-// not empty) that is not Shift-JIS. Exit 0 when all pass, else 32 or 30 as
-// the call returns, or 65 for texts that are not Shift-JIS.
+// call's checks pass, names each text (and the body file, when body is not
+// empty) that is not Shift-JIS, and opens each attachment as the call
+// will. Exit 0 when all pass, else 32, 30 or 11 as the call returns, or 65
+// for texts that are not Shift-JIS.
 int RunCheck(const std::string& ini, const std::string& body, std::ostream& out, std::ostream& err);
 
 // Prints the table of result codes. Exit 0.

@@ -71,6 +71,16 @@ void WriteSubcommand(const CLI::App& command, std::ostream& out) {
   for (const CLI::Option* option : command.get_options()) {
     if (Shown(*option) && option->get_name() != "--help") WriteOption(*option, out);
   }
+  // The text --help shows after the options, line by line.
+  std::string footer = command.get_footer();
+  if (footer.empty()) return;
+  out << ".PP\n";
+  for (std::size_t start = 0; start < footer.size();) {
+    std::size_t end = footer.find('\n', start);
+    if (end == std::string::npos) end = footer.size();
+    out << Roff(footer.substr(start, end - start)) << "\n";
+    start = end + 1;
+  }
 }
 
 const char kExitStatus[] =
@@ -99,13 +109,16 @@ const char kDetails[] =
     ".SH ENVIRONMENT\n"
     ".TP\n"
     ".B TARNLET_PASSWORD\n"
-    "The password for \\fB\\-\\-auth cram\\-md5\\fR and \\fB\\-\\-auth pop\\fR when no\n"
-    "\\fB\\-\\-password\\-file\\fR is given. Passwords are never taken from the command\n"
-    "line.\n"
+    "The password for \\fB\\-\\-auth login\\fR (or \\fBcram\\-md5\\fR) and \\fB\\-\\-auth pop\\fR\n"
+    "when no \\fB\\-\\-password\\-file\\fR is given. Passwords are never taken from the\n"
+    "command line.\n"
     ".SH EXAMPLES\n"
     ".nf\n"
     "tarnlet send \\-\\-server smtp.example.jp \\-\\-from me@example.jp \\e\n"
     "    \\-\\-to you@example.jp \\-\\-subject Report \\-\\-body mail.txt\n"
+    "tarnlet send \\-\\-server smtp.example.com \\-\\-port 587 \\-\\-auth login \\e\n"
+    "    \\-\\-user me@example.com \\-\\-password\\-file ~/.smtp\\-password \\e\n"
+    "    \\-\\-from me@example.com \\-\\-to you@example.org \\-\\-body mail.txt\n"
     "printf 'Hello\\en' | tarnlet send \\-\\-server 127.0.0.1 \\-\\-from me@example.jp \\e\n"
     "    \\-\\-to you@example.jp \\-\\-trace\n"
     "tarnlet check \\-\\-ini mail.ini\n"

@@ -43,7 +43,8 @@ int NumberOf(const MailSettings& settings, const RecordField& field);
 // library's own loader.
 MailSettings LoadAsLibraryDoes(const std::string& iniPath);
 
-// The words of --auth and the Kind each stands for.
+// The words of --auth and the Kind each stands for; the first word of a
+// Kind is the one shown for it.
 struct AuthChoice {
   const char* word;
   std::int16_t kind;
@@ -51,7 +52,9 @@ struct AuthChoice {
 };
 constexpr AuthChoice kAuthChoices[] = {
     {"none", 0, "plain SMTP"},
-    {"cram-md5", 1, "SMTP AUTH CRAM-MD5"},
+    {"login", 1, "SMTP AUTH: CRAM-MD5, else PLAIN or LOGIN inside TLS"},
+    // The word of 1.0, which named the only mechanism there was.
+    {"cram-md5", 1, "SMTP AUTH, as login"},
     {"pop", 2, "POP before SMTP"},
 };
 

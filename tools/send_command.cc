@@ -56,6 +56,27 @@ void ReportLastExchange(const DialogueWatch& dialogue, std::ostream& err) {
   if (!replied) err << "  (no reply)\n";
 }
 
+// A server that wants a login before it takes mail answers MAIL FROM with
+// 530 (RFC 4954); a call that made none (HELO, no SMTP AUTH) needs Kind 1,
+// which on port 587 also starts TLS.
+void HintLogin(const DialogueWatch& dialogue, const MailSettings& settings, bool fromIni,
+               std::ostream& err) {
+  if (settings.Kind == 1) return;
+  bool mailFrom = false;
+  bool refused = false;
+  for (const TraceLine& line : dialogue.ReportedExchange()) {
+    if (line.from == TraceLine::From::kClient) mailFrom = line.text.rfind("MAIL FROM:", 0) == 0;
+    if (line.from == TraceLine::From::kServer && line.text.rfind("530", 0) == 0) refused = true;
+  }
+  if (!mailFrom || !refused) return;
+  err << "tarnlet: the server wants a login before it takes mail: "
+      << (fromIni ? "set Kind=1 with UserName and Password in the INI file's [AUTH] section"
+                  : "send with --auth login, --user NAME and the password (--password-file "
+                    "FILE or TARNLET_PASSWORD)")
+      << "; on port 587 the login starts TLS first (STARTTLS), on 465 TLS starts with the "
+         "connection\n";
+}
+
 void ReportFailure(std::int32_t code, const MailSettings& settings, const LogWatch* log,
                    std::ostream& err) {
   err << "tarnlet: result " << code << ": " << MeaningOf(code) << "\n";
@@ -113,6 +134,7 @@ int CallAndFinish(const std::function<std::int32_t()>& call, const SendRequest& 
   }
   ReportFailure(code, settings, log, err);
   ReportLastExchange(platform.dialogue(), err);
+  HintLogin(platform.dialogue(), settings, !request.ini.empty(), err);
   return code < 0 ? static_cast<int>(-code) : 1;
 }
 

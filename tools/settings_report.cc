@@ -2,6 +2,8 @@
 
 #include <iomanip>
 
+#include "mail/attachments.h"
+#include "platform/platform.h"
 #include "record_fields.h"
 #include "result_codes.h"
 #include "text_convert.h"
@@ -75,6 +77,22 @@ std::vector<std::string> ShiftJisProblems(const MailSettings& settings, const st
     if (!problem.empty()) problems.push_back(problem);
   }
   return problems;
+}
+
+std::vector<std::string> UnopenableAttachments(const MailSettings& settings) {
+  std::vector<std::string> lines;
+  const int count = SplitAttachmentList(settings.AppendFile);
+  for (int k = 0; k < count; ++k) {
+    int error = 0;
+    const FileHandle file = CurrentPlatform().OpenForReading(AttachmentPath(k), &error);
+    if (file != kInvalidFile) {
+      CurrentPlatform().CloseFile(file);
+      continue;
+    }
+    lines.push_back("AppendFile: \"" + ShiftJisForTerminal(AttachmentPath(k)) +
+                    "\" cannot be opened (system error " + std::to_string(error) + ")");
+  }
+  return lines;
 }
 
 void PrintSettings(const MailSettings& settings, std::ostream& out) {

@@ -32,6 +32,11 @@ void PrintSettings(const MailSettings& settings, std::ostream& out);
 // "Subject: not Shift-JIS; it reads as UTF-8: ..." when it is not Shift-JIS.
 std::vector<std::string> ShiftJisProblems(const MailSettings& settings, const std::string* body);
 
+// Opens each attachment as a call does (the library's own splitting of
+// AppendFile, the platform's open) and returns a line for each that cannot
+// be opened, which a call would only find after DATA (-11).
+std::vector<std::string> UnopenableAttachments(const MailSettings& settings);
+
 void PrintVerdict(const Verdict& verdict, std::ostream& out);
 
 }  // namespace tool

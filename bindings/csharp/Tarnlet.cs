@@ -339,16 +339,66 @@ namespace Tarnlet
         }
     }
 
-    // A call the library answered with a negative result code.
+    // What each result code means, in the words of "tarnlet codes".
+    public static class ResultCodes
+    {
+        static readonly Dictionary<int, string> meanings = new Dictionary<int, string>
+        {
+            { 0, "message accepted by the server (250 after the end of data)" },
+            { -1, "creating the SMTP socket failed" },
+            { -2, "connecting to the SMTP server failed, or switching the socket to non-blocking mode" },
+            { -3, "no 220 greeting from the SMTP server, or TLS on port 465 failed" },
+            { -4, "a send failed (command, header, text, attachment data, end of data or AUTH line)" },
+            { -5, "HELO or EHLO not answered with 250" },
+            { -6, "MAIL FROM not answered with 250" },
+            { -7, "a RCPT TO not answered with 250 (recipient refused)" },
+            { -8, "DATA not answered with 354" },
+            { -9, "the end of data not answered with 250 (message refused)" },
+            { -11, "opening, positioning or reading an attachment file failed" },
+            { -12, "POP before SMTP failed (on port 995 also: its TLS failed)" },
+            { -13, "an authentication reply was not as expected (login refused, the EHLO reply on port 465 or 587 unusable, or STARTTLS failed)" },
+            { -14, "the CRAM-MD5 challenge is not valid base64" },
+            { -15, "SMTP server name: host not found" },
+            { -16, "SMTP server name: temporary failure of the name service" },
+            { -17, "SMTP server name: non-recoverable name service failure" },
+            { -18, "SMTP server name: the name has no address record" },
+            { -19, "SMTP server name: other lookup failure" },
+            { -20, "POP3 server name: host not found" },
+            { -21, "POP3 server name: temporary failure of the name service" },
+            { -22, "POP3 server name: non-recoverable name service failure" },
+            { -23, "POP3 server name: the name has no address record" },
+            { -24, "POP3 server name: other lookup failure" },
+            { -25, "no memory for the converted body text" },
+            { -26, "no memory for the Subject, or encoding the Subject failed" },
+            { -27, "starting the socket library failed" },
+            { -29, "sending the Cc header line failed" },
+            { -30, "the settings failed validation" },
+            { -32, "no To and no Bcc recipient; or, on port 465 or 587, the server offers no login the library can use" },
+        };
+
+        public static IEnumerable<int> Codes { get { return meanings.Keys; } }
+
+        public static string Meaning(int code)
+        {
+            string text;
+            return meanings.TryGetValue(code, out text) ? text : "not a result code of this library";
+        }
+    }
+
+    // A call the library answered with a negative result code: the code, what
+    // it means and the log lines the call wrote.
     public sealed class TarnletException : Exception
     {
         public int Code { get; private set; }
+        public string Meaning { get; private set; }
         public IList<string> LogLines { get; private set; }
 
         public TarnletException(int code, IList<string> logLines)
-            : base("Tarnlet result " + code + (logLines.Count > 0 ? ":\n  " + string.Join("\n  ", logLines) : ""))
+            : base("Tarnlet result " + code + ": " + ResultCodes.Meaning(code) +
+                   (logLines.Count > 0 ? "\n  " + string.Join("\n  ", logLines) : ""))
         {
             Code = code;
+            Meaning = ResultCodes.Meaning(code);
             LogLines = logLines;
         }
     }
@@ -380,7 +430,7 @@ namespace Tarnlet
         {
             bool ascii = true;
             foreach (char c in name) ascii &= c < 0x80;
-            if (ascii && folder.IndexOfAny(new[] { '.', ';', ' ' }) < 0) return Encoding.UTF8.GetBytes(path);
+            if (ascii && folder.IndexOfAny(new[] { '.', ';' }) < 0) return Encoding.UTF8.GetBytes(path);
             byte[] sjisName = ShiftJis.Encode("AppendFile", name);
             string temp = Path.GetTempPath();
             string staging = Path.Combine(temp.Contains(".") ? "/tmp" : temp, "tarnlet-" + Guid.NewGuid().ToString("N"));
@@ -411,24 +461,30 @@ namespace Tarnlet
         }
     }
 
-    public enum AuthKind : short { None = 0, CramMd5 = 1, PopBeforeSmtp = 2 }
+    // Login: SMTP AUTH with CRAM-MD5, else PLAIN or LOGIN inside TLS;
+    // CramMd5 is its name from 1.0.
+    public enum AuthKind : short { None = 0, Login = 1, CramMd5 = 1, PopBeforeSmtp = 2 }
 
-    // The words of the tarnlet command's --auth, in AuthKind order.
+    // The words of the tarnlet command's --auth and the kind of each; the
+    // first word of a kind is the one Word gives.
     public static class AuthNames
     {
-        public static readonly string[] Words = { "none", "cram-md5", "pop" };
+        public static readonly string[] Words = { "none", "login", "cram-md5", "pop" };
+        static readonly AuthKind[] Kinds = { AuthKind.None, AuthKind.Login, AuthKind.Login, AuthKind.PopBeforeSmtp };
 
         public static AuthKind Parse(string word)
         {
-            int kind = Array.IndexOf(Words, word);
-            if (kind < 0)
+            int at = Array.IndexOf(Words, word);
+            if (at < 0)
                 throw new ArgumentException("auth: '" + word + "' is none of " + string.Join(", ", Words));
-            return (AuthKind)kind;
+            return Kinds[at];
         }
 
         public static string Word(AuthKind kind)
         {
-            return Words[(int)kind];
+            int at = Array.IndexOf(Kinds, kind);
+            if (at < 0) throw new ArgumentException("auth: no word for kind " + (short)kind);
+            return Words[at];
         }
     }
 
@@ -452,7 +508,7 @@ namespace Tarnlet
         public string XMailer { get; set; } = "";
         public string Boundary { get; set; } = "";
         public AuthKind Auth { get; set; } = AuthKind.None;
-        // Auth by the command's word: "none", "cram-md5" or "pop" (with Apop).
+        // Auth by the command's word: "none", "login" (or "cram-md5") or "pop" (with Apop).
         public string AuthName
         {
             get { return AuthNames.Word(Auth); }
@@ -478,8 +534,8 @@ namespace Tarnlet
             s.SetText("Password", Password);
             s.SetText("SMTPServerAddress", Server);
             s.SetText("POP3ServerAddress", Pop3Server ?? Server);
-            // The library splits lists at ';' and drops every space: a path
-            // with a space could not be attached.
+            // The library splits lists at ';'; it drops every space of an
+            // address list, and those around each path of the attachments.
             s.SetText("Address", Join("Address", To, ";"));
             s.SetText("Cc", Join("Cc", Cc, ";"));
             s.SetText("Bcc", Join("Bcc", Bcc, ";"));
@@ -512,10 +568,13 @@ namespace Tarnlet
             {
                 string name = Path.GetFileName(path ?? "");
                 string folder = path == null ? "" : path.Substring(0, path.Length - name.Length);
-                // A folder with ';' or ' ' is left out of a staged path.
-                if (name.IndexOfAny(new[] { ';', ' ' }) >= 0 || (staging == null && folder.IndexOfAny(new[] { ';', ' ' }) >= 0))
+                // A folder with ';' is left out of a staged path.
+                if (name.IndexOf(';') >= 0 || (staging == null && folder.IndexOf(';') >= 0))
                     throw new TarnletFieldException("AppendFile", "separator",
-                        "'" + path + "': an entry cannot hold ';' or ' '", null);
+                        "'" + path + "': an entry cannot hold ';'", null);
+                if (path != path.Trim(' '))
+                    throw new TarnletFieldException("AppendFile", "separator",
+                        "'" + path + "': an entry cannot begin or end with a space", null);
                 if (name.Length == 0)
                     throw new TarnletFieldException("AppendFile", "unreadable", "'" + path + "' names no file", null);
                 try

@@ -163,21 +163,36 @@ begin
     Move(Bytes[1], Field[0], Length(Bytes));
 end;
 
+{ An entry of the attachment list without the spaces around it, as the
+  library reads it; spaces inside a path stay. }
+function WithoutOuterSpaces(const Entry: RawByteString): RawByteString;
+var
+  First, Last: Integer;
+begin
+  First := 1;
+  Last := Length(Entry);
+  while (First <= Last) and (Entry[First] = ' ') do
+    Inc(First);
+  while (Last >= First) and (Entry[Last] = ' ') do
+    Dec(Last);
+  Result := Copy(Entry, First, Last - First + 1);
+end;
+
 { Each attachment of the record must be readable before the call, so a
-  missing file is refused before anything is sent. The library drops the
-  spaces of the list and splits it at ';'. }
+  missing file is refused before anything is sent. The library splits the
+  list at ';' and drops the spaces around each path. }
 procedure CheckAttachments(const Settings: TMailSettings);
 var
   List, Entry: RawByteString;
   Cut, Handle: THandle;
 begin
-  List := StringReplace(PAnsiChar(@Settings.AppendFile[0]), ' ', '', [rfReplaceAll]);
+  List := PAnsiChar(@Settings.AppendFile[0]);
   while List <> '' do
   begin
     Cut := Pos(';', List);
     if Cut = 0 then
       Cut := Length(List) + 1;
-    Entry := Copy(List, 1, Cut - 1);
+    Entry := WithoutOuterSpaces(Copy(List, 1, Cut - 1));
     Delete(List, 1, Cut);
     if Entry = '' then
       Continue;

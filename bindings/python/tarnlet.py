@@ -9,7 +9,8 @@ Text is given as str and converted to Shift-JIS (code page 932) here, as the
 tarnlet command converts it: a character that code page 932 cannot hold raises
 FieldError, as does a value longer than its field or an attachment that cannot
 be read, before anything is sent. auth= takes the command's words "none",
-"cram-md5" and "pop" (with apop=True for APOP). send() returns the library's
+"login" (SMTP AUTH: CRAM-MD5, else PLAIN or LOGIN inside TLS; "cram-md5" is
+the same) and "pop" (with apop=True for APOP). send() returns the library's
 result code (0: sent); with check=True a failure raises TarnletError instead.
 
 The library is found beside this file (or in its x86/x64 folder, by the
@@ -74,8 +75,9 @@ KEYWORDS = {"UserName": "user", "Password": "password", "SMTPServerAddress": "se
             "X_MailerName": "x_mailer", "MyHostFQDNName": "hostname", "MyMailAddress": "sender",
             "MyMailAddressComt": "sender_name", "AppendFile": "attachments", "Log": "log"}
 
-# The words of the tarnlet command's --auth and the Kind each stands for.
-AUTH_KINDS = {"none": 0, "cram-md5": 1, "pop": 2}
+# The words of the tarnlet command's --auth and the Kind each stands for;
+# "cram-md5" is the word of 1.0 for what "login" does.
+AUTH_KINDS = {"none": 0, "login": 1, "cram-md5": 1, "pop": 2}
 
 MEANINGS = {
     0: "message accepted by the server (250 after the end of data)",
@@ -90,8 +92,8 @@ MEANINGS = {
     -9: "the end of data not answered with 250 (message refused)",
     -11: "opening, positioning or reading an attachment file failed",
     -12: "POP before SMTP failed (on port 995 also: its TLS failed)",
-    -13: "an authentication reply was not as expected (login refused, the port-587 EHLO "
-         "reply unusable, or STARTTLS failed)",
+    -13: "an authentication reply was not as expected (login refused, the EHLO reply on "
+         "port 465 or 587 unusable, or STARTTLS failed)",
     -14: "the CRAM-MD5 challenge is not valid base64",
     -15: "SMTP server name: host not found",
     -16: "SMTP server name: temporary failure of the name service",
@@ -108,8 +110,8 @@ MEANINGS = {
     -27: "starting the socket library failed",
     -29: "sending the Cc header line failed",
     -30: "the settings failed validation",
-    -32: "no To and no Bcc recipient; or, on port 587, the server offers AUTH without "
-         "CRAM-MD5",
+    -32: "no To and no Bcc recipient; or, on port 465 or 587, the server offers no login the "
+         "library can use",
 }
 
 
@@ -253,7 +255,7 @@ class _Staging:
 
     def path(self, entry):
         folder, name = os.path.split(entry)
-        if name.isascii() and not any(ch in folder for ch in ".; "):
+        if name.isascii() and not any(ch in folder for ch in ".;"):
             return os.fsencode(entry)
         sjis_name = to_sjis("AppendFile", name)
         base = tempfile.gettempdir()
@@ -274,11 +276,13 @@ def _attachments(entries, staging):
     paths = []
     for entry in _entries("AppendFile", entries, ""):
         folder, name = os.path.split(entry)
-        # A folder with ';' or ' ' is left out of a staged path.
-        for ch in "; ":
-            if ch in name or (staging is None and ch in folder):
-                raise FieldError("AppendFile", "separator", "%r: an entry cannot hold %r"
-                                 % (entry, ch))
+        # The library splits the list at ';' and drops the spaces around each
+        # path; a folder with ';' is left out of a staged path.
+        if ";" in name or (staging is None and ";" in folder):
+            raise FieldError("AppendFile", "separator", "%r: an entry cannot hold ';'" % entry)
+        if entry != entry.strip(" "):
+            raise FieldError("AppendFile", "separator",
+                             "%r: an entry cannot begin or end with a space" % entry)
         if not name:
             raise FieldError("AppendFile", "unreadable", "%r names no file" % entry)
         try:
@@ -301,8 +305,8 @@ def settings(*, server, port=25, sender, to, cc=(), bcc=(), subject="", sender_n
              startup=True, kind=None, _staging=None):
     """The record for one message, every field checked. Address fields take a
     list of addresses (or one str); attachments a list of paths, each of which
-    must be readable. auth: "none", "cram-md5" or "pop" (kind= takes the
-    record's number instead)."""
+    must be readable. auth: "none", "login" (or "cram-md5") or "pop" (kind=
+    takes the record's number instead)."""
     for name, value in (("port", port), ("pop3_port", pop3_port)):
         if not 0 <= value <= 65535:
             raise ValueError("%s: %r is not a port number" % (name, value))
@@ -316,8 +320,8 @@ def settings(*, server, port=25, sender, to, cc=(), bcc=(), subject="", sender_n
     record.APOP = 1 if apop else 0
     record.SMTPPortNo = port
     record.POP3PortNo = pop3_port
-    # The library splits lists at ';' and drops every space; a path with a
-    # space could not be attached.
+    # The library splits lists at ';'; it drops every space of an address
+    # list, and those around each path of the attachment list.
     texts = [
         ("UserName", user), ("Password", password), ("SMTPServerAddress", server),
         ("POP3ServerAddress", server if pop3_server is None else pop3_server),

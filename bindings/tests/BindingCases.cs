@@ -1,7 +1,9 @@
 // Runs the shared binding cases through Tarnlet.cs and prints one line per
 // case for binding_cases_test.py to judge; first the record's layout as the
 // marshaller sees it, then the text of the shared Shift-JIS table as the
-// binding converts it and the words of the authentication kinds.
+// binding converts it, the result codes' meanings and the words of the
+// authentication kinds. A failed case also gives its exception's meaning and
+// the first line of its message.
 //   mono BindingCases.exe CASES.tsv PORT FILES SHIFT_JIS.tsv
 using System;
 using System.Collections.Generic;
@@ -79,7 +81,8 @@ static class BindingCases
         }
         catch (TarnletException e)
         {
-            return "failed\t" + e.Code + "\t" + string.Join("\x1f", new List<string>(e.LogLines).ToArray());
+            return "failed\t" + e.Code + "\t" + string.Join("\x1f", new List<string>(e.LogLines).ToArray()) +
+                "\t" + e.Meaning + "\t" + e.Message.Split('\n')[0];
         }
     }
 
@@ -105,8 +108,15 @@ static class BindingCases
             catch (TarnletFieldException e) { got = e.Reason == "sjis" ? "-" : e.Reason; }
             Console.WriteLine("sjis\t" + c[2] + "\t" + got);
         }
-        for (short kind = 0; kind < AuthNames.Words.Length; kind++)
-            Console.WriteLine("auth\t" + AuthNames.Word((AuthKind)kind) + "\t" + (short)AuthNames.Parse(AuthNames.Words[kind]));
+        foreach (int code in ResultCodes.Codes)
+            Console.WriteLine("meaning\t" + code + "\t" + ResultCodes.Meaning(code));
+        foreach (string word in AuthNames.Words)
+        {
+            AuthKind kind = AuthNames.Parse(word);
+            // Each kind's own word reads back as that kind.
+            if (AuthNames.Parse(AuthNames.Word(kind)) != kind) throw new InvalidOperationException(word);
+            Console.WriteLine("auth\t" + word + "\t" + (short)kind);
+        }
         var order = new List<string>();
         var messages = new Dictionary<string, MailMessage>();
         var touched = new Dictionary<string, HashSet<string>>();

@@ -49,6 +49,13 @@ def widths_to_layout(fields):
     return layout, offset
 
 
+def library_meanings():
+    """{code: meaning} as "tarnlet codes" prints them, from the library's list."""
+    outcomes = read("src", "frame", "outcomes.h").replace("\\\n", "\n")
+    rows = re.findall(r'X\(\w+, (-?\d+),\s*((?:"[^"]*"\s*)+),', outcomes)
+    return {int(code): "".join(re.findall(r'"([^"]*)"', text)) for code, text in rows}
+
+
 def library_on_wire():
     """The fields the library refuses a CR or LF in, from its field list."""
     return set(re.findall(r"X\((\w+), \w+, AsWritten,", read("src", "frame", "settings_fields.h")))
@@ -156,8 +163,9 @@ def attachment_folder(parent):
     """The {files} folder of cases.tsv, made under parent."""
     folder = os.path.join(parent, "files")
     os.mkdir(folder)
-    with open(os.path.join(folder, "報告書.txt"), "wb") as f:
-        f.write(b"the report\r\n")
+    for name in ("報告書.txt", "my report.txt"):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(b"the report\r\n")
     return folder
 
 
@@ -267,7 +275,7 @@ class PythonBinding(unittest.TestCase):
     def test_auth_words_are_the_commands(self):
         self.assertEqual(tarnlet.AUTH_KINDS, command_auth_words())
         with self.assertRaises(ValueError):
-            tarnlet.settings(server="s", sender="a@example.jp", to="b@example.jp", auth="login")
+            tarnlet.settings(server="s", sender="a@example.jp", to="b@example.jp", auth="plain")
 
     def test_layout_fields_and_meanings_match_the_library(self):
         layout, size = header_layout()
@@ -275,10 +283,7 @@ class PythonBinding(unittest.TestCase):
         self.assertEqual([(name, getattr(tarnlet.MailSettings, name).offset)
                           for name, _ in tarnlet.MailSettings._fields_], layout)
         self.assertEqual(set(tarnlet.ON_WIRE), library_on_wire())
-        outcomes = read("src", "frame", "outcomes.h").replace("\\\n", "\n")
-        rows = re.findall(r'X\(\w+, (-?\d+),\s*((?:"[^"]*"\s*)+),', outcomes)
-        self.assertEqual(tarnlet.MEANINGS,
-                         {int(code): "".join(re.findall(r'"([^"]*)"', text)) for code, text in rows})
+        self.assertEqual(tarnlet.MEANINGS, library_meanings())
 
     def test_the_documented_example_uses_what_the_binding_has(self):
         example = documented_example("python")
@@ -338,6 +343,14 @@ class CSharpBinding(unittest.TestCase):
                     self.assertEqual(got, "-" if data is None else data.hex().upper())
             self.assertEqual({r[1]: int(r[2]) for r in rows if r[0] == "auth"},
                              command_auth_words())
+            # TarnletException carries the meaning, as Python's TarnletError does.
+            meanings = library_meanings()
+            self.assertEqual({int(r[1]): r[2] for r in rows if r[0] == "meaning"}, meanings)
+            failed = [r for r in rows if r[0] == "case" and r[2] == "failed"]
+            self.assertTrue(failed)
+            for r in failed:
+                code = int(r[3])
+                self.assertEqual(r[5:], [meanings[code], "Tarnlet result %d: %s" % (code, meanings[code])])
 
     def test_on_wire_fields_match_the_library(self):
         source = read("bindings", "csharp", "Tarnlet.cs")

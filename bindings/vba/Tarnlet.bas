@@ -98,8 +98,6 @@ Public Function TarnletSend(ByVal Server As String, ByVal Sender As String, ByVa
     s.POP3PortNo = PortValue(Pop3Port)
     If HostName = "" Then HostName = Environ$("COMPUTERNAME")
     If Pop3Server = "" Then Pop3Server = Server
-    ' The library drops every space of a list: a path with one cannot be attached.
-    If InStr(Attachments, " ") > 0 Then RaiseField "AppendFile", "a path with a space cannot be attached"
     CheckAttachments Attachments
     TarnletPutText s, "UserName", UserName
     TarnletPutText s, "Password", Password
@@ -185,9 +183,12 @@ End Sub
 ' refused before anything is sent.
 Private Sub CheckAttachments(ByVal Attachments As String)
     Dim entry As Variant
+    Dim path As String
     For Each entry In Split(Attachments, ";")
-        If entry <> "" Then
-            If Not Readable(CStr(entry)) Then RaiseField "AppendFile", """" & entry & """ cannot be read"
+        ' The library drops the spaces around each path, as Trim$ does.
+        path = Trim$(entry)
+        If path <> "" Then
+            If Not Readable(path) Then RaiseField "AppendFile", """" & path & """ cannot be read"
         End If
     Next
 End Sub

@@ -73,12 +73,12 @@
     "POP before SMTP failed (see its own lines -024 to -044; on port 995 also -117, its TLS " \
     "handshake or certificate failed).") \
   X(AuthRefused, -13, \
-    "an authentication reply was not as expected (login refused, the port-587 EHLO reply " \
-    "unusable, or STARTTLS failed)", \
+    "an authentication reply was not as expected (login refused, the EHLO reply on port 465 " \
+    "or 587 unusable, or STARTTLS failed)", \
     "An authentication reply was not as expected: CRAM-MD5 refused, the challenge missing, " \
-    "RSET refused, or on port 587 an EHLO reply that could not be read, was not 250, or " \
-    "named AUTH with no known mechanism; on port 587, STARTTLS refused or followed by other " \
-    "bytes, or its TLS failed (lines -105 to -112); AUTH PLAIN or LOGIN refused.") \
+    "RSET refused, or on port 465 or 587 an EHLO reply that could not be read, was not 250, " \
+    "or named AUTH with no known mechanism; on port 587, STARTTLS refused or followed by " \
+    "other bytes, or its TLS failed (lines -105 to -112); AUTH PLAIN or LOGIN refused.") \
   X(ChallengeNotBase64, -14, \
     "the CRAM-MD5 challenge is not valid base64", \
     "The CRAM-MD5 challenge is not valid base64.") \
@@ -129,9 +129,12 @@
     "The settings failed validation (see [settings.md](settings.md#validation)). `tarnlet " \
     "check` names the field.") \
   X(NoRecipientsOrMechanism, -32, \
-    "no To and no Bcc recipient; or, on port 587, the server offers AUTH without CRAM-MD5", \
-    "Neither a To list nor a Bcc list was given (checked first, no log line). Also: on port " \
-    "587 the server offers AUTH, but only PLAIN, LOGIN or DIGEST-MD5.")
+    "no To and no Bcc recipient; or, on port 465 or 587, the server offers no login the " \
+    "library can use", \
+    "Neither a To list nor a Bcc list was given (checked first, no log line). Also, with " \
+    "`Kind` 1 on port 465 or 587 (line 018): the server offers AUTH but no mechanism the " \
+    "library can use: no CRAM-MD5, and PLAIN or LOGIN only outside TLS (no STARTTLS " \
+    "offered), or only DIGEST-MD5, XOAUTH2 or OAUTHBEARER.")
 
 #define TARNLET_LOG_LINES(X) \
   /* 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001 */ \

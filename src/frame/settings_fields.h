@@ -27,9 +27,11 @@
     "Non-zero: the call starts and stops the socket library (Windows Sockets) itself. Zero: the " \
     "host has started it. On Linux there is nothing to start; both values work.")                 \
   X(Kind, AUTH, NotSent, Optional, "--auth",                                                      \
-    "authentication: none, cram-md5 (SMTP AUTH) or pop (POP before SMTP)",                        \
-    "Authentication. 0: plain SMTP with HELO. 1: SMTP AUTH CRAM-MD5 after EHLO (on port 587 the " \
-    "EHLO reply decides, see below). 2: POP before SMTP, then HELO.")                             \
+    "authentication: none, login (SMTP AUTH: CRAM-MD5, else PLAIN or LOGIN inside TLS; cram-md5 " \
+    "is the same) or pop (POP before SMTP)",                                                      \
+    "Authentication. 0: plain SMTP with HELO. 1: SMTP AUTH after EHLO: on ports 465 and 587 "     \
+    "CRAM-MD5 when offered, else PLAIN or LOGIN inside TLS (STARTTLS first on 587); on other "    \
+    "ports CRAM-MD5 (see below). 2: POP before SMTP, then HELO.")                                 \
   X(APOP, AUTH, NotSent, Optional, "--apop", "POP3 login with APOP instead of USER/PASS",         \
     "Non-zero: the POP3 login (Kind 2) uses APOP instead of USER/PASS.")                          \
   X(UserName, AUTH, AsWritten, Optional, "--user", "login name for SMTP AUTH or POP3",            \
@@ -37,10 +39,12 @@
   X(Password, AUTH, AsWritten, Optional, "--password-file",                                       \
     "file holding the password (else $TARNLET_PASSWORD)",                                         \
     "Password for POP3 and SMTP AUTH.")                                                           \
-  X(SMTPPortNo, AUTH, NotSent, Optional, "--port", "SMTP port (587: the submission path)",        \
-    "SMTP server port, usually 25 or 587.")                                                       \
-  X(POP3PortNo, AUTH, NotSent, Optional, "--pop-port", "POP3 port",                               \
-    "POP3 server port, usually 110.")                                                             \
+  X(SMTPPortNo, AUTH, NotSent, Optional, "--port",                                                \
+    "SMTP port: 25, 465 (TLS from the connect) or 587 (STARTTLS, with --auth login)",             \
+    "SMTP server port: 25, 465 (TLS from the connect) or 587 (submission: STARTTLS and the "      \
+    "login with `Kind` 1).")                                                                      \
+  X(POP3PortNo, AUTH, NotSent, Optional, "--pop-port", "POP3 port (995: TLS from the connect)",   \
+    "POP3 server port: 110, or 995 (TLS from the connect).")                                      \
   X(SMTPServerAddress, AUTH, NotSent, Required, "--server",                                       \
     "SMTP server: host name or dotted IPv4 address",                                              \
     "SMTP server: a host name or a dotted IPv4 address.")                                         \

@@ -57,20 +57,25 @@ int SplitAttachmentList(const char* list) {
   AttachmentSlots& slots = g_attachmentSlots;
   std::size_t used = 0;        // bytes of text filled
   std::size_t entryStart = 0;  // where the current entry began in text
+  std::size_t entryEnd = 0;    // just after its last byte that is no space
   int count = 0;
   for (std::size_t i = 0;; ++i) {
     const char c = i < kAttachmentListCapacity - 1 ? list[i] : '\0';
-    if (c == ' ') continue;
     if (c == ';' || c == '\0') {
+      used = entryEnd;  // the spaces after the entry go
       if (used > entryStart) {
         slots.text[used++] = '\0';
         slots.start[count++] = static_cast<std::uint16_t>(entryStart);
-        entryStart = used;
+        entryStart = entryEnd = used;
       }
       if (c == '\0') break;
       continue;
     }
+    // Spaces before the entry go; a path with spaces inside it is kept
+    // whole (a 0x20 is never the second byte of a Shift-JIS pair).
+    if (c == ' ' && used == entryStart) continue;
     slots.text[used++] = c;
+    if (c != ' ') entryEnd = used;
   }
   return count;
 }

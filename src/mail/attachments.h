@@ -18,9 +18,10 @@ constexpr std::size_t kAttachmentPathCapacity = kAttachmentListCapacity;
 // A file name as it goes into a header: raw, or one encoded word.
 constexpr std::size_t kHeaderFileNameCapacity = EncodedWordCapacity(kAttachmentPathCapacity - 1);
 
-// Fills the process-global attachment slots from list (';'-separated; spaces
-// are dropped anywhere; empty entries give no slot; at most
-// kAttachmentListCapacity - 1 bytes of list are read). Returns the count.
+// Fills the process-global attachment slots from list (';'-separated; the
+// spaces around an entry are dropped, those inside a path kept; empty
+// entries give no slot; at most kAttachmentListCapacity - 1 bytes of list
+// are read). Returns the count.
 int SplitAttachmentList(const char* list);
 
 // The path in slot k (0 <= k < the last count), NUL-terminated.

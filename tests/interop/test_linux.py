@@ -1,7 +1,9 @@
 """The Linux shared library against real servers, through its exports."""
 import ctypes
 import os
+import re
 import smtplib
+import subprocess
 import unittest
 
 import interop_support as s
@@ -169,6 +171,34 @@ class LinuxInteropTest(unittest.TestCase):
                 s.check_message(self, raw, self.attachments[:1], to=settings["Address"], cc="")
                 s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=expected_log is not None)
                 self.assertEqual(s.read_log(log), expected_log)
+
+    def test_the_c_example_of_the_docs_logs_in_from_the_environment(self):
+        # docs/hosts.md's C example as a user builds it, only its recipients
+        # made mailboxes here: with TARNLET_USER and TARNLET_PASSWORD set it
+        # sends on 465 and on 587.
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        with open(os.path.join(root, "docs", "hosts.md"), encoding="utf-8") as f:
+            blocks = [b for b in re.findall(r"```c\n(.*?)```", f.read(), re.S) if "int main(" in b]
+        folder = os.path.join(self.folder, "docs-example")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "send.c"), "w", encoding="utf-8") as f:
+            f.write(blocks[0].replace('"yamada@example.jp;sato@example.jp"',
+                                      '"alice@%s;bob@%s"' % (s.DOMAIN, s.DOMAIN)))
+        library = os.environ["INTEROP_LINUX_SO"]
+        subprocess.run(["cc", "-std=c11", "-Wall", "-Werror", "-I", os.path.join(root, "include"),
+                        "send.c", library, "-Wl,-rpath," + os.path.dirname(library), "-o", "send"],
+                       cwd=folder, check=True)
+        env = dict(os.environ, TARNLET_USER=s.USER, TARNLET_PASSWORD=s.PASSWORD)
+        for port in (s.SMTPS_PORT, s.SUBMISSION_PORT):
+            with self.subTest(port=port):
+                before = s.snapshot(["alice", "bob"])
+                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
+                run = subprocess.run(["./send", s.TLS_HOST, str(port)], cwd=folder, env=env,
+                                     capture_output=True, text=True, timeout=300)
+                self.assertEqual(run.stdout, "sent\n", run.stdout + run.stderr)
+                raw = s.wait_for_new_mail(self, before)["bob"]
+                self.assertIn(b"the report is attached", raw)
+                s.check_tls_delivery(self, raw, "PLAIN", *logs, pop3s=False)
 
     def test_relay_accepts_at_once_and_reports_refusals_by_mail(self):
         # The relay's 250 ends the call; a recipient the smart host refuses

@@ -16,7 +16,7 @@ std::vector<std::string> Split(const std::string& list) {
   return paths;
 }
 
-TEST(AttachmentListTest, EntriesLoseTheirSpacesAndEmptyOnesGiveNoSlot) {
+TEST(AttachmentListTest, SpacesAroundAnEntryGoThoseInsideStayEmptyEntriesGiveNoSlot) {
   struct Row {
     const char* list;
     std::vector<std::string> paths;
@@ -24,8 +24,12 @@ TEST(AttachmentListTest, EntriesLoseTheirSpacesAndEmptyOnesGiveNoSlot) {
       {"", {}},
       {" ; ;;  ;", {}},
       {"C:\\a.txt", {"C:\\a.txt"}},
-      {";a.txt; b .txt;;c.txt;", {"a.txt", "b.txt", "c.txt"}},
-      {"C:\\My Documents\\x y.pdf", {"C:\\MyDocuments\\xy.pdf"}},
+      {"a.txt; b.txt", {"a.txt", "b.txt"}},
+      {";a.txt; b .txt;;c.txt;", {"a.txt", "b .txt", "c.txt"}},
+      {"C:\\My Documents\\x y.pdf", {"C:\\My Documents\\x y.pdf"}},
+      {"C:\\Program Files\\a b.txt; c.txt", {"C:\\Program Files\\a b.txt", "c.txt"}},
+      {"  /srv/my  files/a.txt  ;  b.txt  ", {"/srv/my  files/a.txt", "b.txt"}},
+      {"C:\\OneDrive - Co\\\x8c\xa9 \x8f\x91.pdf", {"C:\\OneDrive - Co\\\x8c\xa9 \x8f\x91.pdf"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.list);

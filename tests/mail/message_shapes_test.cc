@@ -1,7 +1,5 @@
 // The message the server receives after DATA: single-part and multipart
 // shapes, attachment parts, boundaries and header fields, byte for byte.
-#include <algorithm>
-
 #include "mail_fixture.h"
 
 namespace tarnlet {
@@ -32,8 +30,9 @@ class MailShapesTest : public MailTest {
   void AddAttachment(const std::string& as, const std::string& bytes) {
     const std::string real = File("attachment" + std::to_string(list_.size()));
     testing::WriteFileBytes(real, bytes);
-    std::string opened = as;  // the list loses its spaces before any open
-    opened.erase(std::remove(opened.begin(), opened.end(), ' '), opened.end());
+    // The list loses the spaces around an entry before any open.
+    const std::size_t first = as.find_first_not_of(' ');
+    const std::string opened = as.substr(first, as.find_last_not_of(' ') + 1 - first);
     platform_.MapPath(opened, real);
     list_ += (list_.empty() ? "" : ";") + as;
     SetField(g_mailSettings.AppendFile, list_);
@@ -171,7 +170,7 @@ TEST_F(MailShapesTest, AttachmentsWithoutBodyAndDefaultBoundary) {
 // 2231 form, Content-Description the bare word.
 TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutEncoded) {
   AddAttachment("C:\\data\\\x95\x5c.txt", "n");  // 表.txt; its 0x5C is no separator
-  AddAttachment("/home/user/plain name.txt", "n");
+  AddAttachment(" /home/user/plain name.txt ", "n");
   const std::string b = "+-+-+-Default-+-+-+";
   const std::string word = "=?ISO-2022-JP?B?GyRCST0bKEIudHh0?=";
   EXPECT_EQ(Exchange(""), Whole(kBaseHeaders + MultipartHeader(b) + "\r\n--" + b +
@@ -180,10 +179,40 @@ TEST_F(MailShapesTest, FileNamesOutsideAsciiGoOutEncoded) {
                                 "filename*=ISO-2022-JP''%1B%24BI%3D%1B%28B.txt\r\n"
                                 "Content-Description: " +
                                 word + "\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-                                "bg==\r\n" + AttachmentHeader(b, "text/plain", "plainname.txt") +
+                                "bg==\r\n" + AttachmentHeader(b, "text/plain", "plain name.txt") +
                                 "bg==\r\n" + "\r\n--" + b + "--\r\n\r\n.\r\n"));
   EXPECT_EQ(platform_.OpenedPaths(),
-            (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plainname.txt"}));
+            (std::vector<std::string>{"C:\\data\\\x95\x5c.txt", "/home/user/plain name.txt"}));
+}
+
+// Cloud-synced folders and "Program Files" put spaces in the paths hosts
+// attach: the path is opened whole and the file named with its spaces.
+TEST_F(MailShapesTest, PathsWithSpacesInsideAttachUnderTheirNames) {
+  const std::string b = "+-+-+-Default-+-+-+";
+  const std::string wire = kBaseHeaders + MultipartHeader(b) +
+                           AttachmentHeader(b, "text/plain", "a b.txt") + "YQ==\r\n" +
+                           AttachmentHeader(b, "text/plain", "c.txt") + "Yw==\r\n" + "\r\n--" + b +
+                           "--\r\n\r\n.\r\n";
+  struct Row {
+    const char* list;
+    std::vector<std::string> opened;
+  } rows[] = {
+      {"C:\\Program Files\\a b.txt; c.txt", {"C:\\Program Files\\a b.txt", "c.txt"}},
+      {"/opt/Program Files/a b.txt; c.txt", {"/opt/Program Files/a b.txt", "c.txt"}},
+  };
+  const std::string a = File("a"), c = File("c");
+  testing::WriteFileBytes(a, "a");
+  testing::WriteFileBytes(c, "c");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.list);
+    platform_.MapPath(row.opened[0], a);
+    platform_.MapPath(row.opened[1], c);
+    SetField(g_mailSettings.AppendFile, row.list);
+    const std::size_t before = platform_.OpenedPaths().size();
+    EXPECT_EQ(Exchange(""), Whole(wire));
+    const std::vector<std::string> opened = platform_.OpenedPaths();
+    EXPECT_EQ(std::vector<std::string>(opened.begin() + before, opened.end()), row.opened);
+  }
 }
 
 TEST_F(MailShapesTest, EveryHeaderFieldAndNoBcc) {

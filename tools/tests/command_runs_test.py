@@ -163,6 +163,22 @@ def refused(run, smtp, pop):
            "  C: RCPT TO: x@example.jp\n"
            "  S: 550 5.1.1 <x@example.jp>: Recipient address rejected\n")]
     assert -1 not in at and at == sorted(at), at
+    assert "--auth login" not in run.err, run.err
+
+
+@row("MAIL FROM refused with 530 without a login: the failure says to log in",
+     ["--to", "x@example.jp"], port=587,
+     smtp=[send("220 peer ready\r\n"), LINE, send("250 hello\r\n"), LINE,
+           send("530 5.7.0 Must issue a STARTTLS command first\r\n"), LINE,
+           send("221 bye\r\n")])
+def login_needed(run, smtp, pop):
+    assert run.status == 6, run.status
+    at = [run.err.find(text) for text in
+          ("tarnlet: result -6", "the server's last reply:\n"
+           "  C: MAIL FROM: <me@example.jp>\n"
+           "  S: 530 5.7.0 Must issue a STARTTLS command first\n",
+           "tarnlet: the server wants a login before it takes mail: send with --auth login")]
+    assert -1 not in at and at == sorted(at), (at, run.err)
 
 
 @row("--trace of plain SMTP, with the body piped in", ["--trace"],
@@ -186,11 +202,18 @@ def trace_full(run, smtp, pop):
 @row("--trace of SMTP AUTH CRAM-MD5 on port 587",
      ["--trace", "--auth", "cram-md5", "--user", "user", "--empty-body"],
      smtp=[send("220 peer ready\r\n"), LINE] + AUTH_587 + smtp_script()[3:], port=587)
+@row("--auth login on port 587: the dialogue of cram-md5",
+     ["--trace", "--auth", "login", "--user", "user", "--empty-body"],
+     smtp=[send("220 peer ready\r\n"), LINE] + AUTH_587 + smtp_script()[3:], port=587)
 def trace_587(run, smtp, pop):
     assert run.status == 0, run.status
     masks = {cram_response(): "(AUTH response, not shown)"}
     assert run.trace() == smtp.expected_trace("SMTP", masks), run.trace()
     assert cram_response() not in run.err
+    client = [data.decode() for kind, data in smtp.events if kind == "C"]
+    assert client == ["EHLO localhost", "AUTH CRAM-MD5", cram_response(), "RSET",
+                      "MAIL FROM: <me@example.jp>", "RCPT TO: you@example.jp", "DATA",
+                      "QUIT"], client
 
 
 @row("--trace of POP before SMTP with USER/PASS",

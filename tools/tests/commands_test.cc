@@ -126,7 +126,7 @@ TEST(Usage, WrongCommandLinesExit64) {
       {{}, "A subcommand is required"},
       {{"send"}, "send needs --server and --from"},
       {{"send", "--ini", "x.ini", "--server", "h"}, "excludes"},
-      {{"send", "--server", "h", "--from", "f", "--auth", "login"}, "login"},
+      {{"send", "--server", "h", "--from", "f", "--auth", "plain"}, "plain"},
       {{"send", "--server", "h", "--from", "f", "--port", "70000"}, "70000"},
       {{"send", "--server", "h", "--from", "f", "--to", "t", "--encoding", "klingon"}, "klingon"},
       {{"check"}, "--ini is required"},
@@ -165,6 +165,9 @@ TEST(Usage, AuthWithoutAPasswordSourceIsRefused) {
 TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
   TempDir dir;
   std::string ini = dir.File("mail.ini");
+  const std::string attachments = dir.File("a.txt") + ";" + dir.File("b.pdf");
+  WriteFileBytes(dir.File("a.txt"), "a");
+  WriteFileBytes(dir.File("b.pdf"), "b");
   WriteFileBytes(ini,
                  "[INIT]\nStartup=1\n[AUTH]\nKind=2\nAPOP=1\nUserName=user\nPassword=hunter2\n"
                  "SMTPPortNo=70000\nPOP3PortNo=110\nSMTPServerAddress=smtp.example.jp\n"
@@ -172,7 +175,8 @@ TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
                  "Cc=\nBcc=c@example.jp\nSubject=Hello\nsReply_To=r@example.jp\n[ETC]\n"
                  "Boundary=bnd\nX_MailerName=mailer\nMyHostFQDNName=client.example.jp\n"
                  "MyMailAddress=me@example.jp\nMyMailAddressComt=Me\n[FILE]\n"
-                 "AppendFile=a.txt;b.pdf\nLog=mail.log\n");
+                 "AppendFile=" +
+                     attachments + "\nLog=mail.log\n");
   Outcome run = Tarnlet({"check", "--ini", ini});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
@@ -201,7 +205,9 @@ TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
       "  MyMailAddress     = me@example.jp\n"
       "  MyMailAddressComt = Me\n"
       "[FILE]\n"
-      "  AppendFile        = a.txt;b.pdf\n"
+      "  AppendFile        = " +
+      attachments +
+      "\n"
       "  Log               = mail.log\n"
       "checks: pass (recipients present, validation passes)\n";
   std::size_t firstLineEnd = run.out.find('\n');
@@ -212,9 +218,9 @@ TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
 }
 
 struct CheckCase {
-  std::string ini;
+  std::string ini;  // {present} and {missing} stand for an attachment's path
   int status;
-  std::string verdict;  // the output from "checks:" on
+  std::string verdict;  // the output from "checks:" on, the same paths standing in
 };
 
 TEST(Check, ExplainsWhichFieldFailsTheChecks) {
@@ -246,8 +252,31 @@ TEST(Check, ExplainsWhichFieldFailsTheChecks) {
        "checks: fail; a call returns -30 (the settings failed validation)\n"
        "  - SMTPServerAddress is empty\n  - POP3ServerAddress is empty\n"
        "  - MyHostFQDNName is empty\n  - MyMailAddress is empty\n  - Subject: not Shift-JIS\n"},
+      // Each attachment is opened as the call opens it: spaces around a
+      // path go, those inside it stay.
+      {server + "[SEND]\nAddress=a\n[FILE]\nAppendFile= {present} ;{present}\n", 0,
+       "checks: pass (recipients present, validation passes)\n"},
+      {server + "[SEND]\nAddress=a\n[FILE]\nAppendFile={present}; {missing}\n", 11,
+       "checks: fail; a call returns -11 (" + std::string(MeaningOf(-11)) +
+           ")\n  - AppendFile: \"{missing}\" cannot be opened (system error 2)\n"},
+      {"[SEND]\nAddress=a\n[FILE]\nAppendFile={missing}\n", 30,
+       "checks: fail; a call returns -30 (the settings failed validation)\n"
+       "  - SMTPServerAddress is empty\n  - POP3ServerAddress is empty\n"
+       "  - MyHostFQDNName is empty\n  - MyMailAddress is empty\n"
+       "  - AppendFile: \"{missing}\" cannot be opened (system error 2)\n"},
   };
   TempDir dir;
+  const std::string present = dir.File("a report.txt");
+  WriteFileBytes(present, "a");
+  auto paths = [&](std::string text) {
+    for (const auto& [mark, path] : {std::pair<std::string, std::string>{"{present}", present},
+                                     {"{missing}", dir.File("no such.txt")}}) {
+      for (std::size_t at; (at = text.find(mark)) != std::string::npos;) {
+        text.replace(at, mark.size(), path);
+      }
+    }
+    return text;
+  };
   for (const CheckCase& c : cases) {
     // Windows under code page 932 replaces what is not Shift-JIS as it
     // reads the file, so the command never sees those bytes.
@@ -255,12 +284,12 @@ TEST(Check, ExplainsWhichFieldFailsTheChecks) {
         c.ini.find_first_of(std::string("\x80\x82\xa0\xfc\xfd")) != std::string::npos;
     if (eightBit && ::tarnlet::testing::AnsiCodePage() == 932) continue;
     std::string ini = dir.File("case.ini");
-    WriteFileBytes(ini, c.ini);
+    WriteFileBytes(ini, paths(c.ini));
     Outcome run = Tarnlet({"check", "--ini", ini});
     EXPECT_EQ(run.status, c.status) << c.ini;
     std::size_t at = run.out.find("checks: ");
     ASSERT_NE(at, std::string::npos) << run.out;
-    EXPECT_EQ(run.out.substr(at), c.verdict) << c.ini;
+    EXPECT_EQ(run.out.substr(at), paths(c.verdict)) << c.ini;
   }
 }
 

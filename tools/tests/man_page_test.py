@@ -30,6 +30,10 @@ def main():
         if command:
             assert "tarnlet " + command[0] in page, command
     assert "--man-page" not in page
+    # The words send --help ends with (ports, TLS, certificates) are the page's too.
+    footer = subprocess.run([PROGRAM, "send", "--help"], capture_output=True, text=True,
+                            check=True).stdout.split("\n\n")[-1].split()
+    assert footer and " ".join(footer) in " ".join(page.split()), footer
     assert not failed, "the page lacks: " + ", ".join(failed)
     print("1 passed, 0 failed")
 

@@ -197,7 +197,8 @@ TEST(AttachmentStage, RefusesNamesTheListCannotCarryAndMissingFiles) {
     int exitStatus;
     const char* fragment;
   } cases[] = {
-      {dir.File("a b.txt"), kExitData, "drops spaces"},
+      {" " + dir.File("a b.txt"), kExitData, "drops the spaces around each path"},
+      {dir.File("a b.txt") + " ", kExitData, "drops the spaces around each path"},
       {dir.File("a;b.txt"), kExitData, "splits at ';'"},
       {dir.File("missing.txt"), kExitNoInput, "cannot be read"},
       {dir.path() + "/", kExitUsage, "names no file"},
@@ -213,15 +214,17 @@ TEST(AttachmentStage, RefusesNamesTheListCannotCarryAndMissingFiles) {
   }
 }
 
-TEST(AttachmentStage, PassesAPlainPathUnchanged) {
+TEST(AttachmentStage, PassesAPlainPathUnchangedSpacesInsideItToo) {
   TempDir dir;
-  WriteFileBytes(dir.File("report"), "data");
-  std::string path;
-  ASSERT_TRUE(LibraryPathFromArgument(dir.File("report"), &path));
-  if (path.find('.') != std::string::npos) GTEST_SKIP() << "the temporary folder holds '.'";
-  AttachmentStage stage;
-  EXPECT_EQ(stage.Add(dir.File("report"), "UTF-8"), path);
-  EXPECT_TRUE(stage.warnings().empty());
+  for (const char* name : {"report", "my report"}) {
+    WriteFileBytes(dir.File(name), "data");
+    std::string path;
+    ASSERT_TRUE(LibraryPathFromArgument(dir.File(name), &path));
+    if (path.find('.') != std::string::npos) GTEST_SKIP() << "the temporary folder holds '.'";
+    AttachmentStage stage;
+    EXPECT_EQ(stage.Add(dir.File(name), "UTF-8"), path);
+    EXPECT_TRUE(stage.warnings().empty());
+  }
 }
 
 TEST(AttachmentStage, LinksAwkwardPathsUnderTheirShiftJisNames) {
