@@ -366,6 +366,11 @@ class CSharpBinding(unittest.TestCase):
 class VbaBinding(unittest.TestCase):
     source = read("bindings", "vba", "Tarnlet.bas")
 
+    def test_lines_end_in_cr_lf_as_the_editor_imports_them(self):
+        with open(os.path.join(ROOT, "bindings", "vba", "Tarnlet.bas"), "rb") as f:
+            raw = f.read()
+        self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"))
+
     def test_type_gives_the_header_layout(self):
         body = re.search(r"Public Type MailSettings\n(.*?)End Type", self.source, re.S).group(1)
         fields = []
