@@ -1,4 +1,5 @@
-// The command line of tarnlet: subcommands send, check and codes, and --version.
+// The command line of tarnlet: subcommands send, check, probe and codes, and
+// --version.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -31,6 +32,7 @@ const char kSendFooter[] =
 
 struct Parsed {
   SendRequest send;
+  ProbeRequest probe;
   std::string checkIni;
   std::string checkBody;
 };
@@ -119,6 +121,21 @@ void AddCheck(CLI::App& app, Parsed* parsed) {
                     "a file with the text to send; checked to be Shift-JIS");
 }
 
+void AddProbe(CLI::App& app, Parsed* parsed) {
+  CLI::App* probe = app.add_subcommand(
+      "probe",
+      "connect as a send would (TLS on 465 and 995, STARTTLS on 587), show what the server "
+      "offers and its certificate, and say whether --auth login could log in; no login, no "
+      "message");
+  ProbeRequest& r = parsed->probe;
+  probe->add_option("--server", r.server, "the server's name, as the certificate carries it")
+      ->required();
+  probe->add_option("--port", r.port, "25, 465, 587, or 995 and 110 for POP3")
+      ->check(CLI::Range(1, 65535))
+      ->capture_default_str();
+  probe->add_option("--host-name", r.hostName, "the name EHLO gives")->capture_default_str();
+}
+
 }  // namespace
 
 Console ProcessConsole() {
@@ -140,6 +157,7 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   Parsed parsed;
   AddSend(app, &parsed);
   AddCheck(app, &parsed);
+  AddProbe(app, &parsed);
   app.add_subcommand("codes", "list the library's result codes and their meanings");
   // The build writes the manual page with this; it is no option for users.
   app.add_flag_callback("--man-page",
@@ -157,6 +175,7 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   }
   try {
     if (app.got_subcommand("codes")) return RunCodes(out);
+    if (app.got_subcommand("probe")) return RunProbe(parsed.probe, out, err);
     if (app.got_subcommand("check")) {
       return RunCheck(parsed.checkIni, parsed.checkBody, out, err);
     }

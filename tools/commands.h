@@ -4,6 +4,7 @@
 #define TARNLET_TOOLS_COMMANDS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -49,6 +50,18 @@ int RunSend(const SendRequest& request, std::istream& in, std::ostream& out, std
 // will. Exit 0 when all pass, else 32, 30 or 11 as the call returns, or 65
 // for texts that are not Shift-JIS.
 int RunCheck(const std::string& ini, const std::string& body, std::ostream& out, std::ostream& err);
+
+struct ProbeRequest {
+  std::string server;
+  std::uint16_t port = 25;
+  std::string hostName = "localhost";  // the EHLO name
+};
+
+// Connects to the server as a call would, shows the dialogue, the TLS
+// session and the certificate, and says whether a send with --auth login
+// could log in; then QUIT, with no login and no message. Exit 0 when it
+// could, else the code the call would return (its absolute value).
+int RunProbe(const ProbeRequest& request, std::ostream& out, std::ostream& err);
 
 // Prints the table of result codes. Exit 0.
 int RunCodes(std::ostream& out);

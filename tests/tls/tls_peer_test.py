@@ -301,21 +301,31 @@ class TlsPeerTest(unittest.TestCase):
         self.assertTrue(smtp.secret.startswith(b"HELO "), smtp.secret)
         self.assertEqual(pop.clear + smtp.clear, b"")
 
-    def command(self):
-        return subprocess.run(
-            [os.environ["TARNLET_CMD"], "send", "--server", HOST, "--port", "465", "--from",
-             "a@" + s.DOMAIN, "--to", "b@" + s.DOMAIN, "--auth", "cram-md5", "--user", "tester",
-             "--empty-body", "--trace", "--quiet"],
-            capture_output=True, env=dict(os.environ, TARNLET_PASSWORD="Tarn-pw1"), timeout=60)
+    def command(self, *arguments):
+        """The tarnlet command (under the emulator for a Windows build)."""
+        run = [os.environ["TARNLET_CMD"]]
+        if WINDOWS:
+            run.insert(0, os.environ["TARNLET_EMULATOR"])
+        return subprocess.run(run + list(arguments), capture_output=True,
+                              env=dict(os.environ, TARNLET_PASSWORD="Tarn-pw1"), timeout=120)
+
+    def send_command(self):
+        return self.command(
+            "send", "--server", HOST, "--port", "465", "--from", "a@" + s.DOMAIN, "--to",
+            "b@" + s.DOMAIN, "--auth", "cram-md5", "--user", "tester", "--empty-body", "--trace",
+            "--quiet")
 
     @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
     def test_command_traces_the_dialogue_inside_tls_with_secrets_masked(self):
         Peer(port=465, tls=context("good"))
-        run = self.command()
+        run = self.send_command()
         self.assertEqual(run.returncode, 0, run.stderr)
-        # The TLS 1.3 row: Python's peer and OpenSSL 3 agree on it.
-        self.assertRegex(run.stderr, rb"\* TLS: TLSv1\.3, \S+, certificate /CN=localhost "
-                                     rb"issued by /CN=Tarnlet ca: verified\n")
+        # TLS 1.3 on Linux (Python's peer and OpenSSL 3 agree on it), 1.2 on
+        # Windows; the certificate's names and dates on the next line.
+        self.assertRegex(run.stderr, rb"\* TLS: TLSv1\.%s, \S+, certificate /CN=localhost "
+                                     rb"issued by /CN=Tarnlet ca%s: verified\n"
+                                     rb"\* certificate names localhost; valid \d{4}-\d\d-\d\d "
+                         % (b"2" if WINDOWS else b"3", CA_SUFFIX.encode()))
         self.assertIn(b"AUTH PLAIN (initial response not shown)", run.stderr)
         self.assertIn(b"235 ok", run.stderr)
         self.assertNotIn(PLAIN.encode(), run.stderr)
@@ -323,11 +333,40 @@ class TlsPeerTest(unittest.TestCase):
     @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
     def test_command_traces_why_a_certificate_was_refused(self):
         Peer(port=465, tls=context("unknown"))
-        run = self.command()
+        run = self.send_command()
         self.assertEqual(run.returncode, 3, run.stderr)
-        self.assertRegex(run.stderr, rb"\* TLS failed: .*: refused: unable to get local issuer "
-                                     rb"certificate\n")
+        self.assertRegex(run.stderr, rb"\* TLS failed: .*certificate /CN=localhost issued by "
+                                     rb"/CN=Tarnlet stranger.*: refused: unable to get local "
+                                     rb"issuer certificate\n")
         self.assertNotIn(b"AUTH", run.stderr)
+
+    @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
+    def test_probe_shows_what_a_send_would_meet(self):
+        starttls = dict(ehlo="250-hi\r\n250 STARTTLS\r\n", starttls_reply="220 go\r\n")
+        rows = [
+            # name, peer, port, exit status, what the output shows
+            ("465", dict(tls=context("good")), 465, 0,
+             [rb"\* TLS: TLSv1\.\d, \S+, certificate /CN=localhost issued by .*: verified",
+              rb"\* certificate names localhost; valid ", rb"S: 250 AUTH PLAIN LOGIN",
+              rb"C: QUIT", rb"verdict: --auth login can log in here: PLAIN inside TLS"]),
+            ("587 with STARTTLS", dict(tls=context("good"), **starttls), 587, 0,
+             [rb"S: 250 STARTTLS\r?\nC: STARTTLS\r?\nS: 220 go\r?\n\* TLS: ",
+              rb"verdict: --auth login can log in here: PLAIN inside TLS"]),
+            ("a private CA not trusted", dict(tls=context("unknown")), 465, 3,
+             [rb"\* TLS failed: .*issued by /CN=Tarnlet stranger.*: refused: unable to get "
+              rb"local issuer certificate", rb"Tls Certificate Ng ErrCode=20-107"]),
+            ("a clear-text server on 465", {}, 465, 3,
+             [rb"S: 220 ready\r?\n\* TLS failed: the server answered without TLS: "
+              rb"\"220 ready\" \(not a TLS port\?\)", rb"Tls Handshake Ng ErrCode=71-106"]),
+        ]
+        for name, peer, port, status, shown in rows:
+            with self.subTest(name):
+                Peer(port=port, **peer)
+                run = self.command("probe", "--server", HOST, "--port", str(port))
+                self.assertEqual(run.returncode, status, run.stdout + run.stderr)
+                for pattern in shown:
+                    self.assertRegex(run.stdout, pattern)
+                self.assertNotIn(b"MAIL", run.stdout)
 
     def test_mail_goes_through_tls(self):
         rows = [
