@@ -323,7 +323,7 @@ class TlsPeerTest(unittest.TestCase):
         # TLS 1.3 on Linux (Python's peer and OpenSSL 3 agree on it), 1.2 on
         # Windows; the certificate's names and dates on the next line.
         self.assertRegex(run.stderr, rb"\* TLS: TLSv1\.%s, \S+, certificate /CN=localhost "
-                                     rb"issued by /CN=Tarnlet ca%s: verified\n"
+                                     rb"issued by /CN=Tarnlet ca%s: verified\r?\n"
                                      rb"\* certificate names localhost; valid \d{4}-\d\d-\d\d "
                          % (b"2" if WINDOWS else b"3", CA_SUFFIX.encode()))
         self.assertIn(b"AUTH PLAIN (initial response not shown)", run.stderr)
@@ -337,7 +337,7 @@ class TlsPeerTest(unittest.TestCase):
         self.assertEqual(run.returncode, 3, run.stderr)
         self.assertRegex(run.stderr, rb"\* TLS failed: .*certificate /CN=localhost issued by "
                                      rb"/CN=Tarnlet stranger.*: refused: unable to get local "
-                                     rb"issuer certificate\n")
+                                     rb"issuer certificate\r?\n")
         self.assertNotIn(b"AUTH", run.stderr)
 
     @unittest.skipUnless(os.environ.get("TARNLET_CMD"), "the command is not built")
