@@ -54,6 +54,9 @@ class MailSender {
   // Copies the text of a 334 challenge, NUL-terminated, into out (capacity
   // bytes; the reader's whole receive always fits in kReceiveBufferSize).
   bool ReadChallenge(SocketHandle socket, char* out, std::size_t capacity);
+  // One reply, whatever its code, stored in *code: for a step that may be
+  // answered in more than one way. No QUIT is sent for any code.
+  bool ReadAnyReply(SocketHandle socket, std::int32_t* code);
   bool SendQuit(SocketHandle socket);
 
   // --- address resolution ---

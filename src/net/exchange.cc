@@ -36,6 +36,10 @@ std::uint8_t Exchange::ReadEhloReply(int expected) {
   return sender_.ReadEhloReply(socket_, expected, &sender_.lastReplyCode);
 }
 
+int Exchange::ReadAnyReply() {
+  return sender_.ReadAnyReply(socket_, &sender_.lastReplyCode) ? sender_.lastReplyCode : 0;
+}
+
 bool Exchange::SendQuit() { return sender_.SendQuit(socket_); }
 
 ResultCode Exchange::Command(std::string_view line, LogLine fail) {
