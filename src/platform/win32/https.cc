@@ -35,6 +35,8 @@ HttpsOutcome OutcomeOf(DWORD error) {
     case ERROR_WINHTTP_CONNECTION_ERROR:
     case ERROR_WINHTTP_AUTO_PROXY_SERVICE_ERROR:
       return HttpsOutcome::kUnreachable;
+    // Wine reports a refused certificate as a failed secure channel.
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_INVALID_CA:
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
