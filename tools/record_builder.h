@@ -22,7 +22,7 @@ struct SendOptions {
   std::string replyTo;
   std::string subject;
   std::vector<std::string> attach;  // paths as typed
-  std::string auth = "none";        // none, cram-md5, pop
+  std::string auth = "none";        // none, cram-md5 or login, pop
   std::string user;
   std::string password;   // bytes as read, never typed
   std::string popServer;  // empty: the SMTP server

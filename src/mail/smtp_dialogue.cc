@@ -192,21 +192,15 @@ void Quit(Exchange& smtp) {
   }
 }
 
-}  // namespace
-
-ResultCode MailSender::RunSmtpDialogue(const char* body) {
-  Credentials credentials = {};
-  CopyCredentials(&credentials);
+// Everything before the transaction: the address, POP before SMTP, the
+// connection, TLS on 465, the greeting, the hello and the login.
+ResultCode OpenAndLogIn(MailSender& sender, Exchange& smtp, const Credentials& credentials) {
   char smtpDotted[kDottedCapacity];
   ResultCode r =
-      ResolveServer(*this, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
-  if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(*this);
-  if (r != 0) {
-    WipeSecret(&credentials, sizeof credentials);
-    return r;
-  }
+      ResolveServer(sender, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
+  if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(sender);
+  if (r != 0) return r;
   // From here on, a step that fails has closed the socket and logged.
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
   r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
   if (r == 0 && g_mailSettings.SMTPPortNo == kImplicitTlsPort) {
     r = smtp.StartTls(credentials.host, LogLine::kSmtpTlsNg);
@@ -214,11 +208,31 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   if (r == 0) r = smtp.Expect(220, LogLine::kGreetingNg);
   if (r == 0) r = SendHello(smtp);
   if (r == 0) r = Authenticate(smtp, credentials);
+  return r;
+}
+
+}  // namespace
+
+ResultCode MailSender::RunSmtpDialogue(const char* body) {
+  Credentials credentials = {};
+  CopyCredentials(&credentials);
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
+  ResultCode r = OpenAndLogIn(*this, smtp, credentials);
   if (r == 0) r = SendMailFrom(smtp);
   if (r == 0) r = SendAllRecipients(smtp);
   if (r == 0) r = StartData(smtp);
   if (r == 0) r = SendMessageContent(smtp, body);
   if (r == 0) r = smtp.Expect(250, LogLine::kMessageNg);
+  if (r == 0) Quit(smtp);
+  WipeSecret(&credentials, sizeof credentials);
+  return r;
+}
+
+ResultCode MailSender::RunLoginCheck() {
+  Credentials credentials = {};
+  CopyCredentials(&credentials);
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
+  ResultCode r = OpenAndLogIn(*this, smtp, credentials);
   if (r == 0) Quit(smtp);
   WipeSecret(&credentials, sizeof credentials);
   return r;

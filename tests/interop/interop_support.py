@@ -389,13 +389,18 @@ def idp_requests(**match):
     return [e for e in entries if all(e.get(k) == v for k, v in match.items())]
 
 
+def tls_context():
+    """Trusts the test CA (the provider's and the servers' certificates)."""
+    import ssl
+    return ssl.create_default_context(cafile=os.path.join(STATE, "tls", "ca.pem"))
+
+
 def delegated_refresh_token():
     """A refresh token from the provider's device flow (it grants at the
     second poll), as `tarnlet oauth login` gets one."""
-    import ssl
     import urllib.parse
     import urllib.request
-    context = ssl.create_default_context(cafile=os.path.join(STATE, "tls", "ca.pem"))
+    context = tls_context()
 
     def post(path, form):
         request = urllib.request.Request("https://idp." + DOMAIN + path,

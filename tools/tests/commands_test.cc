@@ -126,7 +126,7 @@ TEST(Usage, WrongCommandLinesExit64) {
       {{}, "A subcommand is required"},
       {{"send"}, "send needs --server and --from"},
       {{"send", "--ini", "x.ini", "--server", "h"}, "excludes"},
-      {{"send", "--server", "h", "--from", "f", "--auth", "login"}, "login"},
+      {{"send", "--server", "h", "--from", "f", "--auth", "xoauth2"}, "xoauth2"},
       {{"send", "--server", "h", "--from", "f", "--port", "70000"}, "70000"},
       {{"send", "--server", "h", "--from", "f", "--to", "t", "--encoding", "klingon"}, "klingon"},
       {{"check"}, "--ini is required"},
