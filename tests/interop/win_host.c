@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     int times = argc == 6 ? atoi(argv[5]) : 1;
-    for (int i = 1; i < times; ++i) printf("result=%d\n", (int)send(body, (const MailSettings*)record));
+    for (int i = 1; i < times; ++i)
+      printf("result=%d\n", (int)send(body, (const MailSettings*)record));
     result = send(body, (const MailSettings*)record);
     free(record);
   } else if (strcmp(argv[2], "ini") == 0) {
