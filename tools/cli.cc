@@ -51,6 +51,7 @@ std::vector<CLI::Option*> AddFieldOptions(CLI::App* send, SendRequest* r) {
   };
   std::vector<std::string> authWords;
   for (const AuthChoice& choice : kAuthChoices) authWords.push_back(choice.word);
+  authWords.push_back(kLoginAuthWord);
   return {
       FieldOption(send, Field::kSMTPServerAddress, &o->server),
       port(FieldOption(send, Field::kSMTPPortNo, &o->port)),

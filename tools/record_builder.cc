@@ -28,6 +28,8 @@ std::int16_t KindOf(const std::string& auth) {
     words += words.empty() ? "" : ", ";
     words += choice.word;
   }
+  if (auth == kLoginAuthWord) return 1;
+  words += std::string(", ") + kLoginAuthWord;
   throw ToolError(kExitUsage, "--auth: \"" + auth + "\" is none of " + words);
 }
 

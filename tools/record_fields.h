@@ -52,11 +52,12 @@ struct AuthChoice {
 constexpr AuthChoice kAuthChoices[] = {
     {"none", 0, "plain SMTP"},
     {"cram-md5", 1, "SMTP AUTH CRAM-MD5"},
-    // The same Kind: the library logs in as the server allows (PLAIN or
-    // LOGIN inside TLS, or OAuth when a profile names the server and user).
-    {"login", 1, "SMTP AUTH"},
     {"pop", 2, "POP before SMTP"},
 };
+// A word of the command alone (the bindings name the three above): Kind
+// 1, which logs in as the server allows (PLAIN or LOGIN inside TLS, or
+// OAuth when a profile names the server and user).
+constexpr const char* kLoginAuthWord = "login";
 
 }  // namespace tool
 }  // namespace tarnlet
