@@ -65,12 +65,14 @@ void WriteOption(const CLI::Option& option, std::ostream& out) {
   out << ".\n";
 }
 
-void WriteSubcommand(const CLI::App& command, std::ostream& out) {
-  out << ".SS \"tarnlet " << Roff(command.get_name()) << "\"\n"
-      << Roff(command.get_description()) << ".\n";
+// A command and, after it, each of its own (tarnlet oauth add ...).
+void WriteSubcommand(const CLI::App& command, const std::string& prefix, std::ostream& out) {
+  const std::string name = prefix + " " + command.get_name();
+  out << ".SS \"" << Roff(name) << "\"\n" << Roff(command.get_description()) << ".\n";
   for (const CLI::Option* option : command.get_options()) {
     if (Shown(*option) && option->get_name() != "--help") WriteOption(*option, out);
   }
+  for (const CLI::App* sub : command.get_subcommands({})) WriteSubcommand(*sub, name, out);
 }
 
 const char kExitStatus[] =
@@ -101,7 +103,12 @@ const char kDetails[] =
     ".B TARNLET_PASSWORD\n"
     "The password for \\fB\\-\\-auth cram\\-md5\\fR and \\fB\\-\\-auth pop\\fR when no\n"
     "\\fB\\-\\-password\\-file\\fR is given. Passwords are never taken from the command\n"
-    "line.\n"
+    "line. With \\fB\\-\\-auth login\\fR and an OAuth profile for the server and user\n"
+    "none is needed.\n"
+    ".TP\n"
+    ".B TARNLET_OAUTH_FILE\n"
+    "The OAuth profile file a call searches, instead of the user's and the machine's\n"
+    "oauth.ini; \\fBoauth add\\fR, \\fBlogin\\fR and \\fBremove\\fR write it.\n"
     ".SH EXAMPLES\n"
     ".nf\n"
     "tarnlet send \\-\\-server smtp.example.jp \\-\\-from me@example.jp \\e\n"
@@ -109,6 +116,7 @@ const char kDetails[] =
     "printf 'Hello\\en' | tarnlet send \\-\\-server 127.0.0.1 \\-\\-from me@example.jp \\e\n"
     "    \\-\\-to you@example.jp \\-\\-trace\n"
     "tarnlet check \\-\\-ini mail.ini\n"
+    "tarnlet oauth test office \\-\\-trace\n"
     ".fi\n";
 
 }  // namespace
@@ -128,7 +136,9 @@ void WriteManPage(const CLI::App& app, std::ostream& out) {
       << ".SH DESCRIPTION\n"
       << Roff(app.get_description()) << "\n"
       << ".SH COMMANDS\n";
-  for (const CLI::App* command : app.get_subcommands({})) WriteSubcommand(*command, out);
+  for (const CLI::App* command : app.get_subcommands({})) {
+    WriteSubcommand(*command, "tarnlet", out);
+  }
   out << ".SH OPTIONS\n";
   for (const CLI::Option* option : app.get_options()) {
     if (Shown(*option)) WriteOption(*option, out);
