@@ -101,7 +101,10 @@ ResultCode LogInWithToken(Exchange& smtp, const Credentials& credentials,
       (flags & kAuthXoauth2) != 0 ? OauthMechanism::kXoauth2 : OauthMechanism::kOauthBearer,
       credentials.user, &token, credentials.host, g_mailSettings.SMTPPortNo};
   const ResultCode r = AuthOauth(smtp, login);
-  return r == 0 ? 0 : smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, r);
+  if (r == 0) return 0;
+  // A refused token is not offered again by a later call of this process.
+  if (r == CodeOf(LogLine::kOauthTokenRefused)) ForgetKeptToken(profile);
+  return smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, r);
 }
 
 // With a profile the login is OAuth or nothing: STARTTLS whenever offered,

@@ -123,6 +123,17 @@ OauthOutcome ObtainAccessToken(const OauthProfile& profile, Secret* token,
 
 void ForgetKeptTokens() { Kept().clear(); }
 
+void ForgetKeptToken(const OauthProfile& profile) {
+  const std::string key = KeyOf(profile);
+  std::vector<KeptToken>& kept = Kept();
+  for (auto it = kept.begin(); it != kept.end(); ++it) {
+    if (it->key == key) {
+      kept.erase(it);
+      return;
+    }
+  }
+}
+
 TokenNote LastTokenNote() { return Note(); }
 
 }  // namespace tarnlet

@@ -16,8 +16,10 @@ namespace tarnlet {
 // A token just fetched serves its own call whatever its lifetime says.
 OauthOutcome ObtainAccessToken(const OauthProfile& profile, Secret* token, std::int64_t* expiresIn);
 
-// Forgets every token kept in this process (the command's oauth verbs).
+// Forgets every token kept in this process (the command's oauth verbs),
+// or profile's alone (a token the server refused: the next call asks anew).
 void ForgetKeptTokens();
+void ForgetKeptToken(const OauthProfile& profile);
 
 // The profile whose token the last login of this process used and how
 // many seconds that token had left, for the command's trace; empty name

@@ -78,6 +78,28 @@ TEST_F(ProfileTest, FilesAreSearchedInOrderAndCheckedFirst) {
   EXPECT_FALSE(found_);
 }
 
+// What tarnlet oauth add stores on Windows opens again for the same user;
+// Linux has no such sealing, and the value stays as it is there.
+TEST_F(ProfileTest, SealedValuesOpenForTheirUser) {
+  std::string stored;
+  const bool sealed = SealValue(Secret("s3cret=&"), &stored);
+#ifdef _WIN32
+  ASSERT_TRUE(sealed);
+  EXPECT_EQ(stored.compare(0, 6, "dpapi:"), 0);
+  EXPECT_EQ(stored.find("s3cret"), std::string::npos);
+  Secret opened;
+  ASSERT_TRUE(UnsealValue(Secret(stored.c_str()), &opened));
+  EXPECT_EQ(std::string(opened.c_str()), "s3cret=&");
+#else
+  EXPECT_FALSE(sealed);
+#endif
+  platform_.FailNth(Call::kUnprotect, 1);
+  Secret opened;
+  EXPECT_FALSE(UnsealValue(Secret("dpapi:AAAA"), &opened));
+  EXPECT_TRUE(UnsealValue(Secret("plain"), &opened));
+  EXPECT_EQ(std::string(opened.c_str()), "plain");
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace tarnlet

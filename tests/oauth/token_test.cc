@@ -192,6 +192,9 @@ TEST_F(TokenTest, ATokenServesLaterCallsUntilAMinuteBeforeItEnds) {
   platform_.AdvanceSeconds(1);
   ASSERT_TRUE(Obtain().ok);
   EXPECT_EQ(platform_.TokenRequests().size(), 3u);
+  ForgetKeptToken(profile_);  // the server refused it
+  ASSERT_TRUE(Obtain().ok);
+  EXPECT_EQ(platform_.TokenRequests().size(), 4u);
 }
 
 TEST_F(TokenTest, ARotatedRefreshTokenIsKeptForTheNextProcess) {
