@@ -87,9 +87,9 @@ TEST_F(ProfileTest, SealedValuesOpenForTheirUser) {
   ASSERT_TRUE(sealed);
   EXPECT_EQ(stored.compare(0, 6, "dpapi:"), 0);
   EXPECT_EQ(stored.find("s3cret"), std::string::npos);
-  Secret opened;
-  ASSERT_TRUE(UnsealValue(Secret(stored.c_str()), &opened));
-  EXPECT_EQ(std::string(opened.c_str()), "s3cret=&");
+  Secret unsealed;
+  ASSERT_TRUE(UnsealValue(Secret(stored.c_str()), &unsealed));
+  EXPECT_EQ(std::string(unsealed.c_str()), "s3cret=&");
 #else
   EXPECT_FALSE(sealed);
 #endif
