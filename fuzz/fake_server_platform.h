@@ -174,6 +174,37 @@ class FakeServerPlatform : public Platform {
   }
   void* Allocate(std::size_t size) override { return std::malloc(size == 0 ? 1 : size); }
   void Release(void* block) override { std::free(block); }
+  // No environment and no folders: no OAuth profile is ever found, so the
+  // rest is reached only by a fault.
+  HttpsAnswer PostForm(const char*, const char*, std::size_t, unsigned, char*,
+                       std::size_t) override {
+    unmodelled_("PostForm");
+    return {HttpsOutcome::kFailed, 0, 0, 0, false};
+  }
+  bool ReadEnvironment(const char*, char*, std::size_t) override { return false; }
+  bool FindKnownFolder(KnownFolder, char*, std::size_t) override { return false; }
+  bool ReadProfileSections(const char*, char*, std::size_t) override {
+    unmodelled_("ReadProfileSections");
+    return false;
+  }
+  FilePrivacy CheckPrivacy(const char*, int*) override { return FilePrivacy::kMissing; }
+  bool ReplaceFile(const char*, const char*, std::size_t, int*) override {
+    unmodelled_("ReplaceFile");
+    return false;
+  }
+  bool RemoveFile(const char*, int*) override { return true; }
+  LockHandle TryLockFile(const char*, bool*, int*) override {
+    unmodelled_("TryLockFile");
+    return nullptr;
+  }
+  void UnlockFile(LockHandle) override {}
+  bool ProtectSecret(const char*, std::size_t, char*, std::size_t, std::size_t*) override {
+    return false;
+  }
+  bool UnprotectSecret(const char*, std::size_t, char*, std::size_t, std::size_t*) override {
+    return false;
+  }
+  std::uint64_t MonotonicSeconds() override { return 0; }
 
  private:
   // One canned reply per complete client line; the message body (after a

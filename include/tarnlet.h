@@ -10,7 +10,7 @@
 /* The release this header belongs to, for a host to check at build time
  * (e.g. #if TARNLET_VERSION_MAJOR != 1). */
 #define TARNLET_VERSION_MAJOR 1
-#define TARNLET_VERSION_MINOR 1
+#define TARNLET_VERSION_MINOR 2
 #define TARNLET_VERSION_PATCH 0
 #define TARNLET_VERSION_TEXT_(n) #n
 #define TARNLET_VERSION_TEXT(n) TARNLET_VERSION_TEXT_(n)

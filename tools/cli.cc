@@ -28,11 +28,14 @@ const char kSendFooter[] =
     "--pop-port 995 speaks TLS from the connect too. The server's certificate is\n"
     "always verified: its chain against the system's trusted roots, its name\n"
     "against --server (give the name the certificate carries, not an address).\n"
-    "To trust a private CA: docs/hosts.md, \"Trusting a private CA\".";
+    "To trust a private CA: docs/hosts.md, \"Trusting a private CA\".\n"
+    "With an OAuth profile for the server and --user (tarnlet oauth), --auth login\n"
+    "logs in with its token instead of a password: docs/providers.md.";
 
 struct Parsed {
   SendRequest send;
   ProbeRequest probe;
+  OauthRequest oauth;
   std::string checkIni;
   std::string checkBody;
 };
@@ -136,6 +139,53 @@ void AddProbe(CLI::App& app, Parsed* parsed) {
   probe->add_option("--host-name", r.hostName, "the name EHLO gives")->capture_default_str();
 }
 
+// The options one oauth verb takes.
+void AddOauthVerb(CLI::App* oauth, OauthRequest* r, const char* verb, const char* help) {
+  CLI::App* sub = oauth->add_subcommand(verb, help);
+  sub->parse_complete_callback([r, verb] { r->verb = verb; });
+  const std::string name = verb;
+  if (name == "list") return;
+  sub->add_option("name", r->name, "the profile (its section in the file)")->required();
+  if (name == "test") {
+    sub->add_option("--port", r->port, "the server's port: 587 (STARTTLS) or 465")
+        ->check(CLI::IsMember({465, 587}))
+        ->capture_default_str();
+    sub->add_flag("--trace", r->trace, "show the SMTP dialogue, the token masked");
+    return;
+  }
+  sub->add_option("--file", r->file,
+                  "the profile file to write (default: TARNLET_OAUTH_FILE, else the user's "
+                  "own oauth.ini)");
+  if (name == "remove") return;
+  sub->add_option("--server", r->server, "the SMTP server, as the host's settings name it");
+  sub->add_option("--user", r->user, "the user name, as the host's settings give it");
+  sub->add_option("--provider", r->provider, "microsoft365 or google: fills in the rest")
+      ->check(CLI::IsMember({"microsoft365", "google"}));
+  sub->add_option("--tenant", r->tenant, "the Microsoft 365 tenant (ID or domain)");
+  sub->add_option("--token-url", r->tokenUrl, "the token endpoint (https://)");
+  sub->add_option("--client-id", r->clientId, "the application's client ID")->required();
+  sub->add_option("--client-secret-file", r->secretFile,
+                  "file holding the client secret; - reads standard input");
+  sub->add_option("--scope", r->scope, "the scope to ask for (default: the provider's)");
+  if (name == "login") {
+    sub->add_option("--device-url", r->deviceUrl, "a device authorization endpoint");
+    sub->add_option("--authorize-url", r->authorizeUrl,
+                    "an authorization endpoint for a browser sign-in");
+  }
+}
+
+void AddOauth(CLI::App& app, Parsed* parsed) {
+  CLI::App* oauth = app.add_subcommand(
+      "oauth", "OAuth 2.0 profiles: log in to Microsoft 365 or Google without a password");
+  oauth->require_subcommand(1);
+  OauthRequest* r = &parsed->oauth;
+  AddOauthVerb(oauth, r, "add", "add a profile for an application (client credentials)");
+  AddOauthVerb(oauth, r, "login", "sign in as a user once and keep the refresh token");
+  AddOauthVerb(oauth, r, "list", "show the profiles a call finds, and any file it refuses");
+  AddOauthVerb(oauth, r, "test", "get a token and log in to the server with it; no message");
+  AddOauthVerb(oauth, r, "remove", "remove a profile and its cached token");
+}
+
 }  // namespace
 
 Console ProcessConsole() {
@@ -158,6 +208,7 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   AddSend(app, &parsed);
   AddCheck(app, &parsed);
   AddProbe(app, &parsed);
+  AddOauth(app, &parsed);
   app.add_subcommand("codes", "list the library's result codes and their meanings");
   // The build writes the manual page with this; it is no option for users.
   app.add_flag_callback("--man-page",
@@ -176,6 +227,7 @@ int RunTool(const std::vector<std::string>& arguments, std::istream& in, std::os
   try {
     if (app.got_subcommand("codes")) return RunCodes(out);
     if (app.got_subcommand("probe")) return RunProbe(parsed.probe, out, err);
+    if (app.got_subcommand("oauth")) return RunOauth(parsed.oauth, in, out, err, console);
     if (app.got_subcommand("check")) {
       return RunCheck(parsed.checkIni, parsed.checkBody, out, err);
     }

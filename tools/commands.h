@@ -27,6 +27,25 @@ struct SendRequest {
   std::string log;           // as typed; empty: a temporary log file
 };
 
+// tarnlet oauth VERB: the profiles that let a call log in with OAuth.
+struct OauthRequest {
+  std::string verb;  // add, login, list, test, remove
+  std::string name;  // the profile: its section
+  std::string file;  // --file: the profile file add, login and remove write
+  std::string server;
+  std::string user;
+  std::string provider;  // microsoft365, google, or "" for the URLs given
+  std::string tenant;
+  std::string tokenUrl;
+  std::string deviceUrl;     // --device-url: the device flow (login)
+  std::string authorizeUrl;  // --authorize-url: the browser sign-in (login)
+  std::string clientId;
+  std::string secretFile;  // --client-secret-file FILE, "-" for standard input
+  std::string scope;
+  int port = 587;      // oauth test
+  bool trace = false;  // oauth test
+};
+
 // What the process's standard streams are connected to.
 struct Console {
   bool inputIsTerminal = false;
@@ -62,6 +81,15 @@ struct ProbeRequest {
 // could log in; then QUIT, with no login and no message. Exit 0 when it
 // could, else the code the call would return (its absolute value).
 int RunProbe(const ProbeRequest& request, std::ostream& out, std::ostream& err);
+
+// Runs one oauth verb. Exit 0, the result code's absolute value when the
+// login of "test" failed, or the command's own statuses.
+int RunOauth(const OauthRequest& request, std::istream& in, std::ostream& out, std::ostream& err,
+             const Console& console);
+
+// Whether an OAuth profile names server and user (a call then needs no
+// password); false when none is found or the files cannot be read.
+bool HasOauthProfile(const std::string& server, const std::string& user);
 
 // Prints the table of result codes. Exit 0.
 int RunCodes(std::ostream& out);

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "oauth/access_token.h"
+
 namespace tarnlet {
 namespace tool {
 namespace {
@@ -207,6 +209,12 @@ std::string DialogueWatch::Masked(const std::string& line) {
   if (verb == "PASS" && words.size() > 1) return "PASS (password not shown)";
   if (verb == "APOP" && words.size() > 2) {
     return "APOP " + Printable(words[1]) + " (digest not shown)";
+  }
+  const std::string mechanism = words.size() > 1 ? Upper(words[1]) : "";
+  if (verb == "AUTH" && (mechanism == "XOAUTH2" || mechanism == "OAUTHBEARER")) {
+    const TokenNote note = LastTokenNote();
+    return "AUTH " + mechanism + " (token from profile " + Printable(note.profile) +
+           ", expires in " + std::to_string(note.expiresIn) + " s)";
   }
   if (verb == "AUTH" && words.size() > 2) {
     return "AUTH " + Printable(words[1]) + " (initial response not shown)";

@@ -65,27 +65,29 @@ void WriteOption(const CLI::Option& option, std::ostream& out) {
   out << ".\n";
 }
 
-void WriteSubcommand(const CLI::App& command, std::ostream& out) {
-  out << ".SS \"tarnlet " << Roff(command.get_name()) << "\"\n"
-      << Roff(command.get_description()) << ".\n";
+// A command and, after it, each of its own (tarnlet oauth add ...).
+void WriteSubcommand(const CLI::App& command, const std::string& prefix, std::ostream& out) {
+  const std::string name = prefix + " " + command.get_name();
+  out << ".SS \"" << Roff(name) << "\"\n" << Roff(command.get_description()) << ".\n";
   for (const CLI::Option* option : command.get_options()) {
     if (Shown(*option) && option->get_name() != "--help") WriteOption(*option, out);
   }
   // The text --help shows after the options, line by line.
   std::string footer = command.get_footer();
-  if (footer.empty()) return;
-  out << ".PP\n";
+  if (!footer.empty()) out << ".PP\n";
   for (std::size_t start = 0; start < footer.size();) {
     std::size_t end = footer.find('\n', start);
     if (end == std::string::npos) end = footer.size();
     out << Roff(footer.substr(start, end - start)) << "\n";
     start = end + 1;
   }
+  for (const CLI::App* sub : command.get_subcommands({})) WriteSubcommand(*sub, name, out);
 }
 
 const char kExitStatus[] =
     ".SH \"EXIT STATUS\"\n"
-    "0 when the server accepted the message (send) or the checks pass (check).\n"
+    "0 when the server accepted the message (send), the checks pass (check), or a\n"
+    "send with \\fB\\-\\-auth login\\fR could log in (probe).\n"
     "A failed call exits with the absolute value of its result code (\\-2 exits 2;\n"
     "\\fBtarnlet codes\\fR lists them).\n"
     "64: the command line is wrong; 65: a text or value cannot go into the settings;\n"
@@ -111,7 +113,12 @@ const char kDetails[] =
     ".B TARNLET_PASSWORD\n"
     "The password for \\fB\\-\\-auth login\\fR (or \\fBcram\\-md5\\fR) and \\fB\\-\\-auth pop\\fR\n"
     "when no \\fB\\-\\-password\\-file\\fR is given. Passwords are never taken from the\n"
-    "command line.\n"
+    "command line. With \\fB\\-\\-auth login\\fR and an OAuth profile for the server and\n"
+    "user none is needed.\n"
+    ".TP\n"
+    ".B TARNLET_OAUTH_FILE\n"
+    "The OAuth profile file a call searches, instead of the user's and the machine's\n"
+    "oauth.ini; \\fBoauth add\\fR, \\fBlogin\\fR and \\fBremove\\fR write it.\n"
     ".SH EXAMPLES\n"
     ".nf\n"
     "tarnlet send \\-\\-server smtp.example.jp \\-\\-from me@example.jp \\e\n"
@@ -122,6 +129,7 @@ const char kDetails[] =
     "printf 'Hello\\en' | tarnlet send \\-\\-server 127.0.0.1 \\-\\-from me@example.jp \\e\n"
     "    \\-\\-to you@example.jp \\-\\-trace\n"
     "tarnlet check \\-\\-ini mail.ini\n"
+    "tarnlet oauth test office \\-\\-trace\n"
     ".fi\n";
 
 }  // namespace
@@ -141,7 +149,9 @@ void WriteManPage(const CLI::App& app, std::ostream& out) {
       << ".SH DESCRIPTION\n"
       << Roff(app.get_description()) << "\n"
       << ".SH COMMANDS\n";
-  for (const CLI::App* command : app.get_subcommands({})) WriteSubcommand(*command, out);
+  for (const CLI::App* command : app.get_subcommands({})) {
+    WriteSubcommand(*command, "tarnlet", out);
+  }
   out << ".SH OPTIONS\n";
   for (const CLI::Option* option : app.get_options()) {
     if (Shown(*option)) WriteOption(*option, out);

@@ -52,7 +52,7 @@ struct AuthChoice {
 };
 constexpr AuthChoice kAuthChoices[] = {
     {"none", 0, "plain SMTP"},
-    {"login", 1, "SMTP AUTH: CRAM-MD5, else PLAIN or LOGIN inside TLS"},
+    {"login", 1, "SMTP AUTH: CRAM-MD5, else PLAIN or LOGIN inside TLS, or OAuth with a profile"},
     // The word of 1.0, which named the only mechanism there was.
     {"cram-md5", 1, "SMTP AUTH, as login"},
     {"pop", 2, "POP before SMTP"},

@@ -26,13 +26,16 @@ namespace {
 
 // A password is never typed on the command line, where other users of the
 // machine can read it. One line end at the end of the file is not part of it.
+// A login with an OAuth profile needs none.
 std::string ReadPassword(const SendRequest& request) {
   std::string password;
   if (!request.passwordFile.empty()) {
     password = ReadWholeFile(request.passwordFile, FieldOf(Field::kPassword).option);
     if (!password.empty() && password.back() == '\n') password.pop_back();
     if (!password.empty() && password.back() == '\r') password.pop_back();
-  } else if (!ReadEnvironment("TARNLET_PASSWORD", &password) && request.options.auth != "none") {
+  } else if (!ReadEnvironment("TARNLET_PASSWORD", &password) && request.options.auth != "none" &&
+             !(request.options.auth != "pop" &&
+               HasOauthProfile(request.options.server, request.options.user))) {
     throw ToolError(kExitUsage, "--auth " + request.options.auth +
                                     " needs a password: --password-file FILE or the "
                                     "TARNLET_PASSWORD environment variable");

@@ -14,6 +14,7 @@ namespace {
 struct CallState {
   ResultCode result = 0;
   bool socketsStarted = false;
+  bool loginOnly = false;
 };
 
 // An early exit of the checks: the code is set first, the throw only leaves.
@@ -25,7 +26,7 @@ struct CallState {
 // The checks and the dialogue over the settings already in g_mailSettings.
 // Reads only the first byte of Address and Bcc, which any record has.
 void CheckAndSend(MailSender& sender, const char* body, CallState& state) {
-  if (g_mailSettings.Address[0] == '\0' && g_mailSettings.Bcc[0] == '\0') {
+  if (!state.loginOnly && g_mailSettings.Address[0] == '\0' && g_mailSettings.Bcc[0] == '\0') {
     Leave(state, codes::kNoRecipientsOrMechanism);
   }
   if (!sender.ValidateSettings()) {
@@ -39,13 +40,15 @@ void CheckAndSend(MailSender& sender, const char* body, CallState& state) {
     }
     state.socketsStarted = true;
   }
-  state.result = sender.RunSmtpDialogue(body);
+  state.result = state.loginOnly ? sender.RunLoginCheck() : sender.RunSmtpDialogue(body);
 }
 
 // Runs the checks and the dialogue, then the single exit path; the lock is
 // already held and released here.
-ResultCode RunLocked(MailSender& sender, const char* body, LockHandle lock) {
+ResultCode RunLocked(MailSender& sender, const char* body, LockHandle lock,
+                     bool loginOnly = false) {
   CallState state;
+  state.loginOnly = loginOnly;
   try {
     CheckAndSend(sender, body, state);
   } catch (ResultCode) {
@@ -71,6 +74,12 @@ ResultCode MailSender::SendFromRecord(const char* body, const MailSettings* sett
   CurrentPlatform().WaitCallLock(lockHandle_);
   std::memcpy(&g_mailSettings, settings, sizeof g_mailSettings);
   return RunLocked(*this, body, lockHandle_);
+}
+
+ResultCode MailSender::CheckLoginFromRecord(const MailSettings* settings) {
+  CurrentPlatform().WaitCallLock(lockHandle_);
+  std::memcpy(&g_mailSettings, settings, sizeof g_mailSettings);
+  return RunLocked(*this, "", lockHandle_, true);
 }
 
 ResultCode MailSender::SendFromIni(const char* body, const char* iniPath) {

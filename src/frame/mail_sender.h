@@ -37,6 +37,10 @@ class MailSender {
   // --- frame (entry points, settings, log) ---
   ResultCode SendFromRecord(const char* body, const MailSettings* settings);
   ResultCode SendFromIni(const char* body, const char* iniPath);
+  // As SendFromRecord, but the dialogue ends after the login with QUIT and
+  // sends no message: the command's "oauth test". The recipient check is
+  // not made.
+  ResultCode CheckLoginFromRecord(const MailSettings* settings);
   // Returns true iff the process-global settings may be used for a call.
   bool ValidateSettings();
   // Appends one timestamped line to the log file of the settings; silently
@@ -56,6 +60,9 @@ class MailSender {
   // Copies the text of a 334 challenge, NUL-terminated, into out (capacity
   // bytes; the reader's whole receive always fits in kReceiveBufferSize).
   bool ReadChallenge(Connection& connection, char* out, std::size_t capacity);
+  // One reply, whatever its code, stored in *code: for a step that may be
+  // answered in more than one way. No QUIT is sent for any code.
+  bool ReadAnyReply(Connection& connection, std::int32_t* code);
   bool SendQuit(Connection& connection);
 
   // --- address resolution ---
@@ -66,6 +73,8 @@ class MailSender {
   // Its steps (SendRecipients, SendMessageContent, AuthCramMd5, SendRset)
   // run on the dialogue's exchange: mail/smtp_steps.h.
   ResultCode RunSmtpDialogue(const char* body);
+  // The dialogue up to and including the login, then QUIT.
+  ResultCode RunLoginCheck();
   // 1 when the POP3 login went through and its connection is closed, else 0.
   int PopBeforeSmtp(const char* user, const char* password, const char* dotted, std::uint16_t port);
   bool ReadPopOk(Connection& connection);

@@ -78,7 +78,9 @@
     "An authentication reply was not as expected: CRAM-MD5 refused, the challenge missing, " \
     "RSET refused, or on port 465 or 587 an EHLO reply that could not be read, was not 250, " \
     "or named AUTH with no known mechanism; on port 587, STARTTLS refused or followed by " \
-    "other bytes, or its TLS failed (lines -105 to -112); AUTH PLAIN or LOGIN refused.") \
+    "other bytes, or its TLS failed (lines -105 to -112); AUTH PLAIN or LOGIN refused. With " \
+    "an OAuth profile: the profile or token cache could not be used, the token endpoint " \
+    "failed or refused, or the server refused the token (lines -118 to -128, -131).") \
   X(ChallengeNotBase64, -14, \
     "the CRAM-MD5 challenge is not valid base64", \
     "The CRAM-MD5 challenge is not valid base64.") \
@@ -134,7 +136,8 @@
     "Neither a To list nor a Bcc list was given (checked first, no log line). Also, with " \
     "`Kind` 1 on port 465 or 587 (line 018): the server offers AUTH but no mechanism the " \
     "library can use: no CRAM-MD5, and PLAIN or LOGIN only outside TLS (no STARTTLS " \
-    "offered), or only DIGEST-MD5, XOAUTH2 or OAUTHBEARER.")
+    "offered), or only DIGEST-MD5; or an OAuth profile matches and the server offers " \
+    "neither XOAUTH2 nor OAUTHBEARER inside TLS (line -129).")
 
 #define TARNLET_LOG_LINES(X) \
   /* 初期化ﾌｧｲﾙﾃﾞｰﾀ異常-001 */ \
@@ -382,7 +385,35 @@
   X(LoginNg, 116, AuthRefused, \
     "SMTP SND : Auth Login Understand Ng-116\r\n") \
   X(PopTlsNg, 117, PopBeforeSmtpFailed, \
-    "POP3 BEFORE SMTP : Tls Connect Ng-117\r\n")
+    "POP3 BEFORE SMTP : Tls Connect Ng-117\r\n") \
+  X(OauthProfileNg, 118, AuthRefused, \
+    "SMTP SND : OAuth Profile Read Ng ErrCode=%d-118\r\n") \
+  X(OauthFileOpenToOthers, 119, AuthRefused, \
+    "SMTP SND : OAuth File Readable By Others Ng-119\r\n") \
+  X(OauthProfileIncomplete, 120, AuthRefused, \
+    "SMTP SND : OAuth Profile Value Ng-120\r\n") \
+  X(OauthCacheNg, 121, AuthRefused, \
+    "SMTP SND : OAuth Token Cache Ng ErrCode=%d-121\r\n") \
+  X(OauthEndpointUnreachable, 122, AuthRefused, \
+    "SMTP SND : OAuth Token Endpoint Connect Ng ErrCode=%d-122\r\n") \
+  X(OauthEndpointTimeOut, 123, AuthRefused, \
+    "SMTP SND : OAuth Token Endpoint TimeOut-123\r\n") \
+  X(OauthEndpointCertificate, 124, AuthRefused, \
+    "SMTP SND : OAuth Token Endpoint Certificate Ng ErrCode=%d-124\r\n") \
+  X(OauthEndpointHttpNg, 125, AuthRefused, \
+    "SMTP SND : OAuth Token Endpoint Http Ng Status=%d-125\r\n") \
+  X(OauthAnswerNg, 126, AuthRefused, \
+    "SMTP SND : OAuth Token Answer Ng-126\r\n") \
+  X(OauthInvalidClient, 127, AuthRefused, \
+    "SMTP SND : OAuth Invalid Client-127\r\n") \
+  X(OauthInvalidGrant, 128, AuthRefused, \
+    "SMTP SND : OAuth Invalid Grant-128\r\n") \
+  X(OauthNotOffered, 129, NoRecipientsOrMechanism, \
+    "SMTP SND : OAuth Mechanism Not Offered In Tls-129\r\n") \
+  X(OauthSendNg, 130, SendFailed, \
+    "SMTP SND : OAuth Auth Snd Ng-130\r\n") \
+  X(OauthTokenRefused, 131, AuthRefused, \
+    "SMTP SND : OAuth Token Refused-131\r\n")
 // clang-format on
 
 namespace tarnlet {

@@ -8,6 +8,8 @@
 #include "mail/smtp_steps.h"
 #include "mail/wipe.h"
 #include "net/resolve.h"
+#include "oauth/access_token.h"
+#include "oauth/profile.h"
 
 namespace tarnlet {
 namespace {
@@ -79,18 +81,69 @@ ResultCode UpgradeToTls(Exchange& smtp, const Credentials& credentials) {
   return r;
 }
 
-// The submission ports: what the EHLO reply offers decides between
-// CRAM-MD5, PLAIN or LOGIN (inside TLS only), a bare RSET when no AUTH is
-// offered at all, and refusal. STARTTLS comes first when offered in clear
-// text without CRAM-MD5.
+constexpr std::uint8_t kOauthOffered = kAuthXoauth2 | kAuthOauthBearer;
+
+// An OAuth step that failed before the AUTH line: its line, then the
+// login's summary, the connection closed first.
+ResultCode OauthFailed(Exchange& smtp, const OauthOutcome& outcome) {
+  smtp.GiveUp(outcome.line, outcome.value);
+  return smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, CodeOf(outcome.line));
+}
+
+// XOAUTH2 where offered (both large providers take it), else OAUTHBEARER.
+ResultCode LogInWithToken(Exchange& smtp, const Credentials& credentials,
+                          const OauthProfile& profile, std::uint8_t flags) {
+  Secret token;
+  std::int64_t expiresIn = 0;
+  const OauthOutcome outcome = ObtainAccessToken(profile, &token, &expiresIn);
+  if (!outcome.ok) return OauthFailed(smtp, outcome);
+  const OauthLogin login{
+      (flags & kAuthXoauth2) != 0 ? OauthMechanism::kXoauth2 : OauthMechanism::kOauthBearer,
+      credentials.user, &token, credentials.host, g_mailSettings.SMTPPortNo};
+  const ResultCode r = AuthOauth(smtp, login);
+  if (r == 0) return 0;
+  // A refused token is not offered again by a later call of this process.
+  if (r == CodeOf(LogLine::kOauthTokenRefused)) ForgetKeptToken(profile);
+  return smtp.GiveUpWith(LogLine::kAuthCramMd5Miss, r);
+}
+
+// With a profile the login is OAuth or nothing: STARTTLS whenever offered,
+// and a token only inside TLS; never the password.
+ResultCode AuthenticateWithToken(Exchange& smtp, const Credentials& credentials,
+                                 const OauthProfile& profile, std::uint8_t flags) {
+  if (!smtp.Secure() && (flags & kStartTlsOffered) != 0) {
+    ResultCode r = UpgradeToTls(smtp, credentials);
+    if (r != 0) return r;
+    flags = smtp.ReadEhloReply(250);
+  }
+  if (flags == 0) return smtp.GiveUp(LogLine::kAuthEhloUnusable);
+  if (!smtp.Secure() || (flags & kOauthOffered) == 0) {
+    return smtp.GiveUp(LogLine::kOauthNotOffered);
+  }
+  return LogInWithToken(smtp, credentials, profile, flags);
+}
+
+// The submission ports: an OAuth profile for the server and user decides
+// first. Without one, what the EHLO reply offers decides between CRAM-MD5,
+// PLAIN or LOGIN (inside TLS only), a bare RSET when no AUTH is offered at
+// all, and refusal; the OAuth mechanisms count as not offered. STARTTLS
+// comes first when offered in clear text without CRAM-MD5.
 ResultCode AuthenticateForSubmission(Exchange& smtp, const Credentials& credentials) {
   std::uint8_t flags = smtp.ReadEhloReply(250);
+  if (flags != 0) {
+    OauthProfile profile;
+    bool found = false;
+    const OauthOutcome outcome =
+        FindOauthProfile(credentials.host, credentials.user, &profile, &found);
+    if (!outcome.ok) return OauthFailed(smtp, outcome);
+    if (found) return AuthenticateWithToken(smtp, credentials, profile, flags);
+  }
   if (!smtp.Secure() && (flags & kStartTlsOffered) != 0 && (flags & kAuthCramMd5) == 0) {
     ResultCode r = UpgradeToTls(smtp, credentials);
     if (r != 0) return r;
     flags = smtp.ReadEhloReply(250);
   }
-  flags &= static_cast<std::uint8_t>(~kStartTlsOffered);
+  flags &= static_cast<std::uint8_t>(~(kStartTlsOffered | kOauthOffered));
   if (flags == 0) return smtp.GiveUp(LogLine::kAuthEhloUnusable);
   if ((flags & kAuthCramMd5) != 0) return LogIn(smtp, credentials);
   if (smtp.Secure() && (flags & kAuthPlain) != 0) return LogIn(smtp, credentials, AuthPlain);
@@ -142,21 +195,15 @@ void Quit(Exchange& smtp) {
   }
 }
 
-}  // namespace
-
-ResultCode MailSender::RunSmtpDialogue(const char* body) {
-  Credentials credentials = {};
-  CopyCredentials(&credentials);
+// Everything before the transaction: the address, POP before SMTP, the
+// connection, TLS on 465, the greeting, the hello and the login.
+ResultCode OpenAndLogIn(MailSender& sender, Exchange& smtp, const Credentials& credentials) {
   char smtpDotted[kDottedCapacity];
   ResultCode r =
-      ResolveServer(*this, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
-  if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(*this);
-  if (r != 0) {
-    WipeSecret(&credentials, sizeof credentials);
-    return r;
-  }
+      ResolveServer(sender, g_mailSettings.SMTPServerAddress, ServerRole::kSmtp, smtpDotted);
+  if (r == 0 && g_mailSettings.Kind == 2) r = RunPopBeforeSmtp(sender);
+  if (r != 0) return r;
   // From here on, a step that fails has closed the socket and logged.
-  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
   r = smtp.Open(smtpDotted, g_mailSettings.SMTPPortNo, kSmtpOpenFailures);
   if (r == 0 && g_mailSettings.SMTPPortNo == kImplicitTlsPort) {
     r = smtp.StartTls(credentials.host, LogLine::kSmtpTlsNg);
@@ -164,11 +211,31 @@ ResultCode MailSender::RunSmtpDialogue(const char* body) {
   if (r == 0) r = smtp.Expect(220, LogLine::kGreetingNg);
   if (r == 0) r = SendHello(smtp);
   if (r == 0) r = Authenticate(smtp, credentials);
+  return r;
+}
+
+}  // namespace
+
+ResultCode MailSender::RunSmtpDialogue(const char* body) {
+  Credentials credentials = {};
+  CopyCredentials(&credentials);
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
+  ResultCode r = OpenAndLogIn(*this, smtp, credentials);
   if (r == 0) r = SendMailFrom(smtp);
   if (r == 0) r = SendAllRecipients(smtp);
   if (r == 0) r = StartData(smtp);
   if (r == 0) r = SendMessageContent(smtp, body);
   if (r == 0) r = smtp.Expect(250, LogLine::kMessageNg);
+  if (r == 0) Quit(smtp);
+  WipeSecret(&credentials, sizeof credentials);
+  return r;
+}
+
+ResultCode MailSender::RunLoginCheck() {
+  Credentials credentials = {};
+  CopyCredentials(&credentials);
+  Exchange smtp(*this, GiveUpOrder::kCloseThenLog);
+  ResultCode r = OpenAndLogIn(*this, smtp, credentials);
   if (r == 0) Quit(smtp);
   WipeSecret(&credentials, sizeof credentials);
   return r;

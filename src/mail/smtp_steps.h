@@ -4,7 +4,10 @@
 #ifndef TARNLET_MAIL_SMTP_STEPS_H_
 #define TARNLET_MAIL_SMTP_STEPS_H_
 
+#include <cstdint>
+
 #include "net/exchange.h"
+#include "oauth/secret.h"
 
 namespace tarnlet {
 
@@ -17,6 +20,20 @@ ResultCode AuthCramMd5(Exchange& smtp, const char* user, const char* password);
 // one.
 ResultCode AuthPlain(Exchange& smtp, const char* user, const char* password);
 ResultCode AuthLogin(Exchange& smtp, const char* user, const char* password);
+// AUTH XOAUTH2 or AUTH OAUTHBEARER (RFC 7628 3.1) with an access token in
+// the initial response, then RSET; only inside TLS. A token the server
+// refuses with its 334 error challenge gets the answer the mechanism asks
+// for (an empty line; ^A for OAUTHBEARER), then the refusal and QUIT. 0
+// logged in and reset; -4 a send failed; -13 the token was refused.
+enum class OauthMechanism { kXoauth2, kOauthBearer };
+struct OauthLogin {
+  OauthMechanism mechanism;
+  const char* user;
+  const Secret* token;
+  const char* host;  // the server's name and port, for OAUTHBEARER
+  std::uint16_t port;
+};
+ResultCode AuthOauth(Exchange& smtp, const OauthLogin& login);
 // RSET alone. 0 reset done; -4 the send failed; -13 the reply was not 250.
 ResultCode SendRset(Exchange& smtp);
 

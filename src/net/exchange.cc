@@ -35,6 +35,10 @@ std::uint8_t Exchange::ReadEhloReply(int expected) {
   return sender_.ReadEhloReply(connection_, expected, &sender_.lastReplyCode);
 }
 
+int Exchange::ReadAnyReply() {
+  return sender_.ReadAnyReply(connection_, &sender_.lastReplyCode) ? sender_.lastReplyCode : 0;
+}
+
 bool Exchange::SendQuit() { return sender_.SendQuit(connection_); }
 
 ResultCode Exchange::Command(std::string_view line, LogLine fail) {

@@ -54,6 +54,9 @@ class Exchange {
   bool Send(std::string_view bytes);
   bool ReadReply(int expected);
   std::uint8_t ReadEhloReply(int expected);
+  // The code of one reply (an AUTH that may be taken or challenged), or 0
+  // after the reader's line; nothing is sent in answer to any code.
+  int ReadAnyReply();
   bool SendQuit();
 
   // Steps that give up themselves: 0, or the code after GiveUp(fail).

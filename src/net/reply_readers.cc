@@ -86,7 +86,7 @@ std::uint8_t EhloFlags(const char* bytes, long count) {
 
 }  // namespace
 
-bool MailSender::ReadReply(Connection& connection, int expected, std::int32_t* code) {
+bool MailSender::ReadAnyReply(Connection& connection, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
   const long n = ReceiveOnce(*this, connection, buffer, LogLine::kReceiveNg);
@@ -97,6 +97,11 @@ bool MailSender::ReadReply(Connection& connection, int expected, std::int32_t* c
   }
   if (buffer[n - 2] != '\r' || buffer[n - 1] != '\n') return false;
   *code = DecimalPrefix(buffer, 3);
+  return true;
+}
+
+bool MailSender::ReadReply(Connection& connection, int expected, std::int32_t* code) {
+  if (!ReadAnyReply(connection, code)) return false;
   if (*code == expected) return true;
   // Expecting 221 means this is the QUIT exchange itself.
   if (expected != 221) SendQuit(connection);

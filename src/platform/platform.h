@@ -83,6 +83,37 @@ enum class LookupResult {
   kOther,         // anything else, including an empty address list
 };
 
+// --- OAuth 2.0 (the token endpoint, profiles and the token cache) ---
+
+// How a token request over HTTPS ended. kAnswered carries the HTTP status
+// and the body; the others are the transport's failures, with the
+// system's or the HTTP library's number in error.
+enum class HttpsOutcome {
+  kAnswered,
+  kUnreachable,  // no name, no route, refused, a proxy that failed
+  kTimedOut,     // the bound passed
+  kCertificate,  // the endpoint's certificate refused
+  kRefusedUrl,   // not an https:// URL
+  kFailed,       // anything else (a broken answer, no memory)
+};
+struct HttpsAnswer {
+  HttpsOutcome outcome;
+  int status;              // the HTTP status when answered
+  int error;               // the number for a log line's "%d"
+  std::size_t bodyLength;  // bytes of the body in the caller's buffer
+  bool bodyTooLong;        // the body did not fit: it is cut
+};
+
+// The library's folders for the profiles and the token cache.
+enum class KnownFolder {
+  kUserConfig,     // %APPDATA%\Tarnlet\; $XDG_CONFIG_HOME (~/.config)/tarnlet/
+  kMachineConfig,  // %ProgramData%\Tarnlet\; /etc/tarnlet/
+  kUserState,      // %LOCALAPPDATA%\Tarnlet\; $XDG_STATE_HOME (~/.local/state)/tarnlet/
+};
+
+// Whether a file holding secrets may be used.
+enum class FilePrivacy { kPrivate, kMissing, kOpenToOthers, kUnreadable };
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -172,6 +203,47 @@ class Platform {
   // Heap blocks of the library; Allocate returns null when memory is short.
   virtual void* Allocate(std::size_t size) = 0;
   virtual void Release(void* block) = 0;
+
+  // --- OAuth 2.0: kept apart from the calls above ---
+
+  // POSTs form (application/x-www-form-urlencoded) to url, which must be
+  // https://; no redirect is followed, the system's trusted roots check
+  // the certificate as for StartTls, the system's proxy settings apply, and
+  // the whole request is bounded by timeoutSeconds. The body of the answer
+  // goes into body (capacity bytes, not NUL-terminated).
+  virtual HttpsAnswer PostForm(const char* url, const char* form, std::size_t formLength,
+                               unsigned timeoutSeconds, char* body, std::size_t capacity) = 0;
+  // The value of an environment variable, NUL-terminated in out; false
+  // when it is not set or does not fit.
+  virtual bool ReadEnvironment(const char* name, char* out, std::size_t capacity) = 0;
+  // The folder's path, ending in the separator; false when it has none.
+  virtual bool FindKnownFolder(KnownFolder folder, char* out, std::size_t capacity) = 0;
+  // The section names of an INI file, each NUL-terminated, the list ended
+  // by an empty name; false when the file cannot be read.
+  virtual bool ReadProfileSections(const char* path, char* out, std::size_t capacity) = 0;
+  // Whether only its owner can read the file (always so where the system
+  // protects a user's own folders instead); error for kUnreadable.
+  virtual FilePrivacy CheckPrivacy(const char* path, int* error) = 0;
+  // Replaces the file at path with data in one step (a reader sees the old
+  // or the new file, never part of one), readable by this user only, making
+  // its folder (and those above it) when missing.
+  virtual bool ReplaceFile(const char* path, const char* data, std::size_t size, int* error) = 0;
+  // Removes the file; true when it is gone (also when it never was).
+  virtual bool RemoveFile(const char* path, int* error) = 0;
+  // A lock held across processes on the file at path (made when missing).
+  // Returns null with *busy set while another process holds it, or with
+  // error set when it cannot be had.
+  virtual LockHandle TryLockFile(const char* path, bool* busy, int* error) = 0;
+  virtual void UnlockFile(LockHandle lock) = 0;
+  // Seals a secret for this user (DPAPI on Windows), so it can be stored on
+  // disk; false where the system offers no such protection. out holds
+  // capacity bytes; *size gets the count.
+  virtual bool ProtectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                             std::size_t* sizeOut) = 0;
+  virtual bool UnprotectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                               std::size_t* sizeOut) = 0;
+  // Seconds of a clock that never goes back (token lifetimes).
+  virtual std::uint64_t MonotonicSeconds() = 0;
 };
 
 // The backend compiled into this build.

@@ -75,6 +75,40 @@ class PlatformWrapper : public Platform {
   void* Allocate(std::size_t size) override { return target_.Allocate(size); }
   void Release(void* block) override { target_.Release(block); }
 
+  HttpsAnswer PostForm(const char* url, const char* form, std::size_t formLength,
+                       unsigned timeoutSeconds, char* body, std::size_t capacity) override {
+    return target_.PostForm(url, form, formLength, timeoutSeconds, body, capacity);
+  }
+  bool ReadEnvironment(const char* name, char* out, std::size_t capacity) override {
+    return target_.ReadEnvironment(name, out, capacity);
+  }
+  bool FindKnownFolder(KnownFolder folder, char* out, std::size_t capacity) override {
+    return target_.FindKnownFolder(folder, out, capacity);
+  }
+  bool ReadProfileSections(const char* path, char* out, std::size_t capacity) override {
+    return target_.ReadProfileSections(path, out, capacity);
+  }
+  FilePrivacy CheckPrivacy(const char* path, int* error) override {
+    return target_.CheckPrivacy(path, error);
+  }
+  bool ReplaceFile(const char* path, const char* data, std::size_t size, int* error) override {
+    return target_.ReplaceFile(path, data, size, error);
+  }
+  bool RemoveFile(const char* path, int* error) override { return target_.RemoveFile(path, error); }
+  LockHandle TryLockFile(const char* path, bool* busy, int* error) override {
+    return target_.TryLockFile(path, busy, error);
+  }
+  void UnlockFile(LockHandle lock) override { target_.UnlockFile(lock); }
+  bool ProtectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                     std::size_t* sizeOut) override {
+    return target_.ProtectSecret(data, size, out, capacity, sizeOut);
+  }
+  bool UnprotectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                       std::size_t* sizeOut) override {
+    return target_.UnprotectSecret(data, size, out, capacity, sizeOut);
+  }
+  std::uint64_t MonotonicSeconds() override { return target_.MonotonicSeconds(); }
+
  private:
   Platform& target_;
 };

@@ -60,6 +60,31 @@ class SystemPlatform final : public Platform {
   // memory.cc
   void* Allocate(std::size_t size) override;
   void Release(void* block) override;
+
+  // https.cc
+  HttpsAnswer PostForm(const char* url, const char* form, std::size_t formLength,
+                       unsigned timeoutSeconds, char* body, std::size_t capacity) override;
+
+  // user_files.cc
+  bool ReadEnvironment(const char* name, char* out, std::size_t capacity) override;
+  bool FindKnownFolder(KnownFolder folder, char* out, std::size_t capacity) override;
+  FilePrivacy CheckPrivacy(const char* path, int* error) override;
+  bool ReplaceFile(const char* path, const char* data, std::size_t size, int* error) override;
+  bool RemoveFile(const char* path, int* error) override;
+  LockHandle TryLockFile(const char* path, bool* busy, int* error) override;
+  void UnlockFile(LockHandle lock) override;
+
+  // ini.cc
+  bool ReadProfileSections(const char* path, char* out, std::size_t capacity) override;
+
+  // secrets.cc
+  bool ProtectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                     std::size_t* sizeOut) override;
+  bool UnprotectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                       std::size_t* sizeOut) override;
+
+  // clock.cc
+  std::uint64_t MonotonicSeconds() override;
 };
 
 }  // namespace tarnlet

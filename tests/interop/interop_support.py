@@ -354,3 +354,94 @@ def read_capture(number):
     with open(base + ".json") as f:
         envelope = json.load(f)
     return raw, envelope
+
+
+# --- OAuth 2.0 ------------------------------------------------------------
+
+OAUTH_HOST = "oauth." + DOMAIN      # 465 and 587: PLAIN XOAUTH2 OAUTHBEARER
+BEARER_HOST = "bearer." + DOMAIN    # 587: OAUTHBEARER only
+CLEAR_HOST = "clear." + DOMAIN      # 587: XOAUTH2 in clear text, no TLS
+TOKEN_URL = "https://idp." + DOMAIN + "/token"
+UNTRUSTED_TOKEN_URL = "https://idp." + DOMAIN + ":8443/token"
+APP = {"ClientId": "tarnlet-app", "ClientSecret": "app-secret-1", "Scope": "mail.send"}
+
+
+def write_profile(path, server, user=USER, **keys):
+    """An oauth.ini with one profile for server and user (and a profile for
+    another server first, which must not match); readable by its owner only."""
+    values = dict(APP, TokenUrl=TOKEN_URL)
+    values.update(keys)
+    lines = ["[elsewhere]", "Server=smtp.example.com", "User=" + user,
+             "TokenUrl=https://example.com/token", "ClientId=x", "",
+             "[interop " + server + "]", "Server=" + server.upper(), "User=" + user]
+    lines += ["%s=%s" % item for item in values.items()]
+    with open(path, "w") as f:
+        f.write("\r\n".join(lines) + "\r\n")
+    os.chmod(path, 0o600)
+    return path
+
+
+def idp_requests(**match):
+    """The identity provider's log entries that hold every key=value of match."""
+    path = os.path.join(STATE, "idp.log")
+    with open(path) as f:
+        entries = [json.loads(line) for line in f if line.strip()]
+    return [e for e in entries if all(e.get(k) == v for k, v in match.items())]
+
+
+def tls_context():
+    """Trusts the test CA (the provider's and the servers' certificates)."""
+    import ssl
+    return ssl.create_default_context(cafile=os.path.join(STATE, "tls", "ca.pem"))
+
+
+def delegated_refresh_token():
+    """A refresh token from the provider's device flow (it grants at the
+    second poll), as `tarnlet oauth login` gets one."""
+    import urllib.parse
+    import urllib.request
+    context = tls_context()
+
+    def post(path, form):
+        request = urllib.request.Request("https://idp." + DOMAIN + path,
+                                         urllib.parse.urlencode(form).encode())
+        try:
+            with urllib.request.urlopen(request, context=context) as answer:
+                return json.load(answer)
+        except urllib.error.HTTPError as e:
+            return json.load(e)
+
+    client = {"client_id": "tarnlet-delegated", "client_secret": "delegated-secret"}
+    device = post("/devicecode", dict(client, scope="mail"))
+    form = dict(client, grant_type="urn:ietf:params:oauth:grant-type:device_code",
+                device_code=device["device_code"])
+    assert post("/token", form)["error"] == "authorization_pending"
+    return post("/token", form)["refresh_token"]
+
+
+def oauth_log(*lines):
+    """A log of OAuth detail lines, each followed by the login's summary."""
+    return log_lines(*lines, "SMTP Auth3認証 Miss-017")
+
+
+# name, host, port, profile keys (None: the profile is for another user),
+# mailbox, the mechanism the server logs, result, log
+OAUTH_ROWS = [
+    ("client credentials on 465", OAUTH_HOST, SMTPS_PORT, {}, "alice", "XOAUTH2", 0, None),
+    ("client credentials on 587 after STARTTLS", OAUTH_HOST, SUBMISSION_PORT, {}, "bob",
+     "XOAUTH2", 0, None),
+    ("a server offering OAUTHBEARER only", BEARER_HOST, SUBMISSION_PORT, {}, "carol",
+     "OAUTHBEARER", 0, None),
+    ("no profile for that user: PLAIN inside TLS as before", OAUTH_HOST, SMTPS_PORT, None,
+     "dave", "PLAIN", 0, None),
+    ("invalid_client", OAUTH_HOST, SMTPS_PORT, {"ClientSecret": "expired"}, None, None, -13,
+     oauth_log("SMTP SND : OAuth Invalid Client-127\r\n")),
+    ("a token the server refuses", OAUTH_HOST, SUBMISSION_PORT,
+     {"ClientId": "tarnlet-revoked", "ClientSecret": "revoked-secret"}, None, None, -13,
+     oauth_log("SMTP SND : Res Rcv Ng-022\r\n", "SMTP SND : OAuth Token Refused-131\r\n")),
+    ("XOAUTH2 offered without STARTTLS", CLEAR_HOST, SUBMISSION_PORT, {}, None, None, -32,
+     log_lines("SMTP SND : OAuth Mechanism Not Offered In Tls-129\r\n")),
+    ("the endpoint's certificate untrusted", OAUTH_HOST, SMTPS_PORT,
+     {"TokenUrl": UNTRUSTED_TOKEN_URL}, None, None, -13,
+     oauth_log("SMTP SND : OAuth Token Endpoint Certificate Ng ErrCode=%d-124\r\n")),
+]

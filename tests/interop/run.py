@@ -35,7 +35,7 @@ class CountingResult(unittest.TextTestResult):
 
 def main():
     summary_path = sys.argv[1]
-    names = sys.argv[2:] or ["test_linux", "test_wine"]
+    names = sys.argv[2:] or ["test_linux", "test_command", "test_wine"]
     suite = unittest.defaultTestLoader.loadTestsFromNames(names)
     runner = unittest.TextTestRunner(resultclass=CountingResult, verbosity=2, stream=sys.stdout)
     result = runner.run(suite)

@@ -1,9 +1,11 @@
 """The Linux shared library against real servers, through its exports."""
 import ctypes
+import json
 import os
 import re
 import smtplib
 import subprocess
+import sys
 import unittest
 
 import interop_support as s
@@ -37,6 +39,8 @@ class LinuxInteropTest(unittest.TestCase):
         os.makedirs(cls.folder, exist_ok=True)
         cls.attachments = s.attachment_files(s.WORK)
         cls.counter = 0
+        # The token cache of this process and of the processes it starts.
+        os.environ["XDG_STATE_HOME"] = os.path.join(cls.folder, "state")
 
     def log_path(self):
         LinuxInteropTest.counter += 1
@@ -199,6 +203,71 @@ class LinuxInteropTest(unittest.TestCase):
                 raw = s.wait_for_new_mail(self, before)["bob"]
                 self.assertIn(b"the report is attached", raw)
                 s.check_tls_delivery(self, raw, "PLAIN", *logs, pop3s=False)
+    def oauth_settings(self, host, port, mailbox, log, password="not-sent"):
+        return s.base_settings(Kind=1, SMTPServerAddress=host, SMTPPortNo=port, Password=password,
+                               Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT,
+                               Address=(mailbox or "erin") + "@" + s.DOMAIN,
+                               AppendFile=self.attachments[0][0], Log=log)
+
+    def test_oauth_submission(self):
+        for name, host, port, keys, mailbox, mechanism, code, expected_log in s.OAUTH_ROWS:
+            with self.subTest(case=name):
+                log = self.log_path()
+                profile = os.path.join(self.folder, "oauth%d.ini" % self.counter)
+                s.write_profile(profile, host, user=s.USER if keys is not None else "someone",
+                                **(keys or {}))
+                os.environ["TARNLET_OAUTH_FILE"] = profile
+                before = s.snapshot([mailbox] if mailbox else [])
+                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
+                tokens = len(s.idp_requests(path="/token"))
+                untrusted = len(s.idp_requests(port=8443))
+                settings = self.oauth_settings(host, port, mailbox, log,
+                                               s.PASSWORD if keys is None else "not-sent")
+                self.assertEqual(self.lib.send_record(s.BODY, settings), code)
+                self.assertEqual(mask_error_numbers(s.read_log(log)), expected_log)
+                self.assertEqual(len(s.idp_requests(port=8443)), untrusted)
+                if code == -32:
+                    self.assertEqual(len(s.idp_requests(path="/token")), tokens)
+                if mailbox:
+                    raw = s.wait_for_new_mail(self, before)[mailbox]
+                    s.check_message(self, raw, self.attachments[:1], to=settings["Address"],
+                                    cc="")
+                    s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=False)
+        del os.environ["TARNLET_OAUTH_FILE"]
+
+    def test_oauth_two_calls_in_one_process_make_one_token_request(self):
+        os.environ["TARNLET_OAUTH_FILE"] = s.write_profile(
+            os.path.join(self.folder, "oauth-twice.ini"), s.OAUTH_HOST)
+        before = s.snapshot(["bob"])
+        tokens = len(s.idp_requests(path="/token", client="tarnlet-app"))
+        for n in (1, 2):
+            settings = self.oauth_settings(s.OAUTH_HOST, s.SMTPS_PORT, "bob", self.log_path())
+            self.assertEqual(self.lib.send_record("call %d\r\n" % n, settings), 0)
+            s.wait_for_new_mail(self, before)
+            before = s.snapshot(["bob"])
+        self.assertEqual(len(s.idp_requests(path="/token", client="tarnlet-app")), tokens + 1)
+        del os.environ["TARNLET_OAUTH_FILE"]
+
+    def test_oauth_refresh_token_rotates_across_processes(self):
+        profile = s.write_profile(os.path.join(self.folder, "oauth-rotate.ini"), s.OAUTH_HOST,
+                                  ClientId="tarnlet-delegated", ClientSecret="delegated-secret",
+                                  RefreshToken=s.delegated_refresh_token())
+        refreshes = len(s.idp_requests(grant="refresh_token"))
+        for n in (1, 2):
+            with self.subTest(process=n):
+                before = s.snapshot(["carol"])
+                log = self.log_path()
+                settings = self.oauth_settings(s.OAUTH_HOST, s.SUBMISSION_PORT, "carol", log)
+                code = run_in_new_process(dict(settings, Subject="rotation %d" % n), profile)
+                self.assertEqual((code, s.read_log(log)), (0, None))
+                s.wait_for_new_mail(self, before)
+        # Each process used the token the one before it got: the first one
+        # the profile's, which the endpoint refuses from now on.
+        self.assertEqual(len(s.idp_requests(grant="refresh_token")), refreshes + 2)
+        state = os.path.join(os.environ["XDG_STATE_HOME"], "tarnlet")
+        caches = [f for f in os.listdir(state) if f.endswith(".ini")]
+        self.assertEqual(len(caches), 1)
+        self.assertEqual(os.stat(os.path.join(state, caches[0])).st_mode & 0o777, 0o600)
 
     def test_relay_accepts_at_once_and_reports_refusals_by_mail(self):
         # The relay's 250 ends the call; a recipient the smart host refuses
@@ -237,6 +306,24 @@ class LinuxInteropTest(unittest.TestCase):
                 settings = s.base_settings(Log=log, **overrides)
                 self.assertEqual(self.lib.send_record("x\r\n", settings), code)
                 self.assertEqual(s.read_log(log), expected_log)
+
+
+def mask_error_numbers(log):
+    """The system's number in an OAuth endpoint line as "%d"."""
+    return log and re.sub(rb"ErrCode=\d+-124", b"ErrCode=%d-124", log)
+
+
+def run_in_new_process(settings, profile):
+    """One Tarnlet1 call in a process of its own with profile; its result."""
+    script = ("import json, os, sys; sys.path.insert(0, %r); import test_linux; "
+              "lib = test_linux.LinuxLibrary(os.environ['INTEROP_LINUX_SO']); "
+              "print(lib.send_record('in a new process\\r\\n', json.loads(sys.argv[1])))"
+              % os.path.dirname(os.path.abspath(__file__)))
+    done = subprocess.run([sys.executable, "-c", script, json.dumps(settings)],
+                          env=dict(os.environ, TARNLET_OAUTH_FILE=profile),
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    return int(done.stdout.strip())
 
 
 RELAYED = "reader@relay.test"

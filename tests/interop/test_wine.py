@@ -6,7 +6,7 @@ import unittest
 
 import interop_support as s
 from test_linux import (EXPECTED_POP_LOG, EXPECTED_REFUSED_RECIPIENT,
-                        EXPECTED_WRONG_PASSWORD, TLS_ROWS, UNKNOWN_HOST)
+                        EXPECTED_WRONG_PASSWORD, TLS_ROWS, UNKNOWN_HOST, mask_error_numbers)
 
 WINE = "/usr/lib/wine/wine64"
 WSAECONNREFUSED = 10061
@@ -45,9 +45,10 @@ class WineInteropTest(unittest.TestCase):
         WineInteropTest.counter += 1
         return os.path.join(self.folder, "call%d" % self.counter)
 
-    def call(self, mode, body, settings):
-        """Runs one export in the host; returns its result code and the
-        masked log."""
+    def call(self, mode, body, settings, profile=None, times=1):
+        """Runs one export in the host (Tarnlet1 times over with "record"),
+        with the OAuth profile file if given; returns its result code (the
+        list of them for several calls) and the masked log."""
         base = self.next_name()
         settings = dict(settings, Log=windows_path(base + ".log"))
         with open(base + ".body", "wb") as f:
@@ -58,15 +59,18 @@ class WineInteropTest(unittest.TestCase):
             data, suffix = s.make_ini(settings), ".ini"
         with open(base + suffix, "wb") as f:
             f.write(data)
+        env = dict(WINE_ENV)
+        if profile:
+            env["TARNLET_OAUTH_FILE"] = windows_path(profile)
         done = subprocess.run(
             [WINE, self.host, windows_path(self.dll), mode, windows_path(base + suffix),
-             windows_path(base + ".body")],
-            capture_output=True, timeout=120, env=WINE_ENV)
+             windows_path(base + ".body")] + ([str(times)] if times > 1 else []),
+            capture_output=True, timeout=120, env=env)
         out = done.stdout.decode("ascii", "replace")
         self.assertEqual(done.returncode, 0, out + done.stderr.decode("utf-8", "replace"))
-        lines = [l for l in out.splitlines() if l.startswith("result=")]
-        self.assertEqual(len(lines), 1, out)
-        return int(lines[0][len("result="):]), s.read_log(base + ".log")
+        lines = [int(l[len("result="):]) for l in out.splitlines() if l.startswith("result=")]
+        self.assertEqual(len(lines), times, out)
+        return lines[0] if times == 1 else lines, s.read_log(base + ".log")
 
     def test_full_message_via_ini_reaches_every_recipient(self):
         before = s.snapshot(s.ALL_RECIPIENTS)
@@ -130,6 +134,59 @@ class WineInteropTest(unittest.TestCase):
                 s.check_message(self, raw, memo, to=settings["Address"], cc="",
                                 windows_names=True)
                 s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=expected_log is not None)
+
+    def oauth_settings(self, host, port, mailbox, password="not-sent"):
+        return s.base_settings(Kind=1, SMTPServerAddress=host, SMTPPortNo=port, Password=password,
+                               Subject=s.SUBJECT, MyMailAddressComt=s.COMMENT,
+                               Address=(mailbox or "erin") + "@" + s.DOMAIN,
+                               AppendFile=windows_path(self.attachments[0][0]))
+
+    def test_oauth_submission(self):
+        self.trust_test_ca()
+        for name, host, port, keys, mailbox, mechanism, code, expected_log in s.OAUTH_ROWS:
+            with self.subTest(case=name):
+                profile = s.write_profile(self.next_name() + ".oauth.ini", host,
+                                          user=s.USER if keys is not None else "someone",
+                                          **(keys or {}))
+                before = s.snapshot([mailbox] if mailbox else [])
+                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
+                tokens = len(s.idp_requests(path="/token"))
+                untrusted = len(s.idp_requests(port=8443))
+                settings = self.oauth_settings(host, port, mailbox,
+                                               s.PASSWORD if keys is None else "not-sent")
+                got, log = self.call("record", s.BODY, settings, profile)
+                self.assertEqual((got, mask_error_numbers(log)), (code, expected_log))
+                self.assertEqual(len(s.idp_requests(port=8443)), untrusted)
+                if code == -32:
+                    self.assertEqual(len(s.idp_requests(path="/token")), tokens)
+                if mailbox:
+                    raw = s.wait_for_new_mail(self, before)[mailbox]
+                    s.check_message(self, raw, self.attachments[:1], to=settings["Address"],
+                                    cc="", windows_names=True)
+                    s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=False)
+
+    def test_oauth_token_reuse_and_rotation(self):
+        self.trust_test_ca()
+        with self.subTest(case="two calls in one process make one token request"):
+            profile = s.write_profile(self.next_name() + ".oauth.ini", s.OAUTH_HOST)
+            tokens = len(s.idp_requests(path="/token", client="tarnlet-app"))
+            settings = self.oauth_settings(s.OAUTH_HOST, s.SMTPS_PORT, "bob")
+            self.assertEqual(self.call("record", "twice\r\n", settings, profile, times=2),
+                             ([0, 0], None))
+            self.assertEqual(len(s.idp_requests(path="/token", client="tarnlet-app")), tokens + 1)
+        with self.subTest(case="a rotated refresh token serves the next process"):
+            profile = s.write_profile(self.next_name() + ".oauth.ini", s.OAUTH_HOST,
+                                      ClientId="tarnlet-delegated",
+                                      ClientSecret="delegated-secret",
+                                      RefreshToken=s.delegated_refresh_token())
+            refreshes = len(s.idp_requests(grant="refresh_token"))
+            for n in (1, 2):
+                before = s.snapshot(["carol"])
+                settings = self.oauth_settings(s.OAUTH_HOST, s.SUBMISSION_PORT, "carol")
+                self.assertEqual(self.call("record", "rotation %d\r\n" % n, settings, profile),
+                                 (0, None))
+                s.wait_for_new_mail(self, before)
+            self.assertEqual(len(s.idp_requests(grant="refresh_token")), refreshes + 2)
 
     def test_failures_against_real_servers(self):
         cases = [

@@ -1,10 +1,11 @@
 /* Windows host for the interoperability tests: loads the DLL by name, calls
  * one export and prints its result code.
  *
- *   win_host DLL record RECORD_FILE BODY_FILE   Tarnlet1 with a 7946-byte record
- *   win_host DLL ini INI_FILE BODY_FILE         Tarnlet2 with an INI file
+ *   win_host DLL record RECORD_FILE BODY_FILE [TIMES]   Tarnlet1 with a 7946-byte record
+ *   win_host DLL ini INI_FILE BODY_FILE                 Tarnlet2 with an INI file
  *
- * Prints "result=<code>" and exits 0 once the export returned; 2 when the
+ * Prints "result=<code>" for each call (TIMES calls of Tarnlet1 in this one
+ * process, 1 unless given) and exits 0 once the export returned; 2 when the
  * DLL, an export or a file could not be used. */
 #include <stdio.h>
 #include <stdlib.h>
@@ -46,8 +47,8 @@ static char* ReadWholeFile(const char* path, long* size) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    fprintf(stderr, "usage: win_host DLL record|ini FILE BODY_FILE\n");
+  if (argc != 5 && argc != 6) {
+    fprintf(stderr, "usage: win_host DLL record|ini FILE BODY_FILE [TIMES]\n");
     return 2;
   }
   HMODULE dll = LoadLibraryA(argv[1]);
@@ -71,6 +72,9 @@ int main(int argc, char** argv) {
       fprintf(stderr, "Tarnlet1 or a %d-byte record missing\n", TARNLET_SETTINGS_SIZE);
       return 2;
     }
+    int times = argc == 6 ? atoi(argv[5]) : 1;
+    for (int i = 1; i < times; ++i)
+      printf("result=%d\n", (int)send(body, (const MailSettings*)record));
     result = send(body, (const MailSettings*)record);
     free(record);
   } else if (strcmp(argv[2], "ini") == 0) {

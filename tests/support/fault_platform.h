@@ -57,6 +57,18 @@ enum class Call {
   kReadProfile,
   kAllocate,
   kRelease,
+  kPostForm,
+  kReadEnvironment,
+  kKnownFolder,
+  kReadSections,
+  kCheckPrivacy,
+  kReplaceFile,
+  kRemoveFile,
+  kLockFile,
+  kUnlockFile,
+  kProtect,
+  kUnprotect,
+  kMonotonic,
   kCount
 };
 
@@ -142,6 +154,31 @@ class FaultPlatform : public Platform {
   // Each sleep lasts at most milliseconds, so time-out paths run in
   // milliseconds; SleptMilliseconds still counts what was asked.
   void SleepAtMost(unsigned milliseconds) { sleepCap_ = milliseconds; }
+
+  // --- OAuth ---
+  // What the token endpoint answers: the answer and the body for a request
+  // of form to url. Without it a token request reaches the backend.
+  using TokenEndpoint = std::function<HttpsAnswer(const std::string& url, const std::string& form,
+                                                  std::string* body)>;
+  void AnswerTokenRequests(TokenEndpoint endpoint) { endpoint_ = std::move(endpoint); }
+  struct TokenRequest {
+    std::string url;
+    std::string form;
+  };
+  std::vector<TokenRequest> TokenRequests() { return Locked(tokenRequests_); }
+  // The environment the library sees: only what a test sets (nothing of
+  // the machine's, so no test meets the developer's own profiles).
+  void SetEnvironment(const std::string& name, const std::string& value) { env_[name] = value; }
+  // The library's folders: none unless a test names them (with the
+  // separator at the end).
+  void SetKnownFolder(KnownFolder folder, const std::string& path) {
+    folders_[static_cast<int>(folder)] = path;
+  }
+  // A failing kCheckPrivacy reports the file open to others when error is
+  // 0, else unreadable with error; a failing kLockFile reports it busy when
+  // error is 0.
+  int HeldFileLocks() { return heldLocks_; }
+  void AdvanceSeconds(std::uint64_t seconds) { secondsAhead_ += seconds; }
 
   // Pins the clock (Date, Message-Id, log stamps) and the random seed.
   void PinTime(const LocalTime& time = kPinnedTime) {
@@ -410,6 +447,87 @@ class FaultPlatform : public Platform {
     if (block != nullptr) --liveBlocks_;
     backend_.Release(block);
   }
+  HttpsAnswer PostForm(const char* url, const char* form, std::size_t formLength,
+                       unsigned timeoutSeconds, char* body, std::size_t capacity) override {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      tokenRequests_.push_back({url, std::string(form, formLength)});
+    }
+    if (const Fault* fault = Next(Call::kPostForm)) {
+      return {HttpsOutcome::kUnreachable, 0, fault->error, 0, false};
+    }
+    if (!endpoint_) return backend_.PostForm(url, form, formLength, timeoutSeconds, body, capacity);
+    std::string text;
+    HttpsAnswer answer = endpoint_(url, std::string(form, formLength), &text);
+    answer.bodyLength = std::min(text.size(), capacity);
+    answer.bodyTooLong = text.size() > capacity;
+    std::memcpy(body, text.data(), answer.bodyLength);
+    return answer;
+  }
+  bool ReadEnvironment(const char* name, char* out, std::size_t capacity) override {
+    auto it = env_.find(name);
+    if (Next(Call::kReadEnvironment) != nullptr || it == env_.end()) return false;
+    return CopyOut(it->second, out, capacity);
+  }
+  bool FindKnownFolder(KnownFolder folder, char* out, std::size_t capacity) override {
+    auto it = folders_.find(static_cast<int>(folder));
+    if (Next(Call::kKnownFolder) != nullptr || it == folders_.end()) return false;
+    return CopyOut(it->second, out, capacity);
+  }
+  bool ReadProfileSections(const char* path, char* out, std::size_t capacity) override {
+    if (Next(Call::kReadSections) != nullptr) return false;
+    return backend_.ReadProfileSections(path, out, capacity);
+  }
+  FilePrivacy CheckPrivacy(const char* path, int* error) override {
+    if (const Fault* fault = Next(Call::kCheckPrivacy)) {
+      *error = fault->error;
+      return fault->error == 0 ? FilePrivacy::kOpenToOthers : FilePrivacy::kUnreadable;
+    }
+    return backend_.CheckPrivacy(path, error);
+  }
+  bool ReplaceFile(const char* path, const char* data, std::size_t size, int* error) override {
+    if (const Fault* fault = Next(Call::kReplaceFile)) {
+      *error = fault->error;
+      return false;
+    }
+    return backend_.ReplaceFile(path, data, size, error);
+  }
+  bool RemoveFile(const char* path, int* error) override {
+    if (const Fault* fault = Next(Call::kRemoveFile)) {
+      *error = fault->error;
+      return false;
+    }
+    return backend_.RemoveFile(path, error);
+  }
+  LockHandle TryLockFile(const char* path, bool* busy, int* error) override {
+    if (const Fault* fault = Next(Call::kLockFile)) {
+      *busy = fault->error == 0;
+      *error = fault->error;
+      return nullptr;
+    }
+    LockHandle lock = backend_.TryLockFile(path, busy, error);
+    if (lock != nullptr) ++heldLocks_;
+    return lock;
+  }
+  void UnlockFile(LockHandle lock) override {
+    Next(Call::kUnlockFile);
+    if (lock != nullptr) --heldLocks_;
+    backend_.UnlockFile(lock);
+  }
+  bool ProtectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                     std::size_t* sizeOut) override {
+    if (Next(Call::kProtect) != nullptr) return false;
+    return backend_.ProtectSecret(data, size, out, capacity, sizeOut);
+  }
+  bool UnprotectSecret(const char* data, std::size_t size, char* out, std::size_t capacity,
+                       std::size_t* sizeOut) override {
+    if (Next(Call::kUnprotect) != nullptr) return false;
+    return backend_.UnprotectSecret(data, size, out, capacity, sizeOut);
+  }
+  std::uint64_t MonotonicSeconds() override {
+    Next(Call::kMonotonic);
+    return backend_.MonotonicSeconds() + secondsAhead_;
+  }
 
  private:
   enum class Effect { kFail, kWouldBlock, kPeerClosed, kLookup };
@@ -485,6 +603,11 @@ class FaultPlatform : public Platform {
     }
     step_ = "RESPONSE";
   }
+  static bool CopyOut(const std::string& text, char* out, std::size_t capacity) {
+    if (text.size() + 1 > capacity) return false;
+    std::memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+  }
   static void CopyDotted(const std::string& dotted, char* out) {
     std::strncpy(out, dotted.c_str(), 15);
     out[15] = '\0';
@@ -526,6 +649,12 @@ class FaultPlatform : public Platform {
   LocalTime pinnedTime_ = {};
   bool seedPinned_ = false;
   std::uint32_t seed_ = 0;
+  TokenEndpoint endpoint_;
+  std::vector<TokenRequest> tokenRequests_;
+  std::map<std::string, std::string> env_;
+  std::map<int, std::string> folders_;
+  std::atomic<int> heldLocks_{0};
+  std::atomic<std::uint64_t> secondsAhead_{0};
 };
 
 // Installs a platform for the lifetime of the object and restores the one

@@ -58,5 +58,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void WritePrivateFile(const std::string& path, const std::string& bytes) {
+  WriteFileBytes(path, bytes);
+  std::error_code error;
+  fs::permissions(fs::path(path), fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::replace, error);
+}
+
 }  // namespace testing
 }  // namespace tarnlet

@@ -23,6 +23,8 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);  // "" when missing
 bool FileExists(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// The same, readable and writable by its owner only (a file of secrets).
+void WritePrivateFile(const std::string& path, const std::string& bytes);
 
 }  // namespace testing
 }  // namespace tarnlet

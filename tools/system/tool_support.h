@@ -94,6 +94,32 @@ bool IsTerminal(StandardStream stream);
 // The width of the terminal standard error shows on; 80 when unknown.
 std::size_t TerminalColumns();
 
+// --- OAuth sign-in (loopback.cc) ---
+// Fills out with bytes from the system's random generator.
+bool RandomBytes(unsigned char* out, std::size_t count);
+// The 32 bytes of the SHA-256 digest of data (the PKCE challenge).
+std::string Sha256(const std::string& data);
+
+// A listener on 127.0.0.1 at a port the system picks, for the redirect of
+// a browser sign-in (RFC 8252 7.3). Closed by its destructor.
+class LoopbackListener {
+ public:
+  LoopbackListener();
+  ~LoopbackListener();
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+  // 0 when no listener could be made.
+  std::uint16_t port() const { return port_; }
+  // Waits up to seconds for one HTTP request, answers it with page (HTML)
+  // and returns its request target ("/?code=...&state=..."); "" on time-out.
+  std::string TakeRequest(unsigned seconds, const std::string& page);
+
+ private:
+  std::intptr_t socket_;
+  std::uint16_t port_ = 0;
+};
+
 }  // namespace tool
 }  // namespace tarnlet
 

@@ -132,6 +132,18 @@ TEST(Usage, WrongCommandLinesExit64) {
       {{"check"}, "--ini is required"},
       {{"send", "--server", "h", "--from", "f", "--body", "b", "--empty-body"}, "excludes"},
       {{"send", "--server", "h", "--from", "f", "--trace=loud"}, "loud"},
+      {{"oauth"}, "A subcommand is required"},
+      {{"oauth", "add", "p", "--client-id", "c"}, "needs --client-secret-file"},
+      {{"oauth", "add", "p", "--provider", "microsoft365", "--client-id", "c",
+        "--client-secret-file", "-"},
+       "needs --tenant"},
+      {{"oauth", "add", "p", "--server", "s", "--user", "u", "--token-url", "http://t",
+        "--client-id", "c", "--client-secret-file", "-"},
+       "https://"},
+      {{"oauth", "login", "p", "--server", "s", "--user", "u", "--token-url", "https://t",
+        "--client-id", "c"},
+       "--device-url or --authorize-url"},
+      {{"oauth", "test", "p", "--port", "25"}, "25"},
   };
   for (const UsageCase& c : cases) {
     Outcome run = Tarnlet(c.arguments);

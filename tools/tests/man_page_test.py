@@ -23,12 +23,13 @@ def main():
     page = re.sub(r".\x08", "", render.stdout.decode("utf-8"))
     page = page.replace("\u2010", "-")
     failed = []
-    for command in ([], ["send"], ["check"], ["codes"]):
+    for command in ([], ["send"], ["check"], ["codes"], ["oauth", "add"], ["oauth", "login"],
+                    ["oauth", "list"], ["oauth", "test"], ["oauth", "remove"]):
         wanted = options_in_help(command)
         assert wanted, "no option found in the help of %s" % command
         failed += ["%s %s" % (" ".join(command), o) for o in sorted(wanted) if o not in page]
         if command:
-            assert "tarnlet " + command[0] in page, command
+            assert "tarnlet " + " ".join(command) in page, command
     assert "--man-page" not in page
     # The words send --help ends with (ports, TLS, certificates) are the page's too.
     footer = subprocess.run([PROGRAM, "send", "--help"], capture_output=True, text=True,

@@ -1,5 +1,5 @@
-// Sleeping, the local wall clock with its offset from UTC, and a seed from
-// the kernel's entropy.
+// Sleeping, the local wall clock with its offset from UTC, a seed from the
+// kernel's entropy, and a clock that never goes back.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -52,6 +52,12 @@ std::uint32_t SystemPlatform::EntropySeed() {
   }
   return static_cast<std::uint32_t>(std::time(nullptr)) ^
          (static_cast<std::uint32_t>(::getpid()) << 16);
+}
+
+std::uint64_t SystemPlatform::MonotonicSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec);
 }
 
 }  // namespace tarnlet

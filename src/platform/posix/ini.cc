@@ -122,7 +122,42 @@ char* ReadWholeFile(const char* path, std::size_t* size) {
   return data;
 }
 
+// Appends the name of every section header of text to out, each with its
+// NUL; false when they do not all fit.
+bool ListSections(Span text, char* out, std::size_t capacity, std::size_t* used) {
+  for (const char* next = text.begin; next < text.end;) {
+    const char* lineEnd = next;
+    while (lineEnd < text.end && !IsLineEnd(*lineEnd)) ++lineEnd;
+    Span line = Trim(Span{next, lineEnd});
+    next = lineEnd < text.end ? lineEnd + 1 : text.end;
+    if (line.begin == line.end || *line.begin != '[') continue;
+    const char* close = line.end;
+    while (close > line.begin && close[-1] != ']') --close;
+    if (close == line.begin) continue;
+    Span name = Trim(Span{line.begin + 1, close - 1});
+    const std::size_t length = static_cast<std::size_t>(name.end - name.begin);
+    if (*used + length + 2 > capacity) return false;
+    std::memcpy(out + *used, name.begin, length);
+    *used += length;
+    out[(*used)++] = '\0';
+  }
+  return true;
+}
+
 }  // namespace
+
+bool SystemPlatform::ReadProfileSections(const char* path, char* out, std::size_t capacity) {
+  if (capacity < 2) return false;
+  out[0] = out[1] = '\0';
+  std::size_t size = 0;
+  char* text = ReadWholeFile(path, &size);
+  if (text == nullptr) return false;
+  std::size_t used = 0;
+  const bool all = ListSections(Span{text, text + size}, out, capacity, &used);
+  out[used] = '\0';
+  std::free(text);
+  return all;
+}
 
 std::size_t SystemPlatform::ReadProfileString(const char* path, const char* section,
                                               const char* key, char* out, std::size_t capacity) {

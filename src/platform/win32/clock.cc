@@ -1,5 +1,5 @@
-// Sleeping, the local wall clock with its offset from UTC, and a seed from
-// the system's random generator.
+// Sleeping, the local wall clock with its offset from UTC, a seed from the
+// system's random generator, and a clock that never goes back.
 #include "platform/win32/windows_api.h"
 // After windows.h, which it needs.
 #include <ntsecapi.h>  // RtlGenRandom, exported by advapi32 as SystemFunction036
@@ -50,5 +50,7 @@ std::uint32_t SystemPlatform::EntropySeed() {
   ::QueryPerformanceCounter(&counter);
   return static_cast<std::uint32_t>(counter.QuadPart) ^ ::GetCurrentProcessId() ^ ::GetTickCount();
 }
+
+std::uint64_t SystemPlatform::MonotonicSeconds() { return ::GetTickCount64() / 1000; }
 
 }  // namespace tarnlet

@@ -15,4 +15,13 @@ std::size_t SystemPlatform::ReadProfileString(const char* path, const char* sect
   return ::GetPrivateProfileStringA(section, key, "", out, size, path);
 }
 
+bool SystemPlatform::ReadProfileSections(const char* path, char* out, std::size_t capacity) {
+  if (capacity < 2 || capacity > MAXDWORD || path == nullptr) return false;
+  out[0] = out[1] = '\0';
+  if (::GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD size = static_cast<DWORD>(capacity);
+  // capacity - 2 means the list was cut.
+  return ::GetPrivateProfileSectionNamesA(out, size, path) < size - 2;
+}
+
 }  // namespace tarnlet
