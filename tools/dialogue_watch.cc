@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "oauth/access_token.h"
+#include "mail/oauth_access_token.h"
 
 namespace tarnlet {
 namespace tool {

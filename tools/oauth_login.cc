@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "oauth/token_request.h"
+#include "mail/oauth_token_request.h"
 #include "platform/platform.h"
 #include "system/tool_support.h"
 #include "tool_error.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "oauth/profile.h"
+#include "mail/oauth_profile.h"
 #include "platform/platform.h"
 #include "tool_error.h"
 

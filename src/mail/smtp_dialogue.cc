@@ -5,11 +5,11 @@
 
 #include "frame/globals.h"
 #include "mail/line_builder.h"
+#include "mail/oauth_access_token.h"
+#include "mail/oauth_profile.h"
 #include "mail/smtp_steps.h"
 #include "mail/wipe.h"
 #include "net/resolve.h"
-#include "oauth/access_token.h"
-#include "oauth/profile.h"
 
 namespace tarnlet {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "mail/oauth_secret.h"
 #include "net/exchange.h"
-#include "oauth/secret.h"
 
 namespace tarnlet {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "mail/oauth_access_token.h"
 #include "mail/smtp_steps.h"
 #include "mail_fixture.h"
-#include "oauth/access_token.h"
 #include "support/pop_scripts.h"
 
 namespace tarnlet {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "oauth/profile.h"
+#include "mail/oauth_profile.h"
 #include "support/platform_test.h"
 
 namespace tarnlet {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "oauth/access_token.h"
-#include "oauth/token_cache.h"
-#include "oauth/token_request.h"
+#include "mail/oauth_access_token.h"
+#include "mail/oauth_token_cache.h"
+#include "mail/oauth_token_request.h"
 #include "support/platform_test.h"
 
 namespace tarnlet {

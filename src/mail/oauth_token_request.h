@@ -1,14 +1,14 @@
 // One request to a token endpoint (RFC 6749 4.4, 6; RFC 8628 3.4): the
 // form with the client's id and secret in its body, the POST bounded at
 // 60 s, and the answer read.
-#ifndef TARNLET_OAUTH_TOKEN_REQUEST_H_
-#define TARNLET_OAUTH_TOKEN_REQUEST_H_
+#ifndef TARNLET_MAIL_OAUTH_TOKEN_REQUEST_H_
+#define TARNLET_MAIL_OAUTH_TOKEN_REQUEST_H_
 
 #include <string>
 
-#include "oauth/outcome.h"
-#include "oauth/secret.h"
-#include "oauth/token_answer.h"
+#include "mail/oauth_outcome.h"
+#include "mail/oauth_secret.h"
+#include "mail/oauth_token_answer.h"
 
 namespace tarnlet {
 
@@ -43,4 +43,4 @@ OauthOutcome RequestDeviceCode(const std::string& url, const TokenForm& form, To
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_TOKEN_REQUEST_H_
+#endif  // TARNLET_MAIL_OAUTH_TOKEN_REQUEST_H_

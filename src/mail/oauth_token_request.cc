@@ -1,4 +1,4 @@
-#include "oauth/token_request.h"
+#include "mail/oauth_token_request.h"
 
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "oauth/token_cache.h"
+#include "mail/oauth_token_cache.h"
 
 #include <cstring>
 

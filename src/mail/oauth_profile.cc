@@ -1,4 +1,4 @@
-#include "oauth/profile.h"
+#include "mail/oauth_profile.h"
 
 #include <cctype>
 #include <cstring>

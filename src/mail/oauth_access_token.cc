@@ -1,9 +1,9 @@
-#include "oauth/access_token.h"
+#include "mail/oauth_access_token.h"
 
 #include <vector>
 
-#include "oauth/token_cache.h"
-#include "oauth/token_request.h"
+#include "mail/oauth_token_cache.h"
+#include "mail/oauth_token_request.h"
 #include "platform/platform.h"
 
 namespace tarnlet {

@@ -2,14 +2,14 @@
 // call of this process while more than 60 s of it are left, else a new
 // one from the token endpoint (the client-credentials grant, or the
 // refresh-token grant with the cached or the profile's refresh token).
-#ifndef TARNLET_OAUTH_ACCESS_TOKEN_H_
-#define TARNLET_OAUTH_ACCESS_TOKEN_H_
+#ifndef TARNLET_MAIL_OAUTH_ACCESS_TOKEN_H_
+#define TARNLET_MAIL_OAUTH_ACCESS_TOKEN_H_
 
 #include <cstdint>
 #include <string>
 
-#include "oauth/outcome.h"
-#include "oauth/profile.h"
+#include "mail/oauth_outcome.h"
+#include "mail/oauth_profile.h"
 
 namespace tarnlet {
 
@@ -32,4 +32,4 @@ TokenNote LastTokenNote();
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_ACCESS_TOKEN_H_
+#endif  // TARNLET_MAIL_OAUTH_ACCESS_TOKEN_H_

@@ -4,13 +4,13 @@
 // profile's RefreshToken. Sealed for the user where the system can
 // (DPAPI); on Linux private by its permissions, and refused when others
 // can read it.
-#ifndef TARNLET_OAUTH_TOKEN_CACHE_H_
-#define TARNLET_OAUTH_TOKEN_CACHE_H_
+#ifndef TARNLET_MAIL_OAUTH_TOKEN_CACHE_H_
+#define TARNLET_MAIL_OAUTH_TOKEN_CACHE_H_
 
 #include <string>
 
-#include "oauth/outcome.h"
-#include "oauth/profile.h"
+#include "mail/oauth_outcome.h"
+#include "mail/oauth_profile.h"
 #include "platform/platform.h"
 
 namespace tarnlet {
@@ -44,4 +44,4 @@ bool ForgetCachedToken(const OauthProfile& profile);
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_TOKEN_CACHE_H_
+#endif  // TARNLET_MAIL_OAUTH_TOKEN_CACHE_H_

@@ -2,13 +2,13 @@
 // whose sections say, for an SMTP server and user, where and how to get
 // an access token. The first section whose Server and User match (without
 // case) is the profile.
-#ifndef TARNLET_OAUTH_PROFILE_H_
-#define TARNLET_OAUTH_PROFILE_H_
+#ifndef TARNLET_MAIL_OAUTH_PROFILE_H_
+#define TARNLET_MAIL_OAUTH_PROFILE_H_
 
 #include <string>
 
-#include "oauth/outcome.h"
-#include "oauth/secret.h"
+#include "mail/oauth_outcome.h"
+#include "mail/oauth_secret.h"
 
 namespace tarnlet {
 
@@ -44,4 +44,4 @@ bool SealValue(const Secret& value, std::string* stored);
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_PROFILE_H_
+#endif  // TARNLET_MAIL_OAUTH_PROFILE_H_

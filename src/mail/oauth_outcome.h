@@ -1,8 +1,8 @@
 // How an OAuth step that did not go through ended: the line that says why
 // and the number for its "%d". The SMTP login writes it when it gives up,
 // after closing the connection, as every login line is written.
-#ifndef TARNLET_OAUTH_OUTCOME_H_
-#define TARNLET_OAUTH_OUTCOME_H_
+#ifndef TARNLET_MAIL_OAUTH_OUTCOME_H_
+#define TARNLET_MAIL_OAUTH_OUTCOME_H_
 
 #include "frame/outcomes.h"
 
@@ -19,4 +19,4 @@ struct OauthOutcome {
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_OUTCOME_H_
+#endif  // TARNLET_MAIL_OAUTH_OUTCOME_H_

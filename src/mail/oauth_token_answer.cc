@@ -1,7 +1,7 @@
 // JSON through nlohmann/json (header-only, Debian's nlohmann-json3-dev),
 // with every string it makes, the parser's own scratch included, in blocks
 // that are wiped when freed: the answer carries the tokens.
-#include "oauth/token_answer.h"
+#include "mail/oauth_token_answer.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,8 +1,8 @@
 // Text that holds a secret (a client secret, a refresh or access token, a
 // form or answer carrying one): every block it ever had is wiped when it
 // is given back, and the text itself when its owner goes.
-#ifndef TARNLET_OAUTH_SECRET_H_
-#define TARNLET_OAUTH_SECRET_H_
+#ifndef TARNLET_MAIL_OAUTH_SECRET_H_
+#define TARNLET_MAIL_OAUTH_SECRET_H_
 
 #include <cstddef>
 #include <new>
@@ -52,4 +52,4 @@ class Secret : public SecretString {
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_SECRET_H_
+#endif  // TARNLET_MAIL_OAUTH_SECRET_H_

@@ -1,11 +1,11 @@
 // What a token endpoint answered, read from its JSON (RFC 6749 5.1, 5.2).
-#ifndef TARNLET_OAUTH_TOKEN_ANSWER_H_
-#define TARNLET_OAUTH_TOKEN_ANSWER_H_
+#ifndef TARNLET_MAIL_OAUTH_TOKEN_ANSWER_H_
+#define TARNLET_MAIL_OAUTH_TOKEN_ANSWER_H_
 
 #include <cstdint>
 #include <string>
 
-#include "oauth/secret.h"
+#include "mail/oauth_secret.h"
 
 namespace tarnlet {
 
@@ -34,4 +34,4 @@ TokenAnswer ReadDeviceAnswer(const char* body, std::size_t length);
 
 }  // namespace tarnlet
 
-#endif  // TARNLET_OAUTH_TOKEN_ANSWER_H_
+#endif  // TARNLET_MAIL_OAUTH_TOKEN_ANSWER_H_
