@@ -36,12 +36,16 @@ bool AsksForCertificate(const SecBufferDesc* input) {
     joined += size;
     at += 5 + size;
   }
-  for (std::size_t at = 0; at + 4 <= joined;) {
-    if (messages[at] == 13) return true;
+  // Only clear-text messages tile their records exactly; an encrypted
+  // record (the server's Finished) does not, whatever its first byte.
+  bool asks = false;
+  std::size_t at = 0;
+  while (at + 4 <= joined) {
+    asks = asks || messages[at] == 13;
     at += 4 + (static_cast<std::size_t>(messages[at + 1]) << 16 |
                static_cast<std::size_t>(messages[at + 2]) << 8 | messages[at + 3]);
   }
-  return false;
+  return asks && at == joined;
 }
 
 SECURITY_STATUS SEC_ENTRY AnswerAsWindows(PCredHandle credentials, PCtxtHandle context,
