@@ -1,43 +1,31 @@
-"""The one scripted SMTP and POP3 peer of the tests, the package check, the
-demo and the benchmark: a loopback server in clear text, in TLS from the
+"""The one scripted SMTP and POP3 peer of the tests, the demo, the package
+check and the benchmark: a loopback server in clear text, in TLS from the
 connect or after STARTTLS, answering from a table of replies that a test
-overrides step by step, recording every byte each way (in clear and inside
-TLS), and cutting what it sends into TLS records and segments as asked.
+overrides by step, recording every byte each way (in clear and inside TLS),
+cutting what it sends into TLS records and segments as asked.
 
-Imported: MailPeer(...) serves one connection on a thread (a test's peer);
-with many=True it serves every connection until the process ends.
-
+Imported, MailPeer serves one connection (or every one); from a shell:
     mail_peer.py serve [--host H] [--port N] [--inbox DIR] [--name NAME]
-        accepts every message; with an inbox, message n is DIR/n.eml (the
-        content as received, dot-stuffing undone) and DIR/n.json (its
-        envelope: mail_from, rcpt_tos). Prints "ready on H port N" once it
-        listens (port 0, the default: one the system picks). Runs until
-        terminated.
-    mail_peer.py front start DIR [EMULATOR TRUST_PROGRAM]
-    mail_peer.py front stop DIR
-        the TLS front the C++ tests put before their own scripted peers:
-        "start" makes a test CA and a certificate for localhost and
-        127.0.0.1 in DIR, starts the front in the background and writes its
-        control port to DIR/port; with an emulator (Wine), it trusts the CA
-        in the emulator's Root store.
-
-A test connects to the front's control port, sends one line "FRONT <peer
-port> [option...]" and reads back the port of a new front that serves one
-connection: TLS towards the client, clear text towards the peer, every byte
-passed on as it comes. The peer's orderly close ends TLS with close_notify;
-its reset resets the client. Options (MailPeer takes the same as cut, slow,
-client_certificate, tickets and newest):
-    starttls      clear text until the client's STARTTLS and the peer's 220
-    lines         each line sent is a TLS record of its own, all the records
-                  of one piece written at once
-    drip          the TLS bytes go to the client in writes of 1 to 7 bytes
-    slow          the client is read slowly, through a small buffer
-    ask-cert      the server asks for a client certificate (optional)
-    demand-cert   the server demands one
-    tickets=N     TLS 1.3: N session tickets after the handshake
-    tls12         TLS 1.2 at most
+        accepts every message; message n goes to DIR/n.eml (as received,
+        dot-stuffing undone) and DIR/n.json (mail_from, rcpt_tos). Prints
+        "ready on H port N" once it listens (port 0: the system picks).
+    mail_peer.py front start DIR [EMULATOR TRUST_PROGRAM] | front stop DIR
+        the TLS front the C++ tests put before their own peers: a test CA
+        and a certificate for localhost and 127.0.0.1 in DIR (trusted in the
+        emulator's Root store with one), its control port in DIR/port.
+A test sends the control port "FRONT <peer port> [option...]" and reads the
+port of a front for one connection: TLS towards the client, clear text
+towards the peer, every byte passed on as it comes; the peer's close ends TLS
+with close_notify, its reset resets the client. Options:
+    starttls     clear text until the client's STARTTLS and the peer's 220
+    lines        each line a TLS record of its own, one piece's records in
+                 one write (MailPeer: cut)
+    drip         the TLS bytes in writes of 1 to 7 bytes (MailPeer: cut)
+    slow         the client read slowly, through a small buffer
+    ask-cert, demand-cert   a client certificate asked for, or demanded
+    tickets=N    TLS 1.3: N session tickets after the handshake
+    tls12        TLS 1.2 at most
 """
-import argparse
 import base64
 import hashlib
 import hmac
@@ -88,6 +76,18 @@ def make_leaf(folder, name, ca, dns="localhost", ip=None, days="2"):
             "-CAcreateserial", "-days", days, "-extfile", name + ".ext", "-out", name + ".pem")
 
 
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def trust_under_wine(folder, emulator, trust_program):
+    """folder's ca trusted in the Root store of the emulator's prefix."""
+    der = os.path.join(folder, "ca.der")
+    with open(os.path.join(folder, "ca.pem")) as f, open(der, "wb") as out:
+        out.write(ssl.PEM_cert_to_DER_cert(f.read()))
+    subprocess.run([emulator, trust_program, windows_path(der)], check=True, timeout=120)
+
+
 def server_context(folder, leaf, oldest=None, newest=None, client_certificate=None,
                    tickets=None):
     """A server's TLS context for folder's leaf; client_certificate "ask" or
@@ -130,10 +130,9 @@ def drain(sock):
 # --- the client's connection --------------------------------------------------
 
 class Link:
-    """The client's connection as the peer sees it: clear text, then TLS
-    through memory buffers, so the peer decides how its bytes are cut into
-    records and segments. Keeps what it received and sent, by direction and
-    by whether it was inside TLS."""
+    """The client's connection: clear text, then TLS through memory buffers
+    (so the peer cuts its bytes into records and segments); keeps the bytes
+    each way, in clear and inside TLS."""
 
     def __init__(self, sock, cut=(), slow=False, keep=True):
         self.sock, self.cut, self.slow, self.keep = sock, set(cut), slow, keep
@@ -156,9 +155,8 @@ class Link:
         return data
 
     def take(self, data):
-        """What the client's bytes hold for the peer: in clear text the bytes
-        themselves, inside TLS the application data (none while the handshake
-        lasts). A failed handshake sends its alert and raises ssl.SSLError."""
+        """The application bytes in the client's data (none during the
+        handshake; a failed one sends its alert and raises ssl.SSLError)."""
         if self.tls is None:
             self.note("in", data)
             return data
@@ -196,8 +194,7 @@ class Link:
                 return plain
 
     def send(self, data):
-        """Sends data: as it is in clear text; inside TLS once the handshake is
-        done (until then it waits), cut into records as asked."""
+        """Sends data; inside TLS after the handshake, cut into records."""
         if self.tls is None:
             self.note("out", data)
             self.sock.sendall(data)
@@ -225,8 +222,7 @@ class Link:
             time.sleep(0.0002)
 
     def close(self):
-        """Orderly close: TLS ends with close_notify, then the client may
-        finish."""
+        """Orderly close: close_notify, then the client may finish."""
         if self.tls is not None and self.shaken:
             try:
                 self.tls.unwrap()
@@ -280,12 +276,11 @@ class Session:
 
     def say(self, reply):
         for line in reply.split("\r\n"):
-            self.peer.events.append(("S", line.encode()))
+            self.peer.record("S", line.encode())
         self.link.send(reply.encode() + b"\r\n")
 
     def answer_all(self):
-        """Answers every whole line in the buffer; False once the dialogue is
-        over."""
+        """Answers every whole line; False once the dialogue is over."""
         while not self.closing:
             if self.in_data:
                 if not self.take_content():
@@ -297,7 +292,7 @@ class Session:
             line = bytes(self.buffer[:at + 1])
             del self.buffer[:at + 1]
             line = line[:-2] if line.endswith(b"\r\n") else line[:-1]
-            self.peer.events.append(("C", line))
+            self.peer.record("C", line)
             text = line.decode("latin-1")
             if self.waiting:
                 reply = self.resume(text)
@@ -311,8 +306,7 @@ class Session:
         return False
 
     def resume(self, line):
-        """A login's next reply: its yields ask for the client's next line,
-        its return ends it."""
+        """A login's next reply (its yields wait for a line, its return ends it)."""
         try:
             return self.waiting.send(line)
         except StopIteration as done:
@@ -331,7 +325,7 @@ class Session:
         raw = bytes(self.buffer[:end])
         del self.buffer[:after]
         self.in_data, self.searched = False, 0
-        self.peer.events.append(("D", raw))
+        self.peer.record("D", raw)
         content = raw[1:] if raw.startswith(b".") else raw
         self.peer.deliver(self.envelope, content.replace(b"\r\n.", b"\r\n"))
         self.envelope = {"mail_from": None, "rcpt_tos": []}
@@ -375,8 +369,7 @@ class Session:
             self.link.begin_tls(self.peer.tls)
 
     def login(self, words):
-        """AUTH PLAIN, LOGIN or CRAM-MD5, checked against the peer's user and
-        password."""
+        """AUTH PLAIN, LOGIN or CRAM-MD5 against the peer's user and password."""
         peer, mechanism = self.peer, words[0].upper() if words else ""
         if mechanism == "PLAIN":
             answer = words[1] if len(words) > 1 else (yield "334 ")
@@ -414,16 +407,14 @@ def cram_digest(challenge, password):
 
 
 class MailPeer:
-    """An SMTP (or, pop=True, POP3) server on host:port (0: one the system
-    picks, in .port). replies overrides the defaults by step: the command's
-    word (EHLO replaces the offer made from name, extensions, STARTTLS and
-    mechanisms), "greet", "END" (the end of the content), "AUTH" and "AUTH
-    failed" (a login's outcome), "login failed" (POP3), "other". With user
-    and password, logins are checked against them. tls: a server context,
-    from the connect or, with starttls, after STARTTLS. cut and slow as the
-    front's options. events: ("S", line) sent, ("C", line) received, ("D",
-    content as on the wire), ("E", error) in order; messages: (envelope,
-    content) of each accepted message; both of the one connection."""
+    """An SMTP (pop: POP3) server on host:port (0: the system picks; .port).
+    replies overrides the table by step: a command's word (EHLO: instead of
+    name, extensions, STARTTLS and mechanisms), "greet", "END" (of the
+    content), "AUTH" and "AUTH failed", "login failed" (POP3), "other".
+    Logins are checked against user and password. tls: a server context,
+    from the connect or after STARTTLS. events ("S" sent, "C" received, "D"
+    content as on the wire, "E" error) and messages (envelope, content): of
+    the one connection; with many, of none."""
 
     def __init__(self, port=0, host="127.0.0.1", pop=False, user=None, password=None,
                  replies=None, tls=None, starttls=False, mechanisms="PLAIN LOGIN", extensions=(),
@@ -462,10 +453,14 @@ class MailPeer:
             Session(self, link).run()
             link.close()
         except (OSError, ssl.SSLError) as e:  # a test's own checks fail on what is missing
-            self.events.append(("E", str(e).encode()))
+            self.record("E", str(e).encode())
         finally:
             conn.close()
             self.done.set()
+
+    def record(self, kind, data):
+        if not self.many:  # a server of many connections keeps nothing
+            self.events.append((kind, data))
 
     def deliver(self, envelope, content):
         if not self.many:
@@ -493,15 +488,9 @@ class MailPeer:
         """Whether the connection has ended within seconds."""
         return self.done.wait(seconds)
 
-    def received(self, tls=None):
-        """What the client sent (inside TLS only, in clear only, or all),
-        once the connection has ended."""
-        return self.recorded("in", tls)
-
-    def sent(self, tls=None):
-        return self.recorded("out", tls)
-
-    def recorded(self, way, tls):
+    def received(self, tls=None, way="in"):
+        """Once the connection has ended, what the client sent ("out": what
+        it was sent): inside TLS, in clear text, or (None) all."""
         self.wait()
         return b"".join(bytes(link.kept[way, inside]) for link in self.links
                         for inside in (False, True) if tls in (None, inside))
@@ -598,11 +587,7 @@ def start_front(folder, trust):
     make_ca(folder, "ca", "Tarnlet test front CA %x" % int(time.time() * 1000))
     make_leaf(folder, "leaf", "ca", ip="127.0.0.1")
     if trust:
-        der = os.path.join(folder, "ca.der")
-        with open(os.path.join(folder, "ca.pem")) as f, open(der, "wb") as out:
-            out.write(ssl.PEM_cert_to_DER_cert(f.read()))
-        windows = "Z:" + os.path.abspath(der).replace("/", "\\")
-        subprocess.run([trust[0], trust[1], windows], check=True, timeout=120)
+        trust_under_wine(folder, *trust)
     log = open(os.path.join(folder, "front.log"), "w")
     server = subprocess.Popen([sys.executable, os.path.abspath(__file__), "front", "serve", folder],
                               stdout=log, stderr=log, start_new_session=True)
@@ -628,21 +613,19 @@ def stop_front(folder):
 
 
 def main():
-    if sys.argv[1:2] == ["front"]:
-        verb, folder = sys.argv[2], sys.argv[3]
-        if verb == "start":
-            return start_front(folder, sys.argv[4:6])
-        return stop_front(folder) if verb == "stop" else control(folder)
-    parser = argparse.ArgumentParser(description="an SMTP server that accepts every message")
-    parser.add_argument("verb", choices=["serve"])
-    parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--inbox")
-    parser.add_argument("--name", default="peer")
-    options = parser.parse_args()
-    peer = MailPeer(options.port, options.host, many=True, inbox=options.inbox, name=options.name,
-                    mechanisms="", extensions=("SIZE 67108864", "8BITMIME"))
-    print("ready on %s port %d" % (options.host, peer.port), flush=True)
+    verb, args = sys.argv[1:2], sys.argv[2:]
+    if verb == ["front"]:
+        if args[0] == "start":
+            return start_front(args[1], args[2:4])
+        return stop_front(args[1]) if args[0] == "stop" else control(args[1])
+    options = dict(zip(args[::2], args[1::2]))
+    if verb != ["serve"] or set(options) - {"--host", "--port", "--inbox", "--name"}:
+        sys.exit(__doc__)
+    host = options.get("--host", "127.0.0.1")
+    peer = MailPeer(int(options.get("--port", 0)), host, many=True, inbox=options.get("--inbox"),
+                    name=options.get("--name", "peer"), mechanisms="",
+                    extensions=("SIZE 67108864", "8BITMIME"))
+    print("ready on %s port %d" % (host, peer.port), flush=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     while True:
         signal.pause()

@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "interop"))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 import interop_support as s  # noqa: E402
 import mail_peer  # noqa: E402
+from mail_peer import windows_path  # noqa: E402
 
 HOST = "localhost"
 WORK = tempfile.mkdtemp(prefix="tarnlet-tls-")
@@ -66,11 +67,8 @@ class WineLibrary:
     def __init__(self):
         self.run = [os.environ["TARNLET_EMULATOR"], os.environ["TARNLET_WIN_HOST"],
                     windows_path(os.environ["TARNLET_DLL"]), "record"]
-        der = os.path.join(WORK, "ca.der")
-        with open(os.path.join(WORK, "ca.pem")) as f, open(der, "wb") as out:
-            out.write(ssl.PEM_cert_to_DER_cert(f.read()))
-        subprocess.run([os.environ["TARNLET_EMULATOR"], os.environ["TARNLET_TRUST_ROOT"],
-                        windows_path(der)], check=True, timeout=120)
+        mail_peer.trust_under_wine(WORK, os.environ["TARNLET_EMULATOR"],
+                                   os.environ["TARNLET_TRUST_ROOT"])
 
     def send(self, Log, **overrides):
         record, body = os.path.join(WORK, "record"), os.path.join(WORK, "body")
@@ -82,10 +80,6 @@ class WineLibrary:
         done = subprocess.run(self.run + [windows_path(record), windows_path(body)],
                               capture_output=True, timeout=120)
         return int(done.stdout.decode().rsplit("result=", 1)[1])
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class TlsPeerTest(unittest.TestCase):

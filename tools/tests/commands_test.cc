@@ -26,9 +26,9 @@ namespace {
 using ::tarnlet::testing::ClosedPort;
 using ::tarnlet::testing::ExpectLine;
 using ::tarnlet::testing::ReadFileBytes;
-using ::tarnlet::testing::ReceiveData;
 using ::tarnlet::testing::ScriptedPeer;
 using ::tarnlet::testing::Send;
+using ::tarnlet::testing::SmtpServer;
 using ::tarnlet::testing::TempDir;
 using ::tarnlet::testing::WriteFileBytes;
 using ::testing::AllOf;
@@ -59,21 +59,6 @@ const char kStamp[] = "  \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  ";
 bool HasLogLine(const std::string& text, const std::string& messagePattern) {
   return std::regex_search(text,
                            std::regex(std::string("(^|\n)") + kStamp + messagePattern + "\n"));
-}
-
-std::vector<::tarnlet::testing::PeerStep> AcceptingSmtp(int recipients = 1) {
-  std::vector<::tarnlet::testing::PeerStep> script = {Send("220 peer ready\r\n"), ExpectLine(),
-                                                      Send("250 hello\r\n"), ExpectLine(),
-                                                      Send("250 sender ok\r\n")};
-  for (int i = 0; i < recipients; ++i) {
-    script.push_back(ExpectLine());
-    script.push_back(Send("250 rcpt ok\r\n"));
-  }
-  for (auto step : {ExpectLine(), Send("354 go on\r\n"), ReceiveData(), Send("250 queued\r\n"),
-                    ExpectLine(), Send("221 bye\r\n")}) {
-    script.push_back(step);
-  }
-  return script;
 }
 
 // The numbers that begin the lines of text that match row, in order.
@@ -426,7 +411,7 @@ TEST(Send, RefusesTextItCannotConvertBeforeCallingTheLibrary) {
 }
 
 TEST(Send, DeliversConvertedTextThroughTheLibrary) {
-  ScriptedPeer peer(AcceptingSmtp());
+  ScriptedPeer peer{SmtpServer()};
   Outcome run =
       Tarnlet(SendTo(peer.port(), {"--to", "you@example.jp", "--subject", "テスト", "--from-name",
                                    "送信者", "--body", "-", "--encoding", "UTF-8"}),
@@ -442,7 +427,7 @@ TEST(Send, DeliversConvertedTextThroughTheLibrary) {
 
   // A body taken as Shift-JIS is checked, and sent all the same. (Windows
   // takes arguments as UTF-8 whatever --encoding says; a body is bytes.)
-  ScriptedPeer sjisPeer(AcceptingSmtp());
+  ScriptedPeer sjisPeer{SmtpServer()};
   Outcome sjis = Tarnlet(
       SendTo(sjisPeer.port(), {"--to", "you@example.jp", "--body", "-", "--encoding", "sjis"}),
       "x\x82\n");
@@ -452,7 +437,7 @@ TEST(Send, DeliversConvertedTextThroughTheLibrary) {
 }
 
 TEST(Send, RepeatedAddressOptionsBecomeOneListEach) {
-  ScriptedPeer peer(AcceptingSmtp(4));
+  ScriptedPeer peer{SmtpServer()};
   Outcome run = Tarnlet(SendTo(
       peer.port(), {"--to", "a@example.jp", "--to", "b@example.jp", "--cc", "c@example.jp", "--bcc",
                     "d@example.jp", "--x-mailer", "mailer 2", "--host-name", "me.jp"}));
@@ -474,7 +459,7 @@ TEST(Send, PasswordFileFeedsPopBeforeSmtp) {
   WriteFileBytes(secret, "s3cr et\r\n");
   ScriptedPeer pop({Send("+OK pop ready\r\n"), ExpectLine(), Send("+OK\r\n"), ExpectLine(),
                     Send("+OK\r\n"), ExpectLine(), Send("+OK bye\r\n")});
-  ScriptedPeer smtp(AcceptingSmtp());
+  ScriptedPeer smtp{SmtpServer()};
   Outcome run =
       Tarnlet(SendTo(smtp.port(), {"--to", "you@example.jp", "--auth", "pop", "--user", "user",
                                    "--password-file", secret, "--pop-server", "127.0.0.1",
