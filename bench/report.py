@@ -373,8 +373,8 @@ def report(results, baseline_path, markdown, svg):
                       "ours is portable C++."))
 
     w("## One plain message\n")
-    w("A Japanese Subject, a 2 KB Japanese body and three recipients, sent to an aiosmtpd "
-      "sink on 127.0.0.1. `tarnlet send` (the whole process: argument parsing, UTF-8 to "
+    w("A Japanese Subject, a 2 KB Japanese body and three recipients, sent to the tests' "
+      "SMTP sink (`tests/support/mail_peer.py`) on 127.0.0.1. `tarnlet send` (the whole process: argument parsing, UTF-8 to "
       "Shift-JIS, the library call) against curl and Python's smtplib sending the very bytes "
       "the library sent (captured once). Wall and CPU time (user + system) and peak resident "
       "memory of the client process from its own resource usage (`bench/measure.cc`, "

@@ -1,12 +1,6 @@
 # Windows x86 (32-bit) with mingw-w64, POSIX threads variant; tests run
 # under 32-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+set(TARNLET_MINGW_TARGET i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run32)
+set(TARNLET_WINE_RUNNER wine-run32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

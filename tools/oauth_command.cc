@@ -228,6 +228,7 @@ int Test(const OauthRequest& r, std::ostream& out, std::ostream& err, const Cons
   watch.progress = console.errorIsTerminal;
   watch.columns = console.columns;
   TracePlatform platform(watch, err);
+  // A login without a message is no export's: the library's own check runs.
   const std::int32_t code =
       platform.Run([&] { return MailSender().CheckLoginFromRecord(&settings); });
   if (code == 0) {

@@ -81,6 +81,8 @@ ResultCode ProbePop3(Exchange& pop) {
   return r;
 }
 
+// No export probes a server, so the probe runs the library's own transport
+// (MailSender, Exchange) where a send calls Tarnlet1 or Tarnlet2.
 ResultCode Probe(const ProbeRequest& request, Finding* finding) {
   MailSender sender;
   char dotted[kDottedCapacity];

@@ -8,7 +8,6 @@
 #include "attachment_stage.h"
 #include "body_source.h"
 #include "commands.h"
-#include "frame/mail_sender.h"
 #include "log_watch.h"
 #include "record_builder.h"
 #include "record_fields.h"
@@ -125,7 +124,8 @@ WatchOptions WatchFor(const SendRequest& request, const Console& console,
   return watch;
 }
 
-// Runs the call the export runs, in this process, with the platform watched.
+// Calls the export as a host does, in this process, with the platform
+// watched.
 int CallAndFinish(const std::function<std::int32_t()>& call, const SendRequest& request,
                   const Console& console, const MailSettings& settings, const std::string& body,
                   const LogWatch* log, std::ostream& out, std::ostream& err) {
@@ -156,7 +156,7 @@ int SendWithIni(const SendRequest& request, const std::string& body, const std::
   std::string logPath = TextOf(settings, FieldOf(Field::kLog));
   std::unique_ptr<LogWatch> log;
   if (!logPath.empty()) log.reset(new LogWatch(logPath));
-  auto call = [&] { return MailSender().SendFromIni(body.c_str(), iniPath.c_str()); };
+  auto call = [&] { return Tarnlet2(body.c_str(), iniPath.c_str()); };
   return CallAndFinish(call, request, console, settings, body, log.get(), out, err);
 }
 
@@ -175,7 +175,7 @@ int SendWithOptions(const SendRequest& request, const std::string& body,
   LogWatch log(request.log.empty() ? std::string()
                                    : LibraryPathOf(request.log, FieldOf(Field::kLog).option));
   PutText(&settings, Field::kLog, log.path(), FieldOf(Field::kLog).option);
-  auto call = [&] { return MailSender().SendFromRecord(body.c_str(), &settings); };
+  auto call = [&] { return Tarnlet1(body.c_str(), &settings); };
   return CallAndFinish(call, request, console, settings, body, &log, out, err);
 }
 

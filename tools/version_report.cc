@@ -1,5 +1,5 @@
-// tarnlet --version: the command's release and build. The command runs the
-// library's code built into it (so it can watch the dialogue), not the
+// tarnlet --version: the command's release and build. The command calls
+// the exports built into it (so it can watch the dialogue), not those of the
 // shared library hosts load; the report says so. The library's version is
 // the one its header states, so the version test also holds the header to
 // the build's version.

@@ -15,7 +15,6 @@ import json
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
@@ -23,6 +22,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import mail_peer  # noqa: E402
 BINDINGS = os.path.join(ROOT, "bindings")
 LIBRARY = os.path.abspath(sys.argv[1]) if __name__ == "__main__" else ""
 LIST_FIELDS = ("Address", "Cc", "Bcc", "AppendFile")
@@ -127,26 +128,16 @@ def case_fields(sets, files):
 
 
 class CapturingServer:
-    """tests/interop's capturing server on a free loopback port."""
+    """The tests' capturing server on a free loopback port."""
 
     def __enter__(self):
         self.folder = tempfile.mkdtemp()
-        probe = socket.socket()
-        probe.bind(("127.0.0.1", 0))
-        self.port = probe.getsockname()[1]
-        probe.close()
-        python = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
-        self.process = subprocess.Popen(
-            [python, os.path.join(ROOT, "tests", "interop", "capture_smtpd.py"), "127.0.0.1",
-             str(self.port), self.folder], stdout=subprocess.PIPE, text=True)
-        if self.process.stdout.readline().strip() != "ready":
-            raise AssertionError("the capturing server did not start (python3-aiosmtpd?)")
+        self.peer = mail_peer.MailPeer(many=True, inbox=self.folder)
+        self.port = self.peer.port
         return self
 
     def __exit__(self, *_):
-        self.process.terminate()
-        self.process.wait()
-        self.process.stdout.close()
+        self.peer.close()
         shutil.rmtree(self.folder)
 
     def messages(self):

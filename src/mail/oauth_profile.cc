@@ -61,21 +61,11 @@ OauthOutcome ReadProfile(const std::string& file, const char* section, OauthProf
 // Searches one file; a file that is missing holds no profile.
 OauthOutcome SearchFile(const std::string& file, const char* server, const char* user,
                         OauthProfile* profile, bool* found) {
-  Platform& platform = CurrentPlatform();
-  int error = 0;
-  switch (platform.CheckPrivacy(file.c_str(), &error)) {
-    case FilePrivacy::kMissing:
-      return OauthOutcome::Done();
-    case FilePrivacy::kOpenToOthers:
-      return OauthOutcome::Failed(LogLine::kOauthFileOpenToOthers);
-    case FilePrivacy::kUnreadable:
-      return OauthOutcome::Failed(LogLine::kOauthProfileNg, error);
-    case FilePrivacy::kPrivate:
-      break;
-  }
+  OauthOutcome outcome = OauthOutcome::Done();
+  if (!PrivateFile(file, LogLine::kOauthProfileNg, &outcome)) return outcome;
   std::vector<char> sections(kSectionsCapacity);
-  if (!platform.ReadProfileSections(file.c_str(), sections.data(), sections.size())) {
-    return OauthOutcome::Failed(LogLine::kOauthProfileNg, error);
+  if (!CurrentPlatform().ReadProfileSections(file.c_str(), sections.data(), sections.size())) {
+    return OauthOutcome::Failed(LogLine::kOauthProfileNg);
   }
   for (const char* name = sections.data(); *name != '\0'; name += std::strlen(name) + 1) {
     if (!SameText(ReadPlain(file, name, "Server"), server) ||
@@ -89,6 +79,24 @@ OauthOutcome SearchFile(const std::string& file, const char* server, const char*
 }
 
 }  // namespace
+
+bool PrivateFile(const std::string& path, LogLine unreadableLine, OauthOutcome* outcome) {
+  int error = 0;
+  switch (CurrentPlatform().CheckPrivacy(path.c_str(), &error)) {
+    case FilePrivacy::kMissing:
+      *outcome = OauthOutcome::Done();
+      return false;
+    case FilePrivacy::kOpenToOthers:
+      *outcome = OauthOutcome::Failed(LogLine::kOauthFileOpenToOthers);
+      return false;
+    case FilePrivacy::kUnreadable:
+      *outcome = OauthOutcome::Failed(unreadableLine, error);
+      return false;
+    case FilePrivacy::kPrivate:
+      break;
+  }
+  return true;
+}
 
 int OauthProfileFiles(std::string paths[2]) {
   Platform& platform = CurrentPlatform();

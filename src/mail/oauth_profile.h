@@ -35,6 +35,11 @@ int OauthProfileFiles(std::string paths[2]);
 OauthOutcome FindOauthProfile(const char* server, const char* user, OauthProfile* profile,
                               bool* found);
 
+// Whether path may be read: true for a private file. A missing file leaves
+// *outcome Done; one open to others fails, one that cannot be read fails
+// with unreadableLine and the error number.
+bool PrivateFile(const std::string& path, LogLine unreadableLine, OauthOutcome* outcome);
+
 // The value of "dpapi:BASE64" unsealed, any other value as it is; false
 // when a sealed value cannot be opened here.
 bool UnsealValue(const Secret& stored, Secret* value);

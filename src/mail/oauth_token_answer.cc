@@ -63,17 +63,23 @@ bool IsBearer(const SecretString* type) {
   return true;
 }
 
+// The answer's JSON object; false when there is no more to read: it is no
+// JSON object, or an error answer (its "error" then in answer).
+bool ReadObject(const char* body, std::size_t length, Json* json, TokenAnswer* answer) {
+  *json = Parse(body, length);
+  if (!json->is_object()) return false;
+  if (StringAt(*json, "error") == nullptr) return true;
+  answer->kind = TokenAnswer::Kind::kError;
+  answer->error = PlainAt(*json, "error");
+  return false;
+}
+
 }  // namespace
 
 TokenAnswer ReadTokenAnswer(const char* body, std::size_t length) {
   TokenAnswer answer;
-  const Json json = Parse(body, length);
-  if (!json.is_object()) return answer;
-  if (StringAt(json, "error") != nullptr) {
-    answer.kind = TokenAnswer::Kind::kError;
-    answer.error = PlainAt(json, "error");
-    return answer;
-  }
+  Json json;
+  if (!ReadObject(body, length, &json, &answer)) return answer;
   const SecretString* token = StringAt(json, "access_token");
   if (token == nullptr || token->empty() || !IsBearer(StringAt(json, "token_type"))) return answer;
   answer.kind = TokenAnswer::Kind::kToken;
@@ -87,13 +93,8 @@ TokenAnswer ReadTokenAnswer(const char* body, std::size_t length) {
 
 TokenAnswer ReadDeviceAnswer(const char* body, std::size_t length) {
   TokenAnswer answer;
-  const Json json = Parse(body, length);
-  if (!json.is_object()) return answer;
-  if (StringAt(json, "error") != nullptr) {
-    answer.kind = TokenAnswer::Kind::kError;
-    answer.error = PlainAt(json, "error");
-    return answer;
-  }
+  Json json;
+  if (!ReadObject(body, length, &json, &answer)) return answer;
   answer.deviceCode = PlainAt(json, "device_code");
   answer.userCode = PlainAt(json, "user_code");
   answer.verificationUri = PlainAt(json, "verification_uri");

@@ -60,21 +60,11 @@ OauthOutcome ReadCachedRefreshToken(const OauthProfile& profile, Secret* token, 
   *found = false;
   const std::string path = TokenCachePath(profile, ".ini");
   if (path.empty()) return OauthOutcome::Done();
-  Platform& platform = CurrentPlatform();
-  int error = 0;
-  switch (platform.CheckPrivacy(path.c_str(), &error)) {
-    case FilePrivacy::kMissing:
-      return OauthOutcome::Done();
-    case FilePrivacy::kOpenToOthers:
-      return OauthOutcome::Failed(LogLine::kOauthFileOpenToOthers);
-    case FilePrivacy::kUnreadable:
-      return OauthOutcome::Failed(LogLine::kOauthCacheNg, error);
-    case FilePrivacy::kPrivate:
-      break;
-  }
+  OauthOutcome outcome = OauthOutcome::Done();
+  if (!PrivateFile(path, LogLine::kOauthCacheNg, &outcome)) return outcome;
   Secret stored(kValueCapacity, '\0');
-  const std::size_t length =
-      platform.ReadProfileString(path.c_str(), kSection, "RefreshToken", &stored[0], stored.size());
+  const std::size_t length = CurrentPlatform().ReadProfileString(
+      path.c_str(), kSection, "RefreshToken", &stored[0], stored.size());
   stored.resize(length);
   if (length == 0) return OauthOutcome::Done();
   if (!UnsealValue(stored, token)) return OauthOutcome::Failed(LogLine::kOauthCacheNg);

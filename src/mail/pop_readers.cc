@@ -22,12 +22,9 @@ bool BeginsWithOk(const char* data) { return std::memcmp(data, "+OK", 3) == 0; }
 
 bool MailSender::ReadPopOk(Connection& connection) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kPopReceiveNg);
+  const long n = ReceiveReply(*this, connection, buffer, LogLine::kPopReceiveNg, kShortestReply,
+                              LogLine::kPopReplyTooShort);
   if (n < 0) return false;
-  if (n < kShortestReply) {
-    WriteLog(LogLine::kPopReplyTooShort, n);
-    return false;
-  }
   if (!EndsInCrLf(buffer, static_cast<std::size_t>(n))) return false;
   if (BeginsWithOk(buffer)) return true;
   WriteLog(LogLine::kPopReplyNotOk);

@@ -13,12 +13,9 @@ constexpr int kChallengeCode = 334;
 
 bool MailSender::ReadChallenge(Connection& connection, char* out, std::size_t capacity) {
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kChallengeReceiveNg);
+  const long n = ReceiveReply(*this, connection, buffer, LogLine::kChallengeReceiveNg,
+                              kShortestChallenge, LogLine::kChallengeTooShort);
   if (n < 0) return false;
-  if (n < kShortestChallenge) {
-    WriteLog(LogLine::kChallengeTooShort, n);
-    return false;
-  }
   bool codeSeen = false;
   long textStart = 0;
   for (long i = 0; i + 1 < n; ++i) {

@@ -22,4 +22,12 @@ long ReceiveOnce(MailSender& sender, Connection& connection, char* buffer, LogLi
   }
 }
 
+long ReceiveReply(MailSender& sender, Connection& connection, char* buffer, LogLine errorLine,
+                  long shortest, LogLine shortLine) {
+  const long n = ReceiveOnce(sender, connection, buffer, errorLine);
+  if (n < 0 || n >= shortest) return n;
+  sender.WriteLog(shortLine, n);
+  return -1;
+}
+
 }  // namespace tarnlet

@@ -15,6 +15,11 @@ namespace tarnlet {
 // line of a session that failed, or the time-out line of PollWait.
 long ReceiveOnce(MailSender& sender, Connection& connection, char* buffer, LogLine errorLine);
 
+// ReceiveOnce, where fewer than shortest bytes are no reply: those log
+// shortLine with their count. Returns the count, or -1 after logging.
+long ReceiveReply(MailSender& sender, Connection& connection, char* buffer, LogLine errorLine,
+                  long shortest, LogLine shortLine);
+
 }  // namespace tarnlet
 
 #endif  // TARNLET_NET_RECEIVE_ONCE_H_

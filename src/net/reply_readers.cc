@@ -89,12 +89,9 @@ std::uint8_t EhloFlags(const char* bytes, long count) {
 bool MailSender::ReadAnyReply(Connection& connection, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kReceiveNg);
+  const long n = ReceiveReply(*this, connection, buffer, LogLine::kReceiveNg, kShortestReply,
+                              LogLine::kReplyTooShort);
   if (n < 0) return false;
-  if (n < kShortestReply) {
-    WriteLog(LogLine::kReplyTooShort, n);
-    return false;
-  }
   if (buffer[n - 2] != '\r' || buffer[n - 1] != '\n') return false;
   *code = DecimalPrefix(buffer, 3);
   return true;
@@ -112,12 +109,9 @@ bool MailSender::ReadReply(Connection& connection, int expected, std::int32_t* c
 std::uint8_t MailSender::ReadEhloReply(Connection& connection, int expected, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(*this, connection, buffer, LogLine::kReceiveNg);
+  const long n = ReceiveReply(*this, connection, buffer, LogLine::kReceiveNg, kShortestReply,
+                              LogLine::kReplyTooShort);
   if (n < 0) return 0;
-  if (n < kShortestReply) {
-    WriteLog(LogLine::kReplyTooShort, n);
-    return 0;
-  }
   *code = DecimalPrefix(buffer, 3);
   if (*code != expected) {
     SendQuit(connection);

@@ -11,12 +11,9 @@ namespace tarnlet {
 bool ReadStartTlsReply(MailSender& sender, Connection& connection, std::int32_t* code) {
   *code = 0;
   char buffer[kReceiveBufferSize];
-  const long n = ReceiveOnce(sender, connection, buffer, LogLine::kReceiveNg);
+  const long n =
+      ReceiveReply(sender, connection, buffer, LogLine::kReceiveNg, 5, LogLine::kReplyTooShort);
   if (n < 0) return false;
-  if (n < 5) {
-    sender.WriteLog(LogLine::kReplyTooShort, n);
-    return false;
-  }
   *code = DecimalPrefix(buffer, 3);
   if (*code != 220) {
     sender.SendQuit(connection);

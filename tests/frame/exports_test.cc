@@ -77,10 +77,8 @@ std::vector<std::vector<ResultCode>> RunThreads(const TempDir& dir, LogFor logFo
 }
 
 TEST(ConcurrentExportsTest, EachCallKeepsItsOwnSettingsAndLog) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
+  FrameCall call;
+  const TempDir& dir = call.dir;
   auto logFor = [&dir](int t) { return dir.File("thread" + std::to_string(t) + ".log"); };
   const auto results = RunThreads(dir, logFor);
 
@@ -96,16 +94,13 @@ TEST(ConcurrentExportsTest, EachCallKeepsItsOwnSettingsAndLog) {
       EXPECT_EQ(ReadFileBytes(logFor(t)), expected);
     }
   }
-  EXPECT_EQ(platform.cleanups(), 0);
+  EXPECT_EQ(call.platform.cleanups(), 0);
 }
 
 TEST(ConcurrentExportsTest, SharedLogHoldsWholeLinesOnly) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  const std::string shared = dir.File("shared.log");
-  const auto results = RunThreads(dir, [&shared](int) { return shared; });
+  FrameCall call;
+  const std::string& shared = call.log;
+  const auto results = RunThreads(call.dir, [&shared](int) { return shared; });
 
   std::map<std::string, int> expectedLines;
   for (int t = 0; t < kThreads; ++t) {

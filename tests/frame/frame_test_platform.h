@@ -12,6 +12,7 @@
 #include "support/fault_platform.h"
 #include "support/pinned_clock.h"
 #include "support/settings_fixture.h"
+#include "support/test_files.h"
 #include "tarnlet.h"
 
 namespace tarnlet {
@@ -62,6 +63,20 @@ class FramePlatform : public FaultPlatform {
     }
     return names;
   }
+};
+
+// What one call of an export needs around it: the frame platform installed,
+// the socket library's start-up failing with startupError (0: it starts), a
+// temporary folder, and a valid record logging to mail.log there, its
+// server a name under ".invalid".
+struct FrameCall {
+  explicit FrameCall(int startupError = 10091) { platform.FailStartup(startupError); }
+
+  FramePlatform platform;
+  ScopedPlatform installed{platform};
+  TempDir dir;
+  const std::string log = dir.File("mail.log");
+  MailSettings record = BaseSettings(25, log, "mail.invalid");
 };
 
 }  // namespace testing

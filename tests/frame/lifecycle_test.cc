@@ -92,30 +92,23 @@ TEST(CheckOrderTest, FirstFailingCheckDecides) {
   };
   for (const CheckCase& c : cases) {
     SCOPED_TRACE(c.name);
-    FramePlatform platform;
-    platform.FailStartup(10091);
-    ScopedPlatform installed(platform);
-    TempDir dir;
-    const std::string log = dir.File("mail.log");
-    MailSettings record = BaseSettings(25, log, "mail.invalid");
-    c.change(record);
+    FrameCall call;
+    c.change(call.record);
 
-    EXPECT_EQ(Tarnlet1("body", &record), c.expected);
+    EXPECT_EQ(Tarnlet1("body", &call.record), c.expected);
     if (c.expectedLog.empty()) {
-      EXPECT_FALSE(FileExists(log));
+      EXPECT_FALSE(FileExists(call.log));
     } else {
-      EXPECT_EQ(ReadFileBytes(log), c.expectedLog);
+      EXPECT_EQ(ReadFileBytes(call.log), c.expectedLog);
     }
-    EXPECT_EQ(platform.startups(), c.expectedStartups);
-    EXPECT_EQ(platform.cleanups(), 0) << "a failed start-up is never cleaned up";
+    EXPECT_EQ(call.platform.startups(), c.expectedStartups);
+    EXPECT_EQ(call.platform.cleanups(), 0) << "a failed start-up is never cleaned up";
   }
 }
 
 TEST(CheckOrderTest, CallerRecordIsOnlyRead) {
-  FramePlatform platform;
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  MailSettings record = BaseSettings(25, dir.File("mail.log"), "mail.invalid");
+  FrameCall call(0);
+  MailSettings& record = call.record;
   record.Kind = 3;
   const MailSettings before = record;
   EXPECT_EQ(Tarnlet1("", &record), -30);
@@ -158,42 +151,31 @@ TEST(LifecycleTest, SocketLibraryStoppedOnlyByTheCallThatStartedIt) {
   };
   for (const LifecycleCase& c : cases) {
     SCOPED_TRACE(c.name);
-    FramePlatform platform;
-    platform.FailStartup(c.startupResult);
-    ScopedPlatform installed(platform);
-    TempDir dir;
-    const std::string log = dir.File("mail.log");
-    MailSettings record = BaseSettings(25, log, "mail.invalid");
-    record.Startup = c.startup;
+    FrameCall call(c.startupResult);
+    call.record.Startup = c.startup;
 
-    EXPECT_EQ(Tarnlet1("body", &record), c.expected);
-    EXPECT_EQ(platform.trace(), c.trace);
-    EXPECT_EQ(ReadFileBytes(log), c.log);
+    EXPECT_EQ(Tarnlet1("body", &call.record), c.expected);
+    EXPECT_EQ(call.platform.trace(), c.trace);
+    EXPECT_EQ(ReadFileBytes(call.log), c.log);
   }
 }
 
 TEST(LifecycleTest, ValidationFailureNeverTouchesTheSocketLibrary) {
-  FramePlatform platform;
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  MailSettings record = BaseSettings(25, dir.File("mail.log"), "mail.invalid");
-  SetField(record.MyMailAddress, "");
-  EXPECT_EQ(Tarnlet1("body", &record), -30);
-  EXPECT_EQ(platform.trace(),
+  FrameCall call(0);
+  SetField(call.record.MyMailAddress, "");
+  EXPECT_EQ(Tarnlet1("body", &call.record), -30);
+  EXPECT_EQ(call.platform.trace(),
             (std::vector<std::string>{"open", "wait", "log", "release", "close"}));
 }
 
 TEST(IniCallTest, MissingFileEndsAtRecipientCheckWithoutLog) {
-  FramePlatform platform;
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  MailSettings previous = BaseSettings(25, dir.File("previous.log"), "mail.invalid");
-  previous.Kind = 3;
-  ASSERT_EQ(Tarnlet1("", &previous), -30);
-  const int appendsBefore = platform.logAppends();
+  FrameCall previous(0);
+  previous.record.Kind = 3;
+  ASSERT_EQ(Tarnlet1("", &previous.record), -30);
+  const int appendsBefore = previous.platform.logAppends();
 
-  EXPECT_EQ(Tarnlet2("body", dir.File("missing.ini").c_str()), -32);
-  EXPECT_EQ(platform.logAppends(), appendsBefore);
+  EXPECT_EQ(Tarnlet2("body", previous.dir.File("missing.ini").c_str()), -32);
+  EXPECT_EQ(previous.platform.logAppends(), appendsBefore);
   const MailSettings zero = {};
   EXPECT_EQ(std::memcmp(&g_mailSettings, &zero, sizeof zero), 0)
       << "nothing of the previous call's settings survives";
@@ -215,12 +197,9 @@ TEST(IniCallTest, ChecksApplyToTheLoadedSettings) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FramePlatform platform;
-    platform.FailStartup(10091);
-    ScopedPlatform installed(platform);
-    TempDir dir;
-    const std::string log = dir.File("ini.log");
-    const std::string ini = dir.File("settings.ini");
+    FrameCall call;
+    const std::string& log = call.log;
+    const std::string ini = call.dir.File("settings.ini");
     WriteFileBytes(ini, std::string("[INIT]\nStartup=1\n[AUTH]\nKind=") + c.kind +
                             "\nSMTPServerAddress=mail.invalid\nPOP3ServerAddress=pop.invalid\n"
                             "[SEND]\n" +

@@ -125,10 +125,8 @@ TEST_F(LogTest, UnopenableLogIsSilentlySkipped) {
 
 // The result code does not depend on whether the line could be written.
 TEST(LogCallTest, UnwritableLogLeavesResultCodesUnchanged) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
+  FrameCall call;
+  const TempDir& dir = call.dir;
   const std::string unwritable[] = {"", dir.File("missing") + "/" + "mail.log"};
   for (const std::string& log : unwritable) {
     SCOPED_TRACE("Log '" + log + "'");
@@ -179,17 +177,12 @@ TEST(LogCallTest, LogThatCouldBlockIsSkippedAtOnce) {
 }
 
 TEST(LogCallTest, LinesOfSeveralCallsAppendInOrder) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  const std::string log = dir.File("mail.log");
-  WriteFileBytes(log, "kept by the host\r\n");
-  MailSettings record = BaseSettings(25, log, "mail.invalid");
-  EXPECT_EQ(Tarnlet1("", &record), -27);
-  record.Kind = 3;
-  EXPECT_EQ(Tarnlet1("", &record), -30);
-  EXPECT_EQ(ReadFileBytes(log), "kept by the host\r\n" + kStartupLine + kBadSettingsLine);
+  FrameCall call;
+  WriteFileBytes(call.log, "kept by the host\r\n");
+  EXPECT_EQ(Tarnlet1("", &call.record), -27);
+  call.record.Kind = 3;
+  EXPECT_EQ(Tarnlet1("", &call.record), -30);
+  EXPECT_EQ(ReadFileBytes(call.log), "kept by the host\r\n" + kStartupLine + kBadSettingsLine);
 }
 
 }  // namespace

@@ -39,90 +39,107 @@ void ExpectSameRecord(const MailSettings& expected, const MailSettings& actual) 
   EXPECT_EQ(std::memcmp(&expected, &actual, sizeof expected), 0);
 }
 
-// テスト and ｶﾀｶﾅ in Shift-JIS.
-const char kSjisSubject[] = "\x83\x65\x83\x58\x83\x67";
-const char kSjisComment[] = "\xb6\xc0\xb6\xc5";
+// The keys of an INI file in its order; the file and the record it must
+// load into are both made from them.
+struct Key {
+  const char* section;
+  const char* name;
+  std::string value;  // as the file holds it
+  bool record;        // the value belongs in the record
+  std::size_t offset;
+  std::size_t width;  // 0: a number
+};
+#define TARNLET_TEXT_KEY(section, member, value) \
+  { section, #member, value, true, offsetof(MailSettings, member), sizeof(MailSettings::member) }
+#define TARNLET_NUMBER_KEY(section, member, value) \
+  { section, #member, #value, true, offsetof(MailSettings, member), 0 }
+#define TARNLET_DECOY_KEY(section, name, value) \
+  { section, name, value, false, 0, 0 }
+// Every key, sections in another order than the loader's table, and decoys
+// (record false): names in sections where they do not belong.
+const std::vector<Key> kFullKeys = {
+    TARNLET_TEXT_KEY("FILE", AppendFile, "C:\\data\\a.pdf;b.txt"),
+    TARNLET_TEXT_KEY("FILE", Log, "C:\\logs\\mail.log"),
+    TARNLET_TEXT_KEY("ETC", Boundary, "bnd"),
+    TARNLET_TEXT_KEY("ETC", X_MailerName, "Mailer 1.0"),
+    TARNLET_TEXT_KEY("ETC", MyHostFQDNName, "client.example.jp"),
+    TARNLET_TEXT_KEY("ETC", MyMailAddress, "from@example.jp"),
+    TARNLET_TEXT_KEY("ETC", MyMailAddressComt, "\xb6\xc0\xb6\xc5"),  // ｶﾀｶﾅ in Shift-JIS
+    TARNLET_DECOY_KEY("ETC", "Log", "decoy.log"),
+    TARNLET_DECOY_KEY("ETC", "Kind", "1"),
+    TARNLET_TEXT_KEY("SEND", Address, "a@example.jp;b@example.jp"),
+    TARNLET_TEXT_KEY("SEND", Cc, "c@example.jp"),
+    TARNLET_TEXT_KEY("SEND", Bcc, "d@example.jp"),
+    TARNLET_TEXT_KEY("SEND", Subject, "\x83\x65\x83\x58\x83\x67"),  // テスト in Shift-JIS
+    TARNLET_TEXT_KEY("SEND", sReply_To, "reply@example.jp"),
+    TARNLET_DECOY_KEY("SEND", "Startup", "0"),
+    TARNLET_NUMBER_KEY("AUTH", Kind, 2),
+    TARNLET_NUMBER_KEY("AUTH", APOP, 1),
+    TARNLET_TEXT_KEY("AUTH", UserName, "user1"),
+    TARNLET_TEXT_KEY("AUTH", Password, "p@ss"),
+    TARNLET_NUMBER_KEY("AUTH", SMTPPortNo, 587),
+    TARNLET_NUMBER_KEY("AUTH", POP3PortNo, 110),
+    TARNLET_TEXT_KEY("AUTH", SMTPServerAddress, "smtp.example.jp"),
+    TARNLET_TEXT_KEY("AUTH", POP3ServerAddress, "192.168.1.10"),
+    TARNLET_NUMBER_KEY("INIT", Startup, 1),
+};
 
-// Every key, sections in a different order than the table, and decoys: the
-// same key names in sections where they do not belong.
-std::string FullIni() {
-  return std::string(
-             "[FILE]\nAppendFile=C:\\data\\a.pdf;b.txt\nLog=C:\\logs\\mail.log\n"
-             "[ETC]\nBoundary=bnd\nX_MailerName=Mailer 1.0\nMyHostFQDNName=client.example.jp\n"
-             "MyMailAddress=from@example.jp\nMyMailAddressComt=") +
-         kSjisComment +
-         "\nLog=decoy.log\nKind=1\n"
-         "[SEND]\nAddress=a@example.jp;b@example.jp\nCc=c@example.jp\nBcc=d@example.jp\n"
-         "Subject=" +
-         kSjisSubject +
-         "\nsReply_To=reply@example.jp\nStartup=0\n"
-         "[AUTH]\nKind=2\nAPOP=1\nUserName=user1\nPassword=p@ss\nSMTPPortNo=587\n"
-         "POP3PortNo=110\nSMTPServerAddress=smtp.example.jp\n"
-         "POP3ServerAddress=192.168.1.10\n"
-         "[INIT]\nStartup=1\n";
+std::string IniOf(const std::vector<Key>& keys) {
+  std::string ini;
+  const char* section = "";
+  for (const Key& key : keys) {
+    if (std::strcmp(section, key.section) != 0) ini += "[" + std::string(key.section) + "]\n";
+    section = key.section;
+    ini += std::string(key.name) + "=" + key.value + "\n";
+  }
+  return ini;
 }
 
-MailSettings FullRecord() {
+MailSettings RecordOf(const std::vector<Key>& keys) {
   MailSettings r;
   std::memset(&r, 0, sizeof r);
-  r.Startup = 1;
-  r.Kind = 2;
-  r.APOP = 1;
-  SetField(r.UserName, "user1");
-  SetField(r.Password, "p@ss");
-  r.SMTPPortNo = 587;
-  r.POP3PortNo = 110;
-  SetField(r.SMTPServerAddress, "smtp.example.jp");
-  SetField(r.POP3ServerAddress, "192.168.1.10");
-  SetField(r.Address, "a@example.jp;b@example.jp");
-  SetField(r.Cc, "c@example.jp");
-  SetField(r.Bcc, "d@example.jp");
-  SetField(r.Subject, kSjisSubject);
-  SetField(r.sReply_To, "reply@example.jp");
-  SetField(r.Boundary, "bnd");
-  SetField(r.X_MailerName, "Mailer 1.0");
-  SetField(r.MyHostFQDNName, "client.example.jp");
-  SetField(r.MyMailAddress, "from@example.jp");
-  SetField(r.MyMailAddressComt, kSjisComment);
-  SetField(r.AppendFile, "C:\\data\\a.pdf;b.txt");
-  SetField(r.Log, "C:\\logs\\mail.log");
+  char* bytes = reinterpret_cast<char*>(&r);
+  for (const Key& key : keys) {
+    if (!key.record) continue;
+    if (key.width != 0) {
+      SetField(bytes + key.offset, key.width, key.value);
+    } else {
+      const std::uint16_t number = static_cast<std::uint16_t>(std::stoi(key.value));
+      std::memcpy(bytes + key.offset, &number, sizeof number);
+    }
+  }
   return r;
 }
 
 TEST(IniLoaderTest, EveryKeyLandsInItsField) {
   TempDir dir;
   const std::string ini = dir.File("full.ini");
-  WriteFileBytes(ini, FullIni());
+  WriteFileBytes(ini, IniOf(kFullKeys));
   std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
   EXPECT_EQ(LoadIniSettings(ini.c_str(), IniFieldTable, kIniFieldCount), 1);
-  ExpectSameRecord(FullRecord(), g_mailSettings);
+  ExpectSameRecord(RecordOf(kFullKeys), g_mailSettings);
 }
 
 TEST(IniLoaderTest, IniCallZeroesWhatTheFileLacks) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  MailSettings full = FullRecord();
+  FrameCall call;
+  MailSettings full = RecordOf(kFullKeys);
   full.Kind = 3;  // fails validation: no network work
   SetField(full.Log, "");
   ASSERT_EQ(Tarnlet1("", &full), -30);
 
-  const std::string ini = dir.File("part.ini");
-  WriteFileBytes(ini,
-                 "[INIT]\nStartup=1\n[AUTH]\nSMTPServerAddress=s.example.jp\n"
-                 "POP3ServerAddress=p.example.jp\n[SEND]\nBcc=d@example.jp\nCc=\n"
-                 "[ETC]\nMyHostFQDNName=h.example.jp\nMyMailAddress=f@example.jp\n");
+  const std::vector<Key> part = {
+      TARNLET_NUMBER_KEY("INIT", Startup, 1),
+      TARNLET_TEXT_KEY("AUTH", SMTPServerAddress, "s.example.jp"),
+      TARNLET_TEXT_KEY("AUTH", POP3ServerAddress, "p.example.jp"),
+      TARNLET_TEXT_KEY("SEND", Bcc, "d@example.jp"),
+      TARNLET_TEXT_KEY("SEND", Cc, ""),
+      TARNLET_TEXT_KEY("ETC", MyHostFQDNName, "h.example.jp"),
+      TARNLET_TEXT_KEY("ETC", MyMailAddress, "f@example.jp"),
+  };
+  const std::string ini = call.dir.File("part.ini");
+  WriteFileBytes(ini, IniOf(part));
   EXPECT_EQ(Tarnlet2("", ini.c_str()), -27);
-  MailSettings expected;
-  std::memset(&expected, 0, sizeof expected);
-  expected.Startup = 1;
-  SetField(expected.SMTPServerAddress, "s.example.jp");
-  SetField(expected.POP3ServerAddress, "p.example.jp");
-  SetField(expected.Bcc, "d@example.jp");
-  SetField(expected.MyHostFQDNName, "h.example.jp");
-  SetField(expected.MyMailAddress, "f@example.jp");
-  ExpectSameRecord(expected, g_mailSettings);
+  ExpectSameRecord(RecordOf(part), g_mailSettings);
 }
 
 TEST(IniLoaderTest, ValuesAsTheTableStoresThem) {
@@ -252,34 +269,28 @@ TEST(RecordSafetyTest, TextFieldWithoutNulFailsValidation) {
   };
   for (const TextField& field : fields) {
     SCOPED_TRACE(field.name);
-    FramePlatform platform;
-    platform.FailStartup(10091);
-    ScopedPlatform installed(platform);
-    TempDir dir;
-    const std::string log = dir.File("mail.log");
-    auto record = std::make_unique<MailSettings>(BaseSettings(25, log, "mail.invalid"));
+    FrameCall call;
+    // On the heap, where reading past its end is caught.
+    auto record = std::make_unique<MailSettings>(call.record);
     std::memset(reinterpret_cast<char*>(record.get()) + field.offset, 'a', field.width);
 
     EXPECT_EQ(Tarnlet1("body", record.get()), -30);
-    EXPECT_EQ(platform.startups(), 0);
+    EXPECT_EQ(call.platform.startups(), 0);
     if (std::strcmp(field.name, "Log") == 0) {
-      EXPECT_EQ(platform.logAppends(), 0) << "a Log field without its end names no file";
+      EXPECT_EQ(call.platform.logAppends(), 0) << "a Log field without its end names no file";
     } else {
-      EXPECT_EQ(ReadFileBytes(log), kBadSettingsLine);
+      EXPECT_EQ(ReadFileBytes(call.log), kBadSettingsLine);
     }
   }
 }
 
 TEST(RecordSafetyTest, RecipientCheckReadsOnlyTheFirstByte) {
-  FramePlatform platform;
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  const std::string log = dir.File("mail.log");
-  auto record = std::make_unique<MailSettings>(BaseSettings(25, log, "mail.invalid"));
+  FrameCall call(0);
+  auto record = std::make_unique<MailSettings>(call.record);
   SetField(record->Address, "");
   std::memset(record->Bcc, 'b', sizeof record->Bcc);
   EXPECT_EQ(Tarnlet1("body", record.get()), -30);
-  EXPECT_EQ(ReadFileBytes(log), kBadSettingsLine);
+  EXPECT_EQ(ReadFileBytes(call.log), kBadSettingsLine);
 }
 
 // Fields that reach the wire as they are must not carry a line end: it
@@ -305,19 +316,14 @@ TEST(RecordSafetyTest, LineEndInOnWireFieldFailsValidation) {
   for (const TextField& field : fields) {
     for (const auto& lineEnd : lineEnds) {
       SCOPED_TRACE(std::string(field.name) + " with " + lineEnd.name);
-      FramePlatform platform;
-      platform.FailStartup(10091);
-      ScopedPlatform installed(platform);
-      TempDir dir;
-      const std::string log = dir.File("mail.log");
-      MailSettings record = BaseSettings(25, log, "mail.invalid");
+      FrameCall call;
       const std::string value =
           std::string("x@example.com") + lineEnd.bytes + "RCPT TO:<y@example.com>";
-      SetField(reinterpret_cast<char*>(&record) + field.offset, field.width, value);
+      SetField(reinterpret_cast<char*>(&call.record) + field.offset, field.width, value);
 
-      EXPECT_EQ(Tarnlet1("body", &record), -30);
-      EXPECT_EQ(ReadFileBytes(log), kBadSettingsLine);
-      EXPECT_EQ(platform.startups(), 0);
+      EXPECT_EQ(Tarnlet1("body", &call.record), -30);
+      EXPECT_EQ(ReadFileBytes(call.log), kBadSettingsLine);
+      EXPECT_EQ(call.platform.startups(), 0);
     }
   }
 }
@@ -325,17 +331,16 @@ TEST(RecordSafetyTest, LineEndInOnWireFieldFailsValidation) {
 // The Subject and the sender comment always travel as encoded words, so
 // their bytes are not restricted.
 TEST(RecordSafetyTest, EncodedFieldsMayHoldLineEnds) {
-  FramePlatform platform;
-  platform.FailStartup(10091);
-  ScopedPlatform installed(platform);
-  TempDir dir;
-  const std::string log = dir.File("mail.log");
-  MailSettings record = BaseSettings(25, log, "mail.invalid");
-  SetField(record.Subject, "one\r\ntwo");
-  SetField(record.MyMailAddressComt, "a\nb");
-  EXPECT_EQ(Tarnlet1("body", &record), -27);
-  EXPECT_EQ(ReadFileBytes(log), kStartupLine);
+  FrameCall call;
+  SetField(call.record.Subject, "one\r\ntwo");
+  SetField(call.record.MyMailAddressComt, "a\nb");
+  EXPECT_EQ(Tarnlet1("body", &call.record), -27);
+  EXPECT_EQ(ReadFileBytes(call.log), kStartupLine);
 }
+
+#undef TARNLET_TEXT_KEY
+#undef TARNLET_NUMBER_KEY
+#undef TARNLET_DECOY_KEY
 
 }  // namespace
 }  // namespace testing

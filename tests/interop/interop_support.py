@@ -366,6 +366,40 @@ UNTRUSTED_TOKEN_URL = "https://idp." + DOMAIN + ":8443/token"
 APP = {"ClientId": "tarnlet-app", "ClientSecret": "app-secret-1", "Scope": "mail.send"}
 
 
+def mask_error_numbers(log):
+    """The system's number in an OAuth endpoint line as "%d"."""
+    return log and re.sub(rb"ErrCode=\d+-124", b"ErrCode=%d-124", log)
+
+
+def check_oauth_rows(test, profile_path, call, attachments, **check_options):
+    """Each row of OAUTH_ROWS: a profile written at profile_path(), then
+    call(settings, profile) makes the call and returns its code and log;
+    the code, the log, the identity provider's requests and a delivered
+    message are checked."""
+    for name, host, port, keys, mailbox, mechanism, code, expected_log in OAUTH_ROWS:
+        with test.subTest(case=name):
+            profile = write_profile(profile_path(), host,
+                                    user=USER if keys is not None else "someone", **(keys or {}))
+            before = snapshot([mailbox] if mailbox else [])
+            logs = log_size("postfix.log"), log_size("dovecot.log")
+            tokens = len(idp_requests(path="/token"))
+            untrusted = len(idp_requests(port=8443))
+            settings = base_settings(
+                Kind=1, SMTPServerAddress=host, SMTPPortNo=port, Subject=SUBJECT,
+                Password=PASSWORD if keys is None else "not-sent", MyMailAddressComt=COMMENT,
+                Address=(mailbox or "erin") + "@" + DOMAIN, AppendFile=attachments[0][0])
+            got, log = call(settings, profile)
+            test.assertEqual((got, mask_error_numbers(log)), (code, expected_log))
+            test.assertEqual(len(idp_requests(port=8443)), untrusted)
+            if code == -32:
+                test.assertEqual(len(idp_requests(path="/token")), tokens)
+            if mailbox:
+                raw = wait_for_new_mail(test, before)[mailbox]
+                check_message(test, raw, attachments[:1], to=settings["Address"], cc="",
+                              **check_options)
+                check_tls_delivery(test, raw, mechanism, *logs, pop3s=False)
+
+
 def write_profile(path, server, user=USER, **keys):
     """An oauth.ini with one profile for server and user (and a profile for
     another server first, which must not match); readable by its owner only."""

@@ -6,7 +6,7 @@ import unittest
 
 import interop_support as s
 from test_linux import (EXPECTED_POP_LOG, EXPECTED_REFUSED_RECIPIENT,
-                        EXPECTED_WRONG_PASSWORD, TLS_ROWS, UNKNOWN_HOST, mask_error_numbers)
+                        EXPECTED_WRONG_PASSWORD, TLS_ROWS, UNKNOWN_HOST)
 
 WINE = "/usr/lib/wine/wine64"
 WSAECONNREFUSED = 10061
@@ -143,27 +143,13 @@ class WineInteropTest(unittest.TestCase):
 
     def test_oauth_submission(self):
         self.trust_test_ca()
-        for name, host, port, keys, mailbox, mechanism, code, expected_log in s.OAUTH_ROWS:
-            with self.subTest(case=name):
-                profile = s.write_profile(self.next_name() + ".oauth.ini", host,
-                                          user=s.USER if keys is not None else "someone",
-                                          **(keys or {}))
-                before = s.snapshot([mailbox] if mailbox else [])
-                logs = s.log_size("postfix.log"), s.log_size("dovecot.log")
-                tokens = len(s.idp_requests(path="/token"))
-                untrusted = len(s.idp_requests(port=8443))
-                settings = self.oauth_settings(host, port, mailbox,
-                                               s.PASSWORD if keys is None else "not-sent")
-                got, log = self.call("record", s.BODY, settings, profile)
-                self.assertEqual((got, mask_error_numbers(log)), (code, expected_log))
-                self.assertEqual(len(s.idp_requests(port=8443)), untrusted)
-                if code == -32:
-                    self.assertEqual(len(s.idp_requests(path="/token")), tokens)
-                if mailbox:
-                    raw = s.wait_for_new_mail(self, before)[mailbox]
-                    s.check_message(self, raw, self.attachments[:1], to=settings["Address"],
-                                    cc="", windows_names=True)
-                    s.check_tls_delivery(self, raw, mechanism, *logs, pop3s=False)
+
+        def call(settings, profile):
+            settings["AppendFile"] = windows_path(settings["AppendFile"])
+            return self.call("record", s.BODY, settings, profile)
+
+        s.check_oauth_rows(self, lambda: self.next_name() + ".oauth.ini", call, self.attachments,
+                           windows_names=True)
 
     def test_oauth_token_reuse_and_rotation(self):
         self.trust_test_ca()

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "log_lines.h"
 #include "mail/smtp_steps.h"
 #include "support/pop_scripts.h"
 
@@ -9,19 +10,8 @@ namespace tarnlet {
 namespace testing {
 namespace {
 
-const char kRfcChallenge[] = "PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+";
-const char kRfcResponse[] = "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw";
-
-const char kSendNg[] = "SMTP SND : Snd Ng ErrCode=4711-018\r\n";
-const char kReplyNg[] = "SMTP SND : Res Rcv Ng-022\r\n";
-const char kChallengeCodeNg[] = "SMTP SND : Res Rcv Ng-047\r\n";
-const char kAuthSendNg[] = "SMTP SND : Auth Command Snd Ng-098\r\n";
-const char kChallengeNg[] = "SMTP SND : Auth Command Understand Ng-099\r\n";
-const char kBase64Ng[] = "SMTP SND : Base64 -> Binary Change Ng-100\r\n";
-const char kResponseSendNg[] = "SMTP SND : User + PassWord Snd Ng-101\r\n";
-const char kResponseNg[] = "SMTP SND : User + PassWord Ng-102\r\n";
-const char kRsetSendNg[] = "SMTP SND : Auth Command Snd Ng-103\r\n";
-const char kRsetNg[] = "SMTP SND : User + PassWord Ng-104\r\n";
+using namespace lines;
+const std::string kSendNg = SendNg(4711);
 
 class CramMd5Test : public LoginTest {
  protected:
@@ -87,14 +77,7 @@ TEST_F(CramMd5Test, EveryCredentialTheRecordHoldsLogsIn) {
 TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
   const std::string challenge = std::string("334 ") + kRfcChallenge + "\r\n";
   const std::string response = std::string(kRfcResponse) + "\r\n";
-  struct Case {
-    const char* why;
-    std::vector<PeerStep> script;
-    std::function<void(FaultPlatform&)> fault;
-    ResultCode result;
-    std::string transcript;
-    std::vector<std::string> log;
-  } cases[] = {
+  FaultRow cases[] = {
       {"AUTH command not sent",
        {},
        [](FaultPlatform& p) { p.FailSendOf("AUTH", 4711); },
@@ -151,16 +134,17 @@ TEST_F(CramMd5Test, EachFailureClosesTheSocketAndLogsItsLine) {
        {kReplyNg, kRsetNg}},
   };
   std::string log;
-  for (Case& c : cases) {
+  for (FaultRow& c : cases) {
+    SCOPED_TRACE(c.what);
     if (c.fault) c.fault(platform_);
     Outcome out = Run(std::move(c.script), "tim", "tanstaaftanstaaf");
-    EXPECT_EQ(out.result, c.result) << c.why;
-    EXPECT_EQ(out.transcript, c.transcript) << c.why;
+    EXPECT_EQ(out.result, c.code);
+    EXPECT_EQ(out.transcript, c.transcript);
     // The socket is closed before the last line is written.
     const std::string lower(StoredLog({c.log.begin(), c.log.end() - 1}));
-    EXPECT_EQ(logAtClose_.back(), log + lower) << c.why;
+    EXPECT_EQ(logAtClose_.back(), log + lower);
     log += StoredLog(c.log);
-    EXPECT_EQ(Log(), log) << c.why;
+    EXPECT_EQ(Log(), log);
   }
 }
 

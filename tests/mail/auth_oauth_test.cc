@@ -109,21 +109,13 @@ TEST_F(AuthOauthTest, ARefusedTokenIsAnsweredThenQuit) {
 class OauthSubmissionTest : public MailTest {
  protected:
   OauthSubmissionTest() {
-    g_mailSettings.Kind = 1;
+    LogIn(1, "me@example.jp", "never-sent");
     SetField(g_mailSettings.SMTPServerAddress, "127.0.0.1");
-    SetField(g_mailSettings.UserName, "me@example.jp");
-    SetField(g_mailSettings.Password, "never-sent");
     testing::WritePrivateFile(File("oauth.ini"),
                               "[p]\r\nServer=127.0.0.1\r\nUser=ME@example.jp\r\n"
                               "TokenUrl=https://login.example/token\r\nClientId=id\r\n");
     platform_.SetEnvironment("TARNLET_OAUTH_FILE", File("oauth.ini"));
     ForgetKeptTokens();
-  }
-
-  ResultCode RunOn587(ScriptedPeer& peer) {
-    platform_.RoutePort(587, peer.port());
-    g_mailSettings.SMTPPortNo = 587;
-    return Run("");
   }
 };
 
@@ -165,7 +157,7 @@ TEST_F(OauthSubmissionTest, NoTokenOutsideTlsAndNeverThePassword) {
     platform_.SetEnvironment("TARNLET_OAUTH_FILE", row.profile ? File("oauth.ini") : "");
     if (row.openToOthers != 0) platform_.FailNth(Call::kCheckPrivacy, 1, 0);
     ScriptedPeer peer(SmtpServer().Reply("EHLO", row.offer));
-    EXPECT_EQ(RunOn587(peer), row.code) << row.why;
+    EXPECT_EQ(RunAt(peer, 587), row.code) << row.why;
     EXPECT_EQ(peer.Transcript(), ehlo) << row.why;
     EXPECT_EQ(Log(), testing::StoredLog(row.log)) << row.why;
   }

@@ -12,11 +12,13 @@
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "log_lines.h"
 #include "support/fault_platform.h"
 #include "support/platform_test.h"
 #include "support/reference_base64.h"
 #include "support/scripted_peer.h"
 #include "support/settings_fixture.h"
+#include "support/tls_front.h"
 
 namespace tarnlet {
 namespace mail_tests {
@@ -24,6 +26,7 @@ namespace mail_tests {
 using testing::Call;
 using testing::ExpectLine;
 using testing::FaultPlatform;
+using testing::FaultRow;
 using testing::PeerStep;
 using testing::ReceiveData;
 using testing::ScriptedPeer;
@@ -31,6 +34,9 @@ using testing::Send;
 using testing::SetField;
 using testing::SmtpServer;
 using testing::StoredLog;
+using namespace testing::lines;
+
+const std::string kEhlo = "EHLO client.example\r\n";
 
 // The five random digits of the Message-Id become "#####"; a Message-Id
 // whose number is not five digits is left as it is, so the comparison fails.
@@ -110,10 +116,31 @@ constexpr char kTextPartHeader[] =
     "Content-Transfer-Encoding: 7bit\r\n"
     "\r\n";
 
+// One login dialogue of a table: the server's script, the port the call
+// names (587 and 465 reach the peer; any other: the peer's own), what it
+// returns, what the server received and the log lines.
+struct LoginRow {
+  const char* what;
+  std::uint16_t port;
+  std::vector<PeerStep> server;
+  ResultCode code;
+  std::string transcript;
+  std::vector<std::string> log;
+  bool tlsCannotStart = false;  // the session cannot be set up (error 5)
+  const char* front = nullptr;  // the options of a TLS front before the peer
+};
+
 // Runs whole dialogues with the base record; each run names its peer.
 class MailTest : public testing::PlatformTest {
  protected:
   MailTest() { g_mailSettings.SMTPPortNo = 0; }
+
+  // The call logs in: Kind, UserName and Password.
+  void LogIn(std::int16_t kind, const std::string& user, const std::string& password) {
+    g_mailSettings.Kind = kind;
+    SetField(g_mailSettings.UserName, user);
+    SetField(g_mailSettings.Password, password);
+  }
 
   // Runs the dialogue against peer with the current settings.
   ResultCode RunWith(ScriptedPeer& peer, const char* body) {
@@ -123,6 +150,48 @@ class MailTest : public testing::PlatformTest {
   ResultCode Run(const char* body) {
     MailSender sender;
     return sender.RunSmtpDialogue(body);
+  }
+
+  // Runs the dialogue with the call naming port: 587 and 465 are routed to
+  // the peer, any other port is the peer's own. With front options, through
+  // a TLS front before it (the name is then the one its certificate
+  // carries).
+  ResultCode RunAt(ScriptedPeer& peer, std::uint16_t port, const char* body = "",
+                   const char* front = nullptr) {
+    std::uint16_t target = peer.port();
+    if (front != nullptr) {
+      target = testing::TlsFront(peer.port(), front);
+      EXPECT_NE(target, 0) << "no TLS front: run the tests through CTest";
+      SetField(g_mailSettings.SMTPServerAddress, "localhost");
+      platform_.MapHost("localhost", "127.0.0.1");
+    }
+    platform_.RoutePort(587, target);
+    platform_.RoutePort(465, target);
+    g_mailSettings.SMTPPortNo = port == 587 || port == 465 ? port : peer.port();
+    return Run(body);
+  }
+
+  // The server named in field is not found: the call ends with code and
+  // the line numbered number, before any socket is made.
+  void ExpectNotFound(char (&field)[256], ResultCode code, const char* number) {
+    SetField(field, "mail.example.invalid");
+    platform_.ResolveNth(1, LookupResult::kHostNotFound, "", 11001);
+    EXPECT_EQ(Run(""), code);
+    EXPECT_EQ(Log(), StoredLog({HostNotFound(number)}));
+    EXPECT_EQ(platform_.Count(Call::kCreateSocket), 0);
+  }
+
+  void RunLoginRows(const std::vector<LoginRow>& rows) {
+    for (const LoginRow& row : rows) {
+      SCOPED_TRACE(row.what);
+      ClearLog();
+      if (row.tlsCannotStart) platform_.FailNth(Call::kStartTls, 1, 5);
+      ScriptedPeer peer(row.server);
+      EXPECT_EQ(RunAt(peer, row.port, "", row.front), row.code);
+      EXPECT_EQ(MaskMessageId(peer.Transcript()), row.transcript);
+      EXPECT_EQ(Log(), StoredLog(row.log));
+      ExpectAllReleased();
+    }
   }
 };
 

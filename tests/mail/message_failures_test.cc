@@ -7,7 +7,7 @@ namespace tarnlet {
 namespace mail_tests {
 namespace {
 
-const std::string kSendNg = "SMTP SND : Snd Ng ErrCode=10054-018\r\n";
+const std::string kSendNg = SendNg(10054);
 
 class MailFailuresTest : public MailTest {
  protected:

@@ -3,30 +3,15 @@
 #include <vector>
 
 #include "frame/globals.h"
+#include "log_lines.h"
 #include "support/pop_scripts.h"
 
 namespace tarnlet {
 namespace testing {
 namespace {
 
-const char kStart[] = "POP3 BEFORE SMTP : Start-024\r\n";
-const char kComplete[] = "POP3 BEFORE SMTP : Complete-038\r\n";
-const char kSendNg[] = "SMTP SND : Snd Ng ErrCode=4711-018\r\n";
-const char kTimeOut[] = "SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n";
-const char kGreetingNg[] = "POP3 BEFORE SMTP : Server Ready Ng-028\r\n";
-const char kUserSendNg[] = "POP3 BEFORE SMTP : User Snd Ng-029\r\n";
-const char kUserNg[] = "POP3 BEFORE SMTP : User Understand Ng-030\r\n";
-const char kPassSendNg[] = "POP3 BEFORE SMTP : Password Snd Ng-031\r\n";
-const char kPassNg[] = "POP3 BEFORE SMTP : Password Understand Ng-032\r\n";
-const char kTimestampNg[] = "Pop3 Rcv : TimeStamp Rcv Ng-033\r\n";
-const char kApopSendNg[] = "POP3 RCV : User + Password Snd Ng-034\r\n";
-const char kApopNg[] = "POP3 RCV : User + Password Understand Ng-035\r\n";
-const char kQuitSendNg[] = "POP3 BEFORE SMTP : Quit Snd Ng-036\r\n";
-const char kQuitNg[] = "POP3 BEFORE SMTP : Quit Ng-037\r\n";
-const char kNotOk[] = "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n";
-const char kGreetingShort[] = "Pop3 Rcv : Res Rcv Ng-044\r\n";
-
-const char kRfcGreeting[] = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
+using namespace lines;
+const std::string kSendNg = SendNg(4711);
 
 class PopBeforeSmtpTest : public LoginTest {
  protected:
@@ -59,9 +44,9 @@ TEST_F(PopBeforeSmtpTest, LogsInWithUserAndPass) {
           "alice", "secret");
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.transcript, "USER alice\r\nPASS secret\r\nQUIT\r\n");
-  EXPECT_EQ(Log(), StoredLog({kStart, kComplete}));
+  EXPECT_EQ(Log(), StoredLog({kPopStart, kPopComplete}));
   // On success the socket is closed first, then completion is logged.
-  EXPECT_EQ(logAtClose_, std::vector<std::string>{StoredLog({kStart})});
+  EXPECT_EQ(logAtClose_, std::vector<std::string>{StoredLog({kPopStart})});
 }
 
 TEST_F(PopBeforeSmtpTest, LogsInWithApop) {
@@ -99,7 +84,7 @@ TEST_F(PopBeforeSmtpTest, LogsInWithApop) {
     Outcome out = Run(std::move(c.script), c.apop, c.user, c.password);
     EXPECT_EQ(out.result, 1) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
-    log += StoredLog({kStart, kComplete});
+    log += StoredLog({kPopStart, kPopComplete});
     EXPECT_EQ(Log(), log) << c.why;
   }
 }
@@ -140,19 +125,19 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer("-ERR busy\r\n", {}),
        nullptr,
        "",
-       {kNotOk, kGreetingNg}},
+       {kPopNotOk, kPopGreetingNg}},
       {"greeting split: the first chunk is judged alone",
        0,
        {Send("+OK POP3"), Pause(300), Send(" ready\r\n")},
        nullptr,
        "",
-       {kGreetingNg}},
+       {kPopGreetingNg}},
       {"greeting of three bytes",
        0,
        {Send("+OK")},
        nullptr,
        "",
-       {"POP3 BEFORE SMTP : Rcv Ng RcvDatLen=3-040\r\n", kGreetingNg}},
+       {"POP3 BEFORE SMTP : Rcv Ng RcvDatLen=3-040\r\n", kPopGreetingNg}},
       {"USER not sent",
        0,
        GreetThenAnswer(greeting, {}),
@@ -164,7 +149,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer(greeting, {"-ERR who\r\n"}),
        nullptr,
        "USER alice\r\n",
-       {kNotOk, kUserNg}},
+       {kPopNotOk, kUserNg}},
       {"peer closes after USER",
        0,
        {Send(greeting), ExpectLine(), Close()},
@@ -188,7 +173,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer(greeting, {"+OK\r\n", "-ERR denied\r\n"}),
        nullptr,
        "USER alice\r\nPASS secret\r\n",
-       {kNotOk, kPassNg}},
+       {kPopNotOk, kPassNg}},
       {"QUIT not sent",
        0,
        GreetThenAnswer(greeting, {"+OK\r\n", "+OK\r\n"}),
@@ -200,7 +185,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer(greeting, {"+OK\r\n", "+OK\r\n", "-ERR later\r\n"}),
        nullptr,
        "USER alice\r\nPASS secret\r\nQUIT\r\n",
-       {kNotOk, kQuitNg}},
+       {kPopNotOk, kQuitNg}},
       {"APOP: negative greeting fails at once",
        1,
        GreetThenAnswer("-ERR go away\r\n", {}),
@@ -212,13 +197,13 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer("\r\n", {}),
        nullptr,
        "",
-       {kGreetingShort, kTimestampNg}},
+       {kPopGreetingShort, kTimestampNg}},
       {"APOP: 1400 bytes without a line end",
        1,
        {Send(std::string(1400, 'x'))},
        nullptr,
        "",
-       {kGreetingShort, kTimestampNg}},
+       {kPopGreetingShort, kTimestampNg}},
       {"APOP: peer closes before the greeting",
        1,
        {Close()},
@@ -236,13 +221,13 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
        GreetThenAnswer(kRfcGreeting, {"-ERR denied\r\n"}),
        nullptr,
        apop,
-       {kNotOk, kApopNg}},
+       {kPopNotOk, kApopNg}},
       {"APOP: QUIT not answered +OK",
        1,
        GreetThenAnswer(kRfcGreeting, {"+OK\r\n", "-ERR later\r\n"}),
        nullptr,
        apop + "QUIT\r\n",
-       {kNotOk, kQuitNg}},
+       {kPopNotOk, kQuitNg}},
   };
   std::string log;
   for (FailureCase& c : cases) {
@@ -252,7 +237,7 @@ TEST_F(PopBeforeSmtpTest, EveryFailureLogsThenCloses) {
                       apopPath ? "tanstaaf" : "secret");
     EXPECT_EQ(out.result, 0) << c.why;
     EXPECT_EQ(out.transcript, c.transcript) << c.why;
-    log += StoredLog({kStart});
+    log += StoredLog({kPopStart});
     log += StoredLog(c.log);
     EXPECT_EQ(Log(), log) << c.why;
     // Its own line is written before the socket is closed.
@@ -271,7 +256,8 @@ TEST_F(PopBeforeSmtpTest, SilentServerTimesOut) {
   out = Run(GreetThenAnswer("+OK no timestamp here\r\n", {}), 1, "alice", "secret");
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.transcript, "");
-  EXPECT_EQ(Log(), StoredLog({kStart, kTimeOut, kGreetingNg, kStart, kTimeOut, kTimestampNg}));
+  EXPECT_EQ(Log(),
+            StoredLog({kPopStart, kTimeOut, kPopGreetingNg, kPopStart, kTimeOut, kTimestampNg}));
 }
 
 TEST_F(PopBeforeSmtpTest, NoConnectionNoCommands) {
@@ -280,8 +266,8 @@ TEST_F(PopBeforeSmtpTest, NoConnectionNoCommands) {
   platform_.FailNth(Call::kConnect, 1, 4242);
   EXPECT_EQ(sender_.PopBeforeSmtp("alice", "secret", "127.0.0.1", ClosedPort()), 0);
   EXPECT_EQ(platform_.OpenSockets(), 0);
-  EXPECT_EQ(Log(), StoredLog({kStart, "POP3 BEFORE SMTP : Sock Create Ng ErrCode=24-025\r\n",
-                              kStart, "POP3 BEFORE SMTP : Connect Ng ErrCode=4242-026\r\n"}));
+  EXPECT_EQ(Log(), StoredLog({kPopStart, "POP3 BEFORE SMTP : Sock Create Ng ErrCode=24-025\r\n",
+                              kPopStart, "POP3 BEFORE SMTP : Connect Ng ErrCode=4242-026\r\n"}));
 }
 
 }  // namespace

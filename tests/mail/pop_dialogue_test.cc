@@ -10,23 +10,14 @@ namespace tarnlet {
 namespace mail_tests {
 namespace {
 
-const std::string kStart = "POP3 BEFORE SMTP : Start-024\r\n";
-const std::string kComplete = "POP3 BEFORE SMTP : Complete-038\r\n";
-// "Pop3認証 Miss-015"
-const std::string kPopFailed = "Pop3\x94\x46\x8f\xd8 Miss-015";
 const std::string kSmtpTranscript =
     "HELO client.example\r\nMAIL FROM: <from@example.com>\r\nRCPT TO: to@example.com\r\n"
     "DATA\r\n" +
     std::string(kBaseHeaders) + kTextPartHeader + "Hello\r\n\r\n.\r\nQUIT\r\n";
-const char kRfcGreeting[] = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
 
 class PopDialogueTest : public MailTest {
  protected:
-  PopDialogueTest() {
-    g_mailSettings.Kind = 2;
-    SetField(g_mailSettings.UserName, "mrose");
-    SetField(g_mailSettings.Password, "tanstaaf");
-  }
+  PopDialogueTest() { LogIn(2, "mrose", "tanstaaf"); }
   ResultCode RunWithBoth(ScriptedPeer& pop, ScriptedPeer& smtp) {
     g_mailSettings.POP3PortNo = pop.port();
     return RunWith(smtp, "Hello");
@@ -52,7 +43,7 @@ TEST_F(PopDialogueTest, LoginComesFirstThenTheMessage) {
     EXPECT_EQ(RunWithBoth(pop, smtp), 0);
     EXPECT_EQ(pop.Transcript(), row.popTranscript);
     EXPECT_EQ(MaskMessageId(smtp.Transcript()), kSmtpTranscript);
-    EXPECT_EQ(Log(), StoredLog({kStart, kComplete}));
+    EXPECT_EQ(Log(), StoredLog({kPopStart, kPopComplete}));
     ExpectAllReleased();
   }
 }
@@ -63,7 +54,7 @@ TEST_F(PopDialogueTest, FailedLoginNeverContactsTheSmtpServer) {
   EXPECT_EQ(RunWithBoth(pop, smtp), -12);
   EXPECT_EQ(pop.Transcript(), "USER mrose\r\nPASS tanstaaf\r\n");
   EXPECT_FALSE(smtp.Connected());
-  EXPECT_EQ(Log(), StoredLog({kStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
+  EXPECT_EQ(Log(), StoredLog({kPopStart, "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n",
                               "POP3 BEFORE SMTP : Password Understand Ng-032\r\n", kPopFailed}));
   ExpectAllReleased();
 }

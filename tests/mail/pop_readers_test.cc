@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "log_lines.h"
 #include "net/connection.h"
 #include "support/pop_scripts.h"
 
@@ -11,16 +12,7 @@ namespace tarnlet {
 namespace testing {
 namespace {
 
-const char kTimeOut[] = "SMTP SND : Res TimeOut TimeOutVal=300000[mSec]-023\r\n";
-const char kNotOk[] = "POP3 BEFORE SMTP : Res Rcv Ng-042\r\n";
-const char kGreetingNg[] = "Pop3 Rcv : Res Rcv Ng-044\r\n";
-
-std::string PopRcvNg(int error) {
-  return "POP3 BEFORE SMTP : Rcv Ng ErrCode=" + std::to_string(error) + "-039\r\n";
-}
-std::string ApopRcvNg(int error) {
-  return "POP3 RCV : Rcv Err ErrCode=" + std::to_string(error) + "-043\r\n";
-}
+using namespace lines;
 
 // Receives follow a script instead of a socket; once the script is spent
 // every receive would block. Sleeps return at once.
@@ -108,12 +100,12 @@ TEST_F(PopReaderTest, OkReaderJudgesTheFirstChunkAlone) {
        false,
        0,
        {}},
-      {"negative reply", [](ReceiveScript& s) { s.Data("-ERR no\r\n"); }, false, 0, {kNotOk}},
+      {"negative reply", [](ReceiveScript& s) { s.Data("-ERR no\r\n"); }, false, 0, {kPopNotOk}},
       {"lowercase is not +OK",
        [](ReceiveScript& s) { s.Data("+ok fine\r\n"); },
        false,
        0,
-       {kNotOk}},
+       {kPopNotOk}},
       {"receive error", [](ReceiveScript& s) { s.Error(4711); }, false, 0, {PopRcvNg(4711)}},
       {"peer closed: at once, as a reset",
        [](ReceiveScript& s) { s.WouldBlock(1).PeerClosed(); },
@@ -190,14 +182,14 @@ TEST_F(PopReaderTest, TimestampReaderAccumulatesTheGreeting) {
        7,
        false,
        "",
-       {kGreetingNg}},
+       {kPopGreetingShort}},
       {"negative greeting: silent",
        [](ReceiveScript& s) { s.Data("-ERR <1@h>\r\n"); },
        200,
        false,
        "",
        {}},
-      {"too short", [](ReceiveScript& s) { s.Data("\r\n"); }, 200, false, "", {kGreetingNg}},
+      {"too short", [](ReceiveScript& s) { s.Data("\r\n"); }, 200, false, "", {kPopGreetingShort}},
       {"receive error",
        [](ReceiveScript& s) { s.Data("+OK <1").Error(4711); },
        200,
@@ -215,13 +207,13 @@ TEST_F(PopReaderTest, TimestampReaderAccumulatesTheGreeting) {
        200,
        false,
        "",
-       {kGreetingNg}},
+       {kPopGreetingShort}},
       {"full buffer without a timestamp",
        [](ReceiveScript& s) { s.Data("+OK " + std::string(1394, 'x') + "\r\n"); },
        1400,
        false,
        "",
-       {kGreetingNg}},
+       {kPopGreetingShort}},
       {"no timestamp: waits for silence to time out",
        [](ReceiveScript& s) { s.Data("+OK ready\r\n"); },
        200,

@@ -11,7 +11,15 @@ namespace tarnlet {
 namespace testing {
 namespace {
 
-using ResolveTest = NetTest;
+class ResolveTest : public NetTest {
+ protected:
+  // What ResolveServer makes of text: the dotted text, or the code.
+  std::string Resolved(const char* text, ServerRole role) {
+    char out[kDottedCapacity];
+    const ResultCode code = ResolveServer(sender_, text, role, out);
+    return code == 0 ? std::string(out) : "code " + std::to_string(code);
+  }
+};
 
 // ﾎｽﾄ名が見つからない-004 / -010
 const char kNotFoundSmtp[] =
@@ -75,11 +83,8 @@ TEST_F(ResolveTest, NormalizedTextStaysWithinItsCapacity) {
 }
 
 TEST_F(ResolveTest, LiteralIsNormalizedWithoutALookup) {
-  char out[kDottedCapacity];
-  EXPECT_EQ(ResolveServer(sender_, "127.000.000.001", ServerRole::kSmtp, out), 0);
-  EXPECT_STREQ(out, "127.0.0.1");
-  EXPECT_EQ(ResolveServer(sender_, "300.1.1.1", ServerRole::kPop3, out), 0);
-  EXPECT_STREQ(out, "300.1.1.1");
+  EXPECT_EQ(Resolved("127.000.000.001", ServerRole::kSmtp), "127.0.0.1");
+  EXPECT_EQ(Resolved("300.1.1.1", ServerRole::kPop3), "300.1.1.1");
   EXPECT_EQ(platform_.Count(Call::kResolve), 0);
   EXPECT_EQ(Log(), "");
 }
@@ -87,12 +92,9 @@ TEST_F(ResolveTest, LiteralIsNormalizedWithoutALookup) {
 TEST_F(ResolveTest, NameIsLookedUp) {
   platform_.ResolveNth(1, LookupResult::kOk, "127.0.0.5");
   platform_.ResolveNth(2, LookupResult::kOk, "127.0.0.6");
-  char out[kDottedCapacity];
-  EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), 0);
-  EXPECT_STREQ(out, "127.0.0.5");
+  EXPECT_EQ(Resolved("mail.example", ServerRole::kSmtp), "127.0.0.5");
   // A stray letter makes dotted text a name.
-  EXPECT_EQ(ResolveServer(sender_, "192.168.0.1a", ServerRole::kPop3, out), 0);
-  EXPECT_STREQ(out, "127.0.0.6");
+  EXPECT_EQ(Resolved("192.168.0.1a", ServerRole::kPop3), "127.0.0.6");
   EXPECT_EQ(platform_.Count(Call::kResolve), 2);
   EXPECT_EQ(Log(), "");
 }
@@ -117,9 +119,8 @@ TEST_F(ResolveTest, LookupErrorTable) {
     ClearLog();
     platform_.ResolveNth(1, row.result, "", 11999);
     platform_.ResolveNth(2, row.result, "", 11999);
-    char out[kDottedCapacity];
-    EXPECT_EQ(ResolveServer(sender_, "mail.example", ServerRole::kSmtp, out), row.smtpCode);
-    EXPECT_EQ(ResolveServer(sender_, "pop.example", ServerRole::kPop3, out), row.popCode);
+    EXPECT_EQ(Resolved("mail.example", ServerRole::kSmtp), "code " + std::to_string(row.smtpCode));
+    EXPECT_EQ(Resolved("pop.example", ServerRole::kPop3), "code " + std::to_string(row.popCode));
     // The messages carry no line end of their own: each stored line ends
     // in the one CR LF of the log.
     const std::string line = std::string(kPinnedStamp) + "[^\r\n]+";
@@ -132,9 +133,8 @@ TEST_F(ResolveTest, LookupErrorTable) {
 // The reserved top-level domain never resolves; asked of the system's own
 // resolver.
 TEST_F(ResolveTest, InvalidNameIsNotFound) {
-  char out[kDottedCapacity];
-  EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kSmtp, out), -15);
-  EXPECT_EQ(ResolveServer(sender_, "nonexistent.invalid", ServerRole::kPop3, out), -20);
+  EXPECT_EQ(Resolved("nonexistent.invalid", ServerRole::kSmtp), "code -15");
+  EXPECT_EQ(Resolved("nonexistent.invalid", ServerRole::kPop3), "code -20");
   EXPECT_EQ(Log(), StoredLogLine(kNotFoundSmtp) + StoredLogLine(kNotFoundPop));
 }
 

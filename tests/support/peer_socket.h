@@ -38,6 +38,16 @@ void CloseGracefully(PeerSocket socket);
 // Abortive close: linger 0, so the client sees a connection reset.
 void CloseWithReset(PeerSocket socket);
 
+// The system's own calls under the ones above, one file per system
+// (support/{posix,win32}/peer_socket.cc); the loops around them are
+// written once (support/peer_socket.cc).
+bool ReadableWithin(PeerSocket socket, unsigned timeoutMs);
+PeerSocket AcceptOne(PeerSocket listener);
+// One send or receive: the count, 0 (received) at the client's close, or
+// kReceiveFailed.
+long SendSome(PeerSocket socket, const char* data, std::size_t length);
+long ReceiveSome(PeerSocket socket, char* buffer, std::size_t capacity);
+
 }  // namespace testpeer
 }  // namespace tarnlet
 

@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "frame/mail_sender.h"
 #include "support/fault_platform.h"
 #include "support/pinned_clock.h"
+#include "support/scripted_peer.h"
 #include "support/test_files.h"
 
 namespace tarnlet {
@@ -45,6 +47,18 @@ class PlatformTest : public ::testing::Test {
   TempDir folder_;
   std::string logPath_;
   bool socketsStarted_ = false;
+};
+
+// A row of a failure table: the peer's script and a fault of the platform
+// (none when empty), then what the call returns, what the peer received
+// and the lines of the log.
+struct FaultRow {
+  const char* what;
+  std::vector<PeerStep> script;
+  std::function<void(FaultPlatform&)> fault;
+  ResultCode code;
+  std::string transcript;
+  std::vector<std::string> log;
 };
 
 // The next Message-Id number seeds anew from the platform's entropy.

@@ -1,5 +1,5 @@
-// Scripted peers inside TLS: tests/support/tls_front.py, started by CTest
-// (its folder in TARNLET_TLS_FRONT), puts a TLS front before a peer's
+// Scripted peers inside TLS: the front of tests/support/mail_peer.py,
+// started by CTest (its folder in TARNLET_TLS_FRONT), puts TLS before a peer's
 // port, so a dialogue scripted for clear text runs through the real TLS
 // engine of the build under test.
 #ifndef TARNLET_TESTS_SUPPORT_TLS_FRONT_H_

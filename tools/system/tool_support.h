@@ -113,10 +113,20 @@ class LoopbackListener {
   std::uint16_t port() const { return port_; }
   // Waits up to seconds for one HTTP request, answers it with page (HTML)
   // and returns its request target ("/?code=...&state=..."); "" on time-out.
+  // The same on every system (loopback_request.cc).
   std::string TakeRequest(unsigned seconds, const std::string& page);
 
  private:
+  // Waits up to seconds for a client; false on time-out.
+  bool Accept(unsigned seconds);
+  // The accepted client's next bytes within 10 s; 0 at its end, on time-out
+  // or failure.
+  long Receive(char* buffer, std::size_t capacity);
+  // Sends data to the accepted client and closes it.
+  void Answer(const std::string& data);
+
   std::intptr_t socket_;
+  std::intptr_t client_;
   std::uint16_t port_ = 0;
 };
 

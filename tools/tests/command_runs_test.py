@@ -9,153 +9,72 @@ the command it answered; the status line must appear on a terminal only.
 Usage: command_runs_test.py PROGRAM [EMULATOR]
 """
 import hashlib
-import hmac
 import os
 import pty
 import re
 import select
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "support"))
+import mail_peer  # noqa: E402
 
 PROGRAM = sys.argv[1]
 EMULATOR = sys.argv[2:3]
 WINDOWS = PROGRAM.lower().endswith(".exe")
-SECRET = "s3cr et"
-CHALLENGE = b"<1896.697170952@example.jp>"
+USER, SECRET = "user", "s3cr et"
 
 
-def send(text):
-    return ("send", text.encode())
+def expected_trace(peer, protocol, masks):
+    """The trace a run must print for what peer recorded."""
+    lines = ["* connected to 127.0.0.1 port %d (%s)" % (peer.port, protocol)]
+    for kind, data in peer.events:
+        text = data.decode("ascii")
+        if kind == "S":
+            lines.append("S: " + text)
+        elif kind == "C":
+            lines.append("C: " + masks.get(text, text))
+        elif kind == "D":
+            lines += ["C: (message content: %d bytes in %d lines)" % (len(data),
+                                                                      data.count(b"\n")),
+                      "C: ."]
+        else:
+            lines.append("peer: " + text)
+    return lines + ["* closed the %s connection" % protocol]
 
 
-LINE, DATA = ("line",), ("data",)
-
-
-def pause(seconds):
-    return ("pause", seconds)
-
-
-def smtp_script(*middle, data_reply="250 queued"):
-    return [send("220 peer ready\r\n"), LINE, send("250 hello\r\n"), *middle, LINE,
-            send("250 sender ok\r\n"), LINE, send("250 rcpt ok\r\n"), LINE,
-            send("354 go on\r\n"), DATA, send(data_reply + "\r\n"), LINE, send("221 bye\r\n")]
-
-
-POP_SCRIPT = [send("+OK pop ready\r\n"), LINE, send("+OK\r\n"), LINE, send("+OK in\r\n"), LINE,
-              send("+OK bye\r\n")]
-APOP_SCRIPT = [send("+OK pop ready %s\r\n" % CHALLENGE.decode()), LINE, send("+OK in\r\n"), LINE,
-               send("+OK bye\r\n")]
-AUTH_587 = [send("250-peer\r\n250 AUTH LOGIN CRAM-MD5\r\n"), LINE,
-            send("334 %s\r\n" % __import__("base64").b64encode(CHALLENGE).decode()), LINE,
-            send("235 2.7.0 ok\r\n"), LINE, send("250 reset\r\n")]
-
-
-class Peer:
-    """One connection on 127.0.0.1, served by a thread along a script."""
-
-    def __init__(self, script, port=0, slow=False):
-        self.script, self.slow, self.events = script, slow, []
-        self.listener = socket.socket()
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        if slow:  # a small window, so the client's sends wait on our reads
-            self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-        self.listener.bind(("127.0.0.1", port))
-        self.listener.listen(1)
-        self.port = self.listener.getsockname()[1]
-        self.thread = threading.Thread(target=self.serve, daemon=True)
-        self.thread.start()
-
-    def serve(self):
-        try:
-            self.follow_script()
-        except OSError as e:  # the run's own checks then fail on what is missing
-            self.events.append(("E", str(e).encode()))
-
-    def follow_script(self):
-        self.listener.settimeout(60)
-        try:
-            conn, _ = self.listener.accept()
-        except OSError:
-            return
-        conn.settimeout(60)
-        pending = b""
-        with conn:
-            for step in self.script:
-                if step[0] == "send":
-                    conn.sendall(step[1])
-                    self.events += [("S", line) for line in step[1].split(b"\r\n")[:-1]]
-                elif step[0] == "pause":
-                    time.sleep(step[1])
-                else:
-                    marker = b"\n" if step[0] == "line" else b"\r\n.\r\n"
-                    while marker not in pending and not (step == DATA and pending == b".\r\n"):
-                        piece = conn.recv(4096 if self.slow else 65536)
-                        if not piece:
-                            return
-                        pending += piece
-                        if self.slow and step == DATA:
-                            time.sleep(0.002)
-                    at = pending.index(marker) + len(marker)
-                    if step == LINE:
-                        self.events.append(("C", pending[:at - 2]))
-                    else:
-                        self.events.append(("D", pending[:at - 3]))
-                    pending = pending[at:]
-            while conn.recv(4096):
-                pass
-
-    def expected_trace(self, protocol, masks):
-        lines = ["* connected to 127.0.0.1 port %d (%s)" % (self.port, protocol)]
-        for kind, data in self.events:
-            text = data.decode("ascii")
-            if kind == "S":
-                lines.append("S: " + text)
-            elif kind == "C":
-                lines.append("C: " + masks.get(text, text))
-            elif kind == "D":
-                lines += ["C: (message content: %d bytes in %d lines)" % (len(data),
-                                                                          data.count(b"\n")),
-                          "C: ."]
-            else:
-                lines.append("peer: " + text)
-        return lines + ["* closed the %s connection" % protocol]
-
-    def content(self):
-        return b"".join(data for kind, data in self.events if kind == "D")
+def content(peer):
+    return b"".join(data for kind, data in peer.events if kind == "D")
 
 
 def apop_digest():
-    return hashlib.md5(CHALLENGE + SECRET.encode()).hexdigest()
+    return hashlib.md5((mail_peer.CHALLENGE + SECRET).encode()).hexdigest()
 
 
 def cram_response():
-    import base64
-    digest = hmac.new(SECRET.encode(), CHALLENGE, hashlib.md5).hexdigest()
-    return base64.b64encode(("user " + digest).encode()).decode()
+    answer = USER + " " + mail_peer.cram_digest(mail_peer.CHALLENGE, SECRET)
+    return __import__("base64").b64encode(answer.encode()).decode()
 
 
 # name, extra arguments, standard input (bytes, or "tty"), standard error
-# on a terminal, SMTP script, POP3 script, the SMTP port (0: any), whether
-# the SMTP peer reads slowly, check
+# on a terminal, the SMTP peer's options (None: no peer), the POP3 peer's
+# options (None: no peer), check
 ROWS = []
+SMTP_587 = dict(port=587, mechanisms="LOGIN CRAM-MD5")
 
 
-def row(name, arguments, stdin=b"", tty_err=False, smtp=None, pop=None, port=0, slow=False):
+def row(name, arguments, stdin=b"", tty_err=False, smtp=None, pop=None):
     def add(check):
-        ROWS.append((name, arguments, stdin, tty_err, smtp, pop, port, slow, check))
+        ROWS.append((name, arguments, stdin, tty_err, smtp, pop, check))
         return check
     return add
 
 
 @row("a refused recipient shows the RCPT line and the peer's reply",
-     ["--to", "x@example.jp"], smtp=[send("220 peer ready\r\n"), LINE, send("250 hello\r\n"),
-                                      LINE, send("250 sender ok\r\n"), LINE,
-                                      send("550 5.1.1 <x@example.jp>: Recipient address "
-                                           "rejected\r\n"), LINE, send("221 bye\r\n")])
+     ["--to", "x@example.jp"],
+     smtp=dict(replies={"RCPT": "550 5.1.1 <x@example.jp>: Recipient address rejected"}))
 def refused(run, smtp, pop):
     assert run.status == 7, run.status
     at = [run.err.find(text) for text in
@@ -167,10 +86,8 @@ def refused(run, smtp, pop):
 
 
 @row("MAIL FROM refused with 530 without a login: the failure says to log in",
-     ["--to", "x@example.jp"], port=587,
-     smtp=[send("220 peer ready\r\n"), LINE, send("250 hello\r\n"), LINE,
-           send("530 5.7.0 Must issue a STARTTLS command first\r\n"), LINE,
-           send("221 bye\r\n")])
+     ["--to", "x@example.jp"],
+     smtp=dict(port=587, replies={"MAIL": "530 5.7.0 Must issue a STARTTLS command first"}))
 def login_needed(run, smtp, pop):
     assert run.status == 6, run.status
     at = [run.err.find(text) for text in
@@ -182,33 +99,31 @@ def login_needed(run, smtp, pop):
 
 
 @row("--trace of plain SMTP, with the body piped in", ["--trace"],
-     stdin=b"piped text\n", smtp=smtp_script())
+     stdin=b"piped text\n", smtp={})
 def trace_plain(run, smtp, pop):
     assert run.status == 0, run.status
-    assert run.trace() == smtp.expected_trace("SMTP", {}), run.trace()
-    assert b"\r\npiped text\r\n" in smtp.content(), smtp.content()
+    assert run.trace() == expected_trace(smtp, "SMTP", {}), run.trace()
+    assert b"\r\npiped text\r\n" in content(smtp), content(smtp)
 
 
 @row("--trace=full shows the content lines", ["--trace=full", "--empty-body"],
-     smtp=smtp_script())
+     smtp={})
 def trace_full(run, smtp, pop):
     assert run.status == 0, run.status
-    content = smtp.content().decode().split("\r\n")[:-1]
+    lines = content(smtp).decode().split("\r\n")[:-1]
     start = run.trace().index("S: 354 go on") + 1
-    assert run.trace()[start:start + len(content) + 1] == ["C: " + line for line in content] + \
+    assert run.trace()[start:start + len(lines) + 1] == ["C: " + line for line in lines] + \
         ["C: ."], run.trace()
 
 
 @row("--trace of SMTP AUTH CRAM-MD5 on port 587",
-     ["--trace", "--auth", "cram-md5", "--user", "user", "--empty-body"],
-     smtp=[send("220 peer ready\r\n"), LINE] + AUTH_587 + smtp_script()[3:], port=587)
+     ["--trace", "--auth", "cram-md5", "--user", USER, "--empty-body"], smtp=SMTP_587)
 @row("--auth login on port 587: the dialogue of cram-md5",
-     ["--trace", "--auth", "login", "--user", "user", "--empty-body"],
-     smtp=[send("220 peer ready\r\n"), LINE] + AUTH_587 + smtp_script()[3:], port=587)
+     ["--trace", "--auth", "login", "--user", USER, "--empty-body"], smtp=SMTP_587)
 def trace_587(run, smtp, pop):
     assert run.status == 0, run.status
     masks = {cram_response(): "(AUTH response, not shown)"}
-    assert run.trace() == smtp.expected_trace("SMTP", masks), run.trace()
+    assert run.trace() == expected_trace(smtp, "SMTP", masks), run.trace()
     assert cram_response() not in run.err
     client = [data.decode() for kind, data in smtp.events if kind == "C"]
     assert client == ["EHLO localhost", "AUTH CRAM-MD5", cram_response(), "RSET",
@@ -217,22 +132,20 @@ def trace_587(run, smtp, pop):
 
 
 @row("--trace of POP before SMTP with USER/PASS",
-     ["--trace", "--auth", "pop", "--user", "user", "--empty-body"],
-     smtp=smtp_script(), pop=POP_SCRIPT)
+     ["--trace", "--auth", "pop", "--user", USER, "--empty-body"], smtp={}, pop={})
 def trace_pop(run, smtp, pop):
     assert run.status == 0, run.status
     masks = {"PASS " + SECRET: "PASS (password not shown)"}
-    assert run.trace() == pop.expected_trace("POP3", masks) + smtp.expected_trace("SMTP", {}), \
+    assert run.trace() == expected_trace(pop, "POP3", masks) + expected_trace(smtp, "SMTP", {}), \
         run.trace()
 
 
 @row("--trace of POP before SMTP with APOP",
-     ["--trace", "--auth", "pop", "--apop", "--user", "user", "--empty-body"],
-     smtp=smtp_script(), pop=APOP_SCRIPT)
+     ["--trace", "--auth", "pop", "--apop", "--user", USER, "--empty-body"], smtp={}, pop={})
 def trace_apop(run, smtp, pop):
     assert run.status == 0, run.status
     masks = {"APOP user " + apop_digest(): "APOP user (digest not shown)"}
-    assert run.trace() == pop.expected_trace("POP3", masks) + smtp.expected_trace("SMTP", {}), \
+    assert run.trace() == expected_trace(pop, "POP3", masks) + expected_trace(smtp, "SMTP", {}), \
         run.trace()
     assert apop_digest() not in run.err
 
@@ -245,7 +158,7 @@ def no_body_on_terminal(run, smtp, pop):
 
 
 @row("a status line on a terminal while a slow peer reads", ["--attach", "@big"],
-     tty_err=True, smtp=smtp_script(), slow=True)
+     tty_err=True, smtp=dict(slow=True))
 def progress(run, smtp, pop):
     assert run.status == 0, (run.status, run.err)
     assert run.err.lstrip("\r").startswith("tarnlet: connecting to 127.0.0.1 port "), \
@@ -257,7 +170,7 @@ def progress(run, smtp, pop):
 
 
 @row("--quiet: no status line on a terminal", ["--quiet", "--attach", "@big"], tty_err=True,
-     smtp=smtp_script(), slow=True)
+     smtp=dict(slow=True))
 def quiet(run, smtp, pop):
     assert run.status == 0, (run.status, run.err)
     assert "tarnlet:" not in run.err, repr(run.err)
@@ -291,9 +204,16 @@ def read_all(fd, into):
             return
 
 
-def run_row(folder, name, arguments, stdin, tty_err, smtp_script, pop_script, port, slow, check):
-    smtp = Peer(smtp_script, port, slow) if smtp_script else None
-    pop = Peer(pop_script) if pop_script else None
+def peer(options, **more):
+    """A peer that checks the run's user and password."""
+    if options is None:
+        return None
+    return mail_peer.MailPeer(user=USER, password=SECRET, **dict(options, **more))
+
+
+def run_row(folder, name, arguments, stdin, tty_err, smtp_options, pop_options, check):
+    smtp, pop = peer(smtp_options), peer(pop_options, pop=True)
+    slow = smtp is not None and smtp.slow
     command = EMULATOR + [PROGRAM, "send", "--server", "127.0.0.1", "--from", "me@example.jp",
                           "--port", str(smtp.port if smtp else 1)]
     if "--to" not in arguments:
@@ -335,6 +255,9 @@ def run_row(folder, name, arguments, stdin, tty_err, smtp_script, pop_script, po
         print(repr(run.err))
     if not tty_err:
         assert "\r" not in run.err, "a status line without a terminal: %r" % run.err
+    for p in (smtp, pop):
+        if p:
+            p.wait()
     check(run, smtp, pop)
 
 

@@ -14,31 +14,20 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "support"))
+import mail_peer  # noqa: E402
 
 EMULATOR, PROGRAM = sys.argv[1], sys.argv[2]
 JAPANESE = os.environ.get("TARNLET_EXPECT_ACP") == "932"
-PEER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
-                    "smtp-peer.py")
 
 
 def main():
     with tempfile.TemporaryDirectory() as folder:
         inbox = os.path.join(folder, "inbox")
         os.mkdir(inbox)
-        port_file = os.path.join(folder, "port")
-        peer = subprocess.Popen([sys.executable, PEER, port_file, inbox])
-        try:
-            for _ in range(100):
-                if os.path.exists(port_file) and os.path.getsize(port_file) > 0:
-                    break
-                time.sleep(0.1)
-            with open(port_file) as f:
-                port = f.read().strip()
-            run = send(folder, port)
-        finally:
-            peer.kill()
-            peer.wait()
+        # It stores a message before it answers the end of data.
+        run = send(folder, str(mail_peer.MailPeer(inbox=inbox).port))
         check(run, inbox)
 
 
@@ -64,7 +53,7 @@ def check(run, inbox):
         print("1 passed, 0 failed")
         return
     assert run.returncode == 0, (run.returncode, output)
-    with open(os.path.join(inbox, "message-1.eml"), "rb") as f:
+    with open(os.path.join(inbox, "1.eml"), "rb") as f:
         message = email.message_from_bytes(f.read(), policy=email.policy.default)
     assert message["Subject"] == "月次報告", message["Subject"]
     assert message["From"].addresses[0].display_name == "営業部", message["From"]

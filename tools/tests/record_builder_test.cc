@@ -27,6 +27,15 @@ std::string Text(const MailSettings& settings, Field field) {
   return TextOf(settings, FieldOf(field));
 }
 
+// The record's numbers, as "Startup Kind APOP SMTPPortNo POP3PortNo".
+std::string Numbers(const MailSettings& s) {
+  std::string text;
+  for (int n : {int{s.Startup}, int{s.Kind}, int{s.APOP}, int{s.SMTPPortNo}, int{s.POP3PortNo}}) {
+    text += (text.empty() ? "" : " ") + std::to_string(n);
+  }
+  return text;
+}
+
 // The field table of the settings page, row by row as the field list
 // describes it; on a difference the whole expected table is printed, ready
 // to paste.
@@ -94,11 +103,7 @@ TEST(BuildRecord, FillsEveryFieldFromItsOption) {
   o.boundary = "b0undary";
   AttachmentStage stage;
   MailSettings s = BuildRecord(o, "UTF-8", &stage);
-  EXPECT_EQ(s.Startup, 1);
-  EXPECT_EQ(s.Kind, 1);
-  EXPECT_EQ(s.APOP, 1);
-  EXPECT_EQ(s.SMTPPortNo, 587);
-  EXPECT_EQ(s.POP3PortNo, 995);
+  EXPECT_EQ(Numbers(s), "1 1 1 587 995");
   EXPECT_EQ(Text(s, Field::kUserName), "user");
   EXPECT_EQ(Text(s, Field::kPassword), "pass word");
   EXPECT_EQ(Text(s, Field::kSMTPServerAddress), "smtp.example.jp");
@@ -123,10 +128,7 @@ TEST(BuildRecord, DefaultsMakeAValidPlainSmtpRecord) {
   o.from = "me@example.jp";
   AttachmentStage stage;
   MailSettings s = BuildRecord(o, "UTF-8", &stage);
-  EXPECT_EQ(s.Kind, 0);
-  EXPECT_EQ(s.APOP, 0);
-  EXPECT_EQ(s.SMTPPortNo, 25);
-  EXPECT_EQ(s.POP3PortNo, 110);
+  EXPECT_EQ(Numbers(s), "1 0 0 25 110");
   EXPECT_EQ(Text(s, Field::kPOP3ServerAddress), "127.0.0.1") << "validation wants one";
   EXPECT_EQ(Text(s, Field::kMyHostFQDNName), "localhost");
   o.auth = "pop";

@@ -13,25 +13,22 @@ namespace {
 
 int Fd(PeerSocket socket) { return static_cast<int>(socket); }
 
-// True when the socket became readable within timeoutMs.
-bool ReadableWithin(PeerSocket socket, unsigned timeoutMs) {
-  pollfd entry{Fd(socket), POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&entry, 1, static_cast<int>(timeoutMs));
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0;
+// A socket and the address 127.0.0.1:port for it; the socket is -1 when
+// none could be made.
+int LoopbackSocket(std::uint16_t port, sockaddr_in* address) {
+  *address = sockaddr_in{};
+  address->sin_family = AF_INET;
+  address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address->sin_port = htons(port);
+  return ::socket(AF_INET, SOCK_STREAM, 0);
 }
 
 }  // namespace
 
 PeerSocket ListenLoopback(std::uint16_t* port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address;
+  const int fd = LoopbackSocket(0, &address);
   if (fd < 0) return kNoPeerSocket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   socklen_t size = sizeof address;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 4) != 0 ||
@@ -44,12 +41,9 @@ PeerSocket ListenLoopback(std::uint16_t* port) {
 }
 
 PeerSocket ConnectLoopback(std::uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address;
+  const int fd = LoopbackSocket(port, &address);
   if (fd < 0) return kNoPeerSocket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
     return kNoPeerSocket;
@@ -57,25 +51,29 @@ PeerSocket ConnectLoopback(std::uint16_t port) {
   return fd;
 }
 
-PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs) {
-  if (!ReadableWithin(listener, timeoutMs)) return kNoPeerSocket;
-  int fd = ::accept(Fd(listener), nullptr, nullptr);
+bool ReadableWithin(PeerSocket socket, unsigned timeoutMs) {
+  pollfd entry{Fd(socket), POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&entry, 1, static_cast<int>(timeoutMs));
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+PeerSocket AcceptOne(PeerSocket listener) {
+  const int fd = ::accept(Fd(listener), nullptr, nullptr);
   return fd < 0 ? kNoPeerSocket : fd;
 }
 
-bool SendAllBytes(PeerSocket socket, const char* data, std::size_t length) {
-  while (length > 0) {
-    ssize_t sent = ::send(Fd(socket), data, length, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    data += sent;
-    length -= static_cast<std::size_t>(sent);
-  }
-  return true;
+long SendSome(PeerSocket socket, const char* data, std::size_t length) {
+  ssize_t sent;
+  do {
+    sent = ::send(Fd(socket), data, length, MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  return sent < 0 ? kReceiveFailed : static_cast<long>(sent);
 }
 
-long ReceiveWithin(PeerSocket socket, char* buffer, std::size_t capacity, unsigned timeoutMs) {
-  if (!ReadableWithin(socket, timeoutMs)) return kReceiveTimedOut;
+long ReceiveSome(PeerSocket socket, char* buffer, std::size_t capacity) {
   ssize_t got;
   do {
     got = ::recv(Fd(socket), buffer, capacity, 0);

@@ -13,12 +13,48 @@ SOCKET Sock(PeerSocket socket) { return static_cast<SOCKET>(socket); }
 
 // The peer may run before (or without) the library starting Windows
 // Sockets, so it holds a start-up reference of its own for the process.
-void StartOnce() {
+// Returns a socket and the address 127.0.0.1:port for it; INVALID_SOCKET
+// when none could be made.
+SOCKET LoopbackSocket(std::uint16_t port, sockaddr_in* address) {
   static std::once_flag once;
   std::call_once(once, [] {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
   });
+  *address = sockaddr_in{};
+  address->sin_family = AF_INET;
+  address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address->sin_port = htons(port);
+  return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+}
+
+int Chunk(std::size_t length) { return length > 65536 ? 65536 : static_cast<int>(length); }
+
+}  // namespace
+
+PeerSocket ListenLoopback(std::uint16_t* port) {
+  sockaddr_in address;
+  const SOCKET s = LoopbackSocket(0, &address);
+  if (s == INVALID_SOCKET) return kNoPeerSocket;
+  int size = sizeof address;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(s, 4) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    ::closesocket(s);
+    return kNoPeerSocket;
+  }
+  *port = ntohs(address.sin_port);
+  return static_cast<PeerSocket>(s);
+}
+
+PeerSocket ConnectLoopback(std::uint16_t port) {
+  sockaddr_in address;
+  const SOCKET s = LoopbackSocket(port, &address);
+  if (s == INVALID_SOCKET) return kNoPeerSocket;
+  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::closesocket(s);
+    return kNoPeerSocket;
+  }
+  return static_cast<PeerSocket>(s);
 }
 
 bool ReadableWithin(PeerSocket socket, unsigned timeoutMs) {
@@ -31,62 +67,18 @@ bool ReadableWithin(PeerSocket socket, unsigned timeoutMs) {
   return ::select(0, &readable, nullptr, nullptr, &limit) > 0;
 }
 
-}  // namespace
-
-PeerSocket ListenLoopback(std::uint16_t* port) {
-  StartOnce();
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return kNoPeerSocket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  int size = sizeof address;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(s, 4) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    ::closesocket(s);
-    return kNoPeerSocket;
-  }
-  *port = ntohs(address.sin_port);
-  return static_cast<PeerSocket>(s);
-}
-
-PeerSocket ConnectLoopback(std::uint16_t port) {
-  StartOnce();
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return kNoPeerSocket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    ::closesocket(s);
-    return kNoPeerSocket;
-  }
-  return static_cast<PeerSocket>(s);
-}
-
-PeerSocket AcceptWithin(PeerSocket listener, unsigned timeoutMs) {
-  if (!ReadableWithin(listener, timeoutMs)) return kNoPeerSocket;
-  SOCKET s = ::accept(Sock(listener), nullptr, nullptr);
+PeerSocket AcceptOne(PeerSocket listener) {
+  const SOCKET s = ::accept(Sock(listener), nullptr, nullptr);
   return s == INVALID_SOCKET ? kNoPeerSocket : static_cast<PeerSocket>(s);
 }
 
-bool SendAllBytes(PeerSocket socket, const char* data, std::size_t length) {
-  while (length > 0) {
-    int chunk = length > 65536 ? 65536 : static_cast<int>(length);
-    int sent = ::send(Sock(socket), data, chunk, 0);
-    if (sent <= 0) return false;
-    data += sent;
-    length -= static_cast<std::size_t>(sent);
-  }
-  return true;
+long SendSome(PeerSocket socket, const char* data, std::size_t length) {
+  const int sent = ::send(Sock(socket), data, Chunk(length), 0);
+  return sent < 0 ? kReceiveFailed : static_cast<long>(sent);
 }
 
-long ReceiveWithin(PeerSocket socket, char* buffer, std::size_t capacity, unsigned timeoutMs) {
-  if (!ReadableWithin(socket, timeoutMs)) return kReceiveTimedOut;
-  int chunk = capacity > 65536 ? 65536 : static_cast<int>(capacity);
-  int got = ::recv(Sock(socket), buffer, chunk, 0);
+long ReceiveSome(PeerSocket socket, char* buffer, std::size_t capacity) {
+  const int got = ::recv(Sock(socket), buffer, Chunk(capacity), 0);
   return got < 0 ? kReceiveFailed : static_cast<long>(got);
 }
 

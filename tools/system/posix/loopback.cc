@@ -34,7 +34,8 @@ std::string Sha256(const std::string& data) {
   return std::string(reinterpret_cast<char*>(digest), sizeof digest);
 }
 
-LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+LoopbackListener::LoopbackListener()
+    : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), client_(-1) {
   if (socket_ < 0) return;
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -50,35 +51,28 @@ LoopbackListener::LoopbackListener() : socket_(::socket(AF_INET, SOCK_STREAM | S
 }
 
 LoopbackListener::~LoopbackListener() {
+  if (client_ >= 0) ::close(static_cast<int>(client_));
   if (socket_ >= 0) ::close(static_cast<int>(socket_));
 }
 
-std::string LoopbackListener::TakeRequest(unsigned seconds, const std::string& page) {
-  if (port_ == 0) return "";
+bool LoopbackListener::Accept(unsigned seconds) {
   pollfd wait{static_cast<int>(socket_), POLLIN, 0};
-  if (::poll(&wait, 1, static_cast<int>(seconds * 1000)) != 1) return "";
-  const int client = ::accept4(static_cast<int>(socket_), nullptr, nullptr, SOCK_CLOEXEC);
-  if (client < 0) return "";
-  std::string request;
-  char buffer[2048];
-  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
-    pollfd more{client, POLLIN, 0};
-    if (::poll(&more, 1, 10000) != 1) break;
-    const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-    if (got <= 0) break;
-    request.append(buffer, static_cast<std::size_t>(got));
-  }
-  const std::string answer =
-      "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-      "Connection: close\r\nContent-Length: " +
-      std::to_string(page.size()) + "\r\n\r\n" + page;
-  (void)::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
-  ::close(client);
-  // "GET /?code=... HTTP/1.1"
-  const std::size_t start = request.find(' ');
-  const std::size_t end = start == std::string::npos ? start : request.find(' ', start + 1);
-  if (end == std::string::npos) return "";
-  return request.substr(start + 1, end - start - 1);
+  if (::poll(&wait, 1, static_cast<int>(seconds * 1000)) != 1) return false;
+  client_ = ::accept4(static_cast<int>(socket_), nullptr, nullptr, SOCK_CLOEXEC);
+  return client_ >= 0;
+}
+
+long LoopbackListener::Receive(char* buffer, std::size_t capacity) {
+  pollfd more{static_cast<int>(client_), POLLIN, 0};
+  if (::poll(&more, 1, 10000) != 1) return 0;
+  const ssize_t got = ::recv(static_cast<int>(client_), buffer, capacity, 0);
+  return got < 0 ? 0 : static_cast<long>(got);
+}
+
+void LoopbackListener::Answer(const std::string& data) {
+  (void)::send(static_cast<int>(client_), data.data(), data.size(), MSG_NOSIGNAL);
+  ::close(static_cast<int>(client_));
+  client_ = -1;
 }
 
 }  // namespace tool

@@ -34,7 +34,9 @@ std::string Sha256(const std::string& data) {
   return std::string(reinterpret_cast<char*>(digest), sizeof digest);
 }
 
-LoopbackListener::LoopbackListener() : socket_(static_cast<std::intptr_t>(INVALID_SOCKET)) {
+LoopbackListener::LoopbackListener()
+    : socket_(static_cast<std::intptr_t>(INVALID_SOCKET)),
+      client_(static_cast<std::intptr_t>(INVALID_SOCKET)) {
   WSADATA data;
   if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -53,40 +55,36 @@ LoopbackListener::LoopbackListener() : socket_(static_cast<std::intptr_t>(INVALI
 }
 
 LoopbackListener::~LoopbackListener() {
+  if (static_cast<SOCKET>(client_) != INVALID_SOCKET) ::closesocket(static_cast<SOCKET>(client_));
   if (static_cast<SOCKET>(socket_) != INVALID_SOCKET) ::closesocket(static_cast<SOCKET>(socket_));
   ::WSACleanup();
 }
 
-std::string LoopbackListener::TakeRequest(unsigned seconds, const std::string& page) {
-  if (port_ == 0) return "";
+bool LoopbackListener::Accept(unsigned seconds) {
   const SOCKET listener = static_cast<SOCKET>(socket_);
   fd_set ready;
   FD_ZERO(&ready);
   FD_SET(listener, &ready);
   timeval wait{static_cast<long>(seconds), 0};
-  if (::select(0, &ready, nullptr, nullptr, &wait) != 1) return "";
-  SOCKET client = ::accept(listener, nullptr, nullptr);
-  if (client == INVALID_SOCKET) return "";
+  if (::select(0, &ready, nullptr, nullptr, &wait) != 1) return false;
+  const SOCKET client = ::accept(listener, nullptr, nullptr);
+  if (client == INVALID_SOCKET) return false;
+  client_ = static_cast<std::intptr_t>(client);
   DWORD timeout = 10000;
   ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
                sizeof timeout);
-  std::string request;
-  char buffer[2048];
-  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384) {
-    const int got = ::recv(client, buffer, sizeof buffer, 0);
-    if (got <= 0) break;
-    request.append(buffer, static_cast<std::size_t>(got));
-  }
-  const std::string answer =
-      "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-      "Connection: close\r\nContent-Length: " +
-      std::to_string(page.size()) + "\r\n\r\n" + page;
-  ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
-  ::closesocket(client);
-  const std::size_t start = request.find(' ');
-  const std::size_t end = start == std::string::npos ? start : request.find(' ', start + 1);
-  if (end == std::string::npos) return "";
-  return request.substr(start + 1, end - start - 1);
+  return true;
+}
+
+long LoopbackListener::Receive(char* buffer, std::size_t capacity) {
+  const int got = ::recv(static_cast<SOCKET>(client_), buffer, static_cast<int>(capacity), 0);
+  return got < 0 ? 0 : static_cast<long>(got);
+}
+
+void LoopbackListener::Answer(const std::string& data) {
+  ::send(static_cast<SOCKET>(client_), data.data(), static_cast<int>(data.size()), 0);
+  ::closesocket(static_cast<SOCKET>(client_));
+  client_ = static_cast<std::intptr_t>(INVALID_SOCKET);
 }
 
 }  // namespace tool

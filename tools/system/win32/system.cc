@@ -1,5 +1,7 @@
 // Process, environment and file services of the tarnlet command.
-#include "platform/win32/windows_api.h"
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>

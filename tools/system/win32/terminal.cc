@@ -1,7 +1,9 @@
 // Whether the command's standard streams are consoles, and how wide. A
 // redirection from NUL is a character device too, but no console: it
 // counts as input that is not a terminal.
-#include "platform/win32/windows_api.h"
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
 
 #include "system/tool_support.h"
 

@@ -1,5 +1,7 @@
 // Text conversion of the tarnlet command through the Windows code pages.
-#include "platform/win32/windows_api.h"
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
 
 #include <cctype>
 #include <cstdlib>
