@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "mail/oauth_profile.h"
+#include "net/ascii_case.h"
 #include "platform/platform.h"
 #include "tool_error.h"
 
@@ -19,16 +20,14 @@ std::string Trimmed(const std::string& text) {
   return text.substr(start, text.find_last_not_of(" \t\r") - start + 1);
 }
 
+}  // namespace
+
+// INI section names compare without case, as the readers take them.
 bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return SameAsciiText(a.data(), a.size(), b.c_str());
 }
+
+namespace {
 
 // The section a header line opens; "" when the line is no header.
 bool HeaderName(const std::string& line, std::string* name) {

@@ -26,6 +26,9 @@ const ProviderPreset* FindPreset(const std::string& name);
 // url with "{tenant}" replaced.
 std::string WithTenant(const std::string& url, const std::string& tenant);
 
+// Section names compare without case (ASCII letters), as the readers take them.
+bool SameName(const std::string& a, const std::string& b);
+
 using ProfileValues = std::vector<std::pair<std::string, std::string>>;
 
 // The text of an INI file with section name's lines replaced by values

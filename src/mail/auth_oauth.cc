@@ -3,7 +3,6 @@
 // run to several KB); the line is wiped after it went out.
 #include <string>
 
-#include "codec/base64.h"
 #include "mail/smtp_steps.h"
 
 namespace tarnlet {
@@ -44,20 +43,6 @@ Secret ClientMessage(const OauthLogin& login) {
   return message;
 }
 
-Secret AuthLine(const OauthLogin& login) {
-  const Secret message = ClientMessage(login);
-  Secret line = login.mechanism == OauthMechanism::kXoauth2 ? "AUTH XOAUTH2 " : "AUTH OAUTHBEARER ";
-  const std::size_t start = line.size();
-  line.resize(start + (message.size() + 2) / 3 * 4 + 2);
-  int encoded = 0;
-  Base64Codec::Encode(&line[start], &encoded,
-                      reinterpret_cast<const unsigned char*>(message.data()),
-                      static_cast<int>(message.size()));
-  line.resize(start + static_cast<std::size_t>(encoded));
-  line += "\r\n";
-  return line;
-}
-
 // The server's 334 carries its error; the mechanism's answer ends the
 // exchange so the server can refuse it (RFC 7628 3.2.3).
 ResultCode AnswerErrorChallenge(Exchange& smtp, const OauthLogin& login) {
@@ -72,8 +57,10 @@ ResultCode AnswerErrorChallenge(Exchange& smtp, const OauthLogin& login) {
 ResultCode AuthOauth(Exchange& smtp, const OauthLogin& login) {
   ResultCode r = 0;
   {
-    const Secret line = AuthLine(login);
-    r = smtp.Command(std::string_view(line.data(), line.size()), LogLine::kOauthSendNg);
+    const Secret message = ClientMessage(login);
+    r = SendEncoded(
+        smtp, login.mechanism == OauthMechanism::kXoauth2 ? "AUTH XOAUTH2 " : "AUTH OAUTHBEARER ",
+        message.data(), message.size(), LogLine::kOauthSendNg);
   }
   if (r != 0) return r;
   const int code = smtp.ReadAnyReply();

@@ -17,25 +17,6 @@ static_assert(sizeof(MailSettings::UserName) == kMaxCredential, "credential widt
 // NUL, user name, NUL, password: the PLAIN message without authorization id.
 constexpr std::size_t kPlainCapacity = 1 + kMaxCredential + 1 + kMaxCredential;
 constexpr char kPlainPrefix[] = "AUTH PLAIN ";
-// The prefix, the base64 of the message, CR LF.
-constexpr std::size_t kLineCapacity = sizeof kPlainPrefix + (kPlainCapacity + 2) / 3 * 4 + 2;
-
-// Sends prefix, the base64 of data and CR LF as one line.
-ResultCode SendEncoded(Exchange& smtp, const char* prefix, const char* data, std::size_t length,
-                       LogLine fail) {
-  char line[kLineCapacity];
-  const std::size_t start = std::strlen(prefix);
-  std::memcpy(line, prefix, start);
-  int encoded = 0;
-  Base64Codec::Encode(line + start, &encoded, reinterpret_cast<const unsigned char*>(data),
-                      static_cast<int>(length));
-  std::size_t size = start + static_cast<std::size_t>(encoded);
-  line[size++] = '\r';
-  line[size++] = '\n';
-  const ResultCode r = smtp.Command({line, size}, fail);
-  WipeSecret(line, sizeof line);
-  return r;
-}
 
 std::size_t BoundedLength(const char* text) {
   const char* end = static_cast<const char*>(std::memchr(text, '\0', kMaxCredential + 1));
@@ -43,6 +24,19 @@ std::size_t BoundedLength(const char* text) {
 }
 
 }  // namespace
+
+ResultCode SendEncoded(Exchange& smtp, const char* prefix, const char* data, std::size_t length,
+                       LogLine fail) {
+  Secret line = prefix;
+  const std::size_t start = line.size();
+  line.resize(start + (length + 2) / 3 * 4);
+  int encoded = 0;
+  Base64Codec::Encode(&line[start], &encoded, reinterpret_cast<const unsigned char*>(data),
+                      static_cast<int>(length));
+  line.resize(start + static_cast<std::size_t>(encoded));
+  line += "\r\n";
+  return smtp.Command(std::string_view(line.data(), line.size()), fail);
+}
 
 ResultCode AuthPlain(Exchange& smtp, const char* user, const char* password) {
   char message[kPlainCapacity];

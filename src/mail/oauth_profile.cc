@@ -1,10 +1,11 @@
 #include "mail/oauth_profile.h"
 
-#include <cctype>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "codec/base64.h"
+#include "net/ascii_case.h"
 #include "platform/platform.h"
 
 namespace tarnlet {
@@ -16,17 +17,7 @@ constexpr char kSealed[] = "dpapi:";
 constexpr std::size_t kValueCapacity = 16384;
 constexpr std::size_t kSectionsCapacity = 65536;
 
-bool SameText(const std::string& a, const char* b) {
-  const std::size_t length = std::strlen(b);
-  if (a.size() != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+bool SameText(const std::string& a, const char* b) { return SameAsciiText(a.data(), a.size(), b); }
 
 // One value as the settings' INI reader reads it, wiped from the scratch.
 Secret ReadValue(const std::string& file, const char* section, const char* key) {
@@ -42,11 +33,10 @@ std::string ReadPlain(const std::string& file, const char* section, const char* 
   return std::string(value.data(), value.size());
 }
 
+// The rest of a profile whose server and user are already in *profile.
 OauthOutcome ReadProfile(const std::string& file, const char* section, OauthProfile* profile) {
   profile->file = file;
   profile->name = section;
-  profile->server = ReadPlain(file, section, "Server");
-  profile->user = ReadPlain(file, section, "User");
   profile->tokenUrl = ReadPlain(file, section, "TokenUrl");
   profile->clientId = ReadPlain(file, section, "ClientId");
   profile->scope = ReadPlain(file, section, "Scope");
@@ -68,11 +58,13 @@ OauthOutcome SearchFile(const std::string& file, const char* server, const char*
     return OauthOutcome::Failed(LogLine::kOauthProfileNg);
   }
   for (const char* name = sections.data(); *name != '\0'; name += std::strlen(name) + 1) {
-    if (!SameText(ReadPlain(file, name, "Server"), server) ||
-        !SameText(ReadPlain(file, name, "User"), user)) {
-      continue;
-    }
+    std::string sectionServer = ReadPlain(file, name, "Server");
+    if (!SameText(sectionServer, server)) continue;
+    std::string sectionUser = ReadPlain(file, name, "User");
+    if (!SameText(sectionUser, user)) continue;
     *found = true;
+    profile->server = std::move(sectionServer);
+    profile->user = std::move(sectionUser);
     return ReadProfile(file, name, profile);
   }
   return OauthOutcome::Done();

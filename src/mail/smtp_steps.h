@@ -11,6 +11,12 @@
 
 namespace tarnlet {
 
+// Sends prefix, the base64 of data (length bytes) and CR LF as one line,
+// wiped after it went out: the login's secrets ride in it. 0, or -4 after
+// logging fail.
+ResultCode SendEncoded(Exchange& smtp, const char* prefix, const char* data, std::size_t length,
+                       LogLine fail);
+
 // AUTH CRAM-MD5 (RFC 2195), then RSET. 0 logged in and reset; -4 a send
 // failed; -13 a reply was not the expected one; -14 the challenge is not
 // valid base64.

@@ -1,11 +1,11 @@
 // SMTP reply readers. Each examines exactly one receive that returned
 // data: the whole reply must have arrived in it, and bytes arriving later
 // are left for the next reader.
-#include <cctype>
 #include <cstring>
 
 #include "frame/globals.h"
 #include "frame/mail_sender.h"
+#include "net/ascii_case.h"
 #include "net/decimal.h"
 #include "net/receive_once.h"
 
@@ -13,14 +13,6 @@ namespace tarnlet {
 namespace {
 
 constexpr long kShortestReply = 5;  // three digits and CR LF
-
-bool SameWord(const char* bytes, std::size_t length, const char* word) {
-  if (std::strlen(word) != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (std::toupper(static_cast<unsigned char>(bytes[i])) != word[i]) return false;
-  }
-  return true;
-}
 
 struct Mechanism {
   const char* name;
@@ -33,7 +25,7 @@ constexpr Mechanism kMechanisms[] = {
 
 std::uint8_t MechanismFlag(const char* word, std::size_t length) {
   for (const Mechanism& mechanism : kMechanisms) {
-    if (SameWord(word, length, mechanism.name)) return mechanism.flag;
+    if (SameAsciiText(word, length, mechanism.name)) return mechanism.flag;
   }
   return 0;
 }
@@ -56,8 +48,8 @@ void ReadEhloLine(const char* line, std::size_t length, EhloOffer* offer) {
     return from;
   };
   const std::size_t keywordEnd = endOfWord(at);
-  if (SameWord(line + at, keywordEnd - at, "STARTTLS")) offer->startTls = true;
-  if (!SameWord(line + at, keywordEnd - at, "AUTH")) return;
+  if (SameAsciiText(line + at, keywordEnd - at, "STARTTLS")) offer->startTls = true;
+  if (!SameAsciiText(line + at, keywordEnd - at, "AUTH")) return;
   offer->auth = true;
   for (at = keywordEnd; at < length;) {
     if (line[at] == ' ' || line[at] == '=' || line[at] == '\r') {
