@@ -1,6 +1,7 @@
 // JSON through nlohmann/json (header-only, Debian's nlohmann-json3-dev),
-// with every string it makes, the parser's own scratch included, in blocks
-// that are wiped when freed: the answer carries the tokens.
+// with every string value it makes in blocks that are wiped when freed: the
+// answer carries the tokens. The parser's own token scratch (a plain vector)
+// is not ours to wipe.
 #include "mail/oauth_token_answer.h"
 
 #include <nlohmann/json.hpp>
@@ -8,6 +9,8 @@
 #include <cctype>
 #include <map>
 #include <vector>
+
+#include "net/ascii_case.h"
 
 namespace tarnlet {
 namespace {
@@ -42,7 +45,11 @@ std::int64_t SecondsAt(const Json& object, const char* key, std::int64_t fallbac
   auto it = object.find(key);
   if (it == object.end()) return fallback;
   if (it->is_number_integer()) return it->get<std::int64_t>();
-  if (it->is_number_float()) return static_cast<std::int64_t>(it->get<double>());
+  if (it->is_number_float()) {
+    // Out of range (or NaN) the conversion itself would be undefined.
+    const double seconds = it->get<double>();
+    return seconds > -1e12 && seconds < 1e12 ? static_cast<std::int64_t>(seconds) : fallback;
+  }
   if (!it->is_string()) return fallback;
   const SecretString& text = it->get_ref<const SecretString&>();
   if (text.empty() || text.size() > 12) return fallback;
@@ -55,12 +62,7 @@ std::int64_t SecondsAt(const Json& object, const char* key, std::int64_t fallbac
 }
 
 bool IsBearer(const SecretString* type) {
-  static const char kBearer[] = "bearer";
-  if (type == nullptr || type->size() != sizeof kBearer - 1) return false;
-  for (std::size_t i = 0; i < type->size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>((*type)[i])) != kBearer[i]) return false;
-  }
-  return true;
+  return type != nullptr && SameAsciiText(type->data(), type->size(), "bearer");
 }
 
 // The answer's JSON object; false when there is no more to read: it is no

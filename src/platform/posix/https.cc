@@ -103,7 +103,6 @@ HttpsAnswer SystemPlatform::PostForm(const char* url, const char* form, std::siz
     return answer;
   }
   Sink sink{body, capacity, 0, false};
-  char errorText[CURL_ERROR_SIZE] = "";
   bool set =
       curl_easy_setopt(curl, CURLOPT_URL, url) == CURLE_OK &&
       curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
@@ -121,8 +120,7 @@ HttpsAnswer SystemPlatform::PostForm(const char* url, const char* form, std::siz
           CURLE_OK &&
       curl_easy_setopt(curl, CURLOPT_HTTPHEADER, easy.headers()) == CURLE_OK &&
       curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink) == CURLE_OK &&
-      curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText) == CURLE_OK;
+      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
   if (!set) return answer;
   const CURLcode code = curl_easy_perform(curl);
   answer.bodyLength = sink.length;

@@ -14,6 +14,7 @@
 //   (Shift-JIS: none of the blanks can be the second byte of a character).
 #include <errno.h>
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,32 +95,47 @@ bool FindValue(Span text, Span section, Span key, Span* value) {
   return false;
 }
 
-// Reads the whole file into a heap block (released by the caller); null
-// when it cannot be read.
-char* ReadWholeFile(const char* path, std::size_t* size) {
+// A whole settings or profile file in memory. They hold passwords and
+// client secrets, so the copy is wiped before it is freed.
+class FileText {
+ public:
+  explicit FileText(const char* path);
+  ~FileText() {
+    if (data_ == nullptr) return;
+    ::explicit_bzero(data_, size_);
+    std::free(data_);
+  }
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+
+  // Empty (begin null) when the file cannot be read.
+  Span span() const { return Span{data_, data_ == nullptr ? nullptr : data_ + size_}; }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+FileText::FileText(const char* path) {
   int fd;
   do {
     fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return;
   struct stat status;
-  char* data = nullptr;
   // Settings files are small; anything else is not one.
   constexpr off_t kLargest = 16 << 20;
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kLargest) {
-    std::size_t capacity = static_cast<std::size_t>(status.st_size);
-    data = static_cast<char*>(std::malloc(capacity + 1));
-    std::size_t used = 0;
-    while (data != nullptr && used < capacity) {
-      ssize_t got = ::read(fd, data + used, capacity - used);
+    const std::size_t capacity = static_cast<std::size_t>(status.st_size);
+    data_ = static_cast<char*>(std::malloc(capacity + 1));
+    while (data_ != nullptr && size_ < capacity) {
+      ssize_t got = ::read(fd, data_ + size_, capacity - size_);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;  // shrunk while reading: keep what arrived
-      used += static_cast<std::size_t>(got);
+      size_ += static_cast<std::size_t>(got);
     }
-    *size = used;
   }
   ::close(fd);
-  return data;
 }
 
 // Appends the name of every section header of text to out, each with its
@@ -149,13 +165,11 @@ bool ListSections(Span text, char* out, std::size_t capacity, std::size_t* used)
 bool SystemPlatform::ReadProfileSections(const char* path, char* out, std::size_t capacity) {
   if (capacity < 2) return false;
   out[0] = out[1] = '\0';
-  std::size_t size = 0;
-  char* text = ReadWholeFile(path, &size);
-  if (text == nullptr) return false;
+  const FileText text(path);
+  if (text.span().begin == nullptr) return false;
   std::size_t used = 0;
-  const bool all = ListSections(Span{text, text + size}, out, capacity, &used);
+  const bool all = ListSections(text.span(), out, capacity, &used);
   out[used] = '\0';
-  std::free(text);
   return all;
 }
 
@@ -164,12 +178,11 @@ std::size_t SystemPlatform::ReadProfileString(const char* path, const char* sect
   if (capacity == 0) return 0;
   out[0] = '\0';
   if (path == nullptr || section == nullptr || key == nullptr || path[0] == '\0') return 0;
-  std::size_t size = 0;
-  char* text = ReadWholeFile(path, &size);
-  if (text == nullptr) return 0;
+  const FileText text(path);
+  if (text.span().begin == nullptr) return 0;
   Span value{};
   std::size_t length = 0;
-  if (FindValue(Span{text, text + size}, Trim(Span{section, section + std::strlen(section)}),
+  if (FindValue(text.span(), Trim(Span{section, section + std::strlen(section)}),
                 Trim(Span{key, key + std::strlen(key)}), &value)) {
     // Cut in bytes, as the Windows reader does under a single-byte code
     // page. (Wine also drops the last byte of a quoted value that exactly
@@ -180,7 +193,6 @@ std::size_t SystemPlatform::ReadProfileString(const char* path, const char* sect
     out[length] = '\0';
     length = std::strlen(out);  // a NUL byte in the file ends the value
   }
-  std::free(text);
   return length;
 }
 

@@ -69,22 +69,38 @@ HINTERNET OpenSession() {
                        WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
-bool ReadBody(HINTERNET request, char* body, std::size_t capacity, HttpsAnswer* answer) {
+// WinHTTP's time-outs bound each step; the deadline bounds the whole
+// request, so an endpoint that answers a few bytes at a time cannot hold
+// the call (and the token cache's lock) past it.
+bool PastDeadline(ULONGLONG deadline) {
+  if (::GetTickCount64() < deadline) return false;
+  ::SetLastError(ERROR_WINHTTP_TIMEOUT);
+  return true;
+}
+
+// Reads straight into body; what does not fit is read into a scratch and
+// dropped, marking the body too long.
+bool ReadBody(HINTERNET request, char* body, std::size_t capacity, ULONGLONG deadline,
+              HttpsAnswer* answer) {
   for (;;) {
+    if (PastDeadline(deadline)) return false;
     DWORD available = 0;
     if (!::WinHttpQueryDataAvailable(request, &available)) return false;
     if (available == 0) return true;
-    char chunk[4096];
-    DWORD want = available < sizeof chunk ? available : static_cast<DWORD>(sizeof chunk);
+    char scratch[512];
+    const std::size_t room = capacity - answer->bodyLength;
+    char* into = room > 0 ? body + answer->bodyLength : scratch;
+    const std::size_t limit = room > 0 ? room : sizeof scratch;
+    const DWORD want = available < limit ? available : static_cast<DWORD>(limit);
     DWORD got = 0;
-    if (!::WinHttpReadData(request, chunk, want, &got)) return false;
+    if (!::WinHttpReadData(request, into, want, &got)) return false;
     if (got == 0) return true;
-    std::size_t room = capacity - answer->bodyLength;
-    std::size_t take = got < room ? got : room;
-    std::memcpy(body + answer->bodyLength, chunk, take);
-    answer->bodyLength += take;
-    if (take < got) answer->bodyTooLong = true;
-    ::SecureZeroMemory(chunk, sizeof chunk);
+    if (room > 0) {
+      answer->bodyLength += got;
+    } else {
+      answer->bodyTooLong = true;
+      ::SecureZeroMemory(scratch, sizeof scratch);
+    }
   }
 }
 
@@ -115,6 +131,7 @@ HttpsAnswer SystemPlatform::PostForm(const char* url, const char* form, std::siz
     answer.outcome = HttpsOutcome::kRefusedUrl;
     return answer;
   }
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutSeconds * 1000ULL;
   Handle session(OpenSession());
   if (session.get() == nullptr) return Failed(answer);
   const int ms = static_cast<int>(timeoutSeconds * 1000);
@@ -148,7 +165,7 @@ HttpsAnswer SystemPlatform::PostForm(const char* url, const char* form, std::siz
                              WINHTTP_NO_HEADER_INDEX)) {
     return Failed(answer);
   }
-  if (!ReadBody(request.get(), body, capacity, &answer)) return Failed(answer);
+  if (!ReadBody(request.get(), body, capacity, deadline, &answer)) return Failed(answer);
   answer.outcome = HttpsOutcome::kAnswered;
   answer.status = static_cast<int>(status);
   return answer;
