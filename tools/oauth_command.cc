@@ -84,11 +84,8 @@ ProfileValues ValuesOf(const OauthRequest& r, const std::string& scope, const st
 }
 
 void CheckPreset(const OauthRequest& r) {
+  // --provider takes only a known name (the option's own check).
   const ProviderPreset* preset = FindPreset(r.provider);
-  if (!r.provider.empty() && preset == nullptr) {
-    throw ToolError(kExitUsage,
-                    "--provider: \"" + r.provider + "\" is none of microsoft365, google");
-  }
   if (preset != nullptr && std::strchr(preset->tokenUrl, '{') != nullptr && r.tenant.empty() &&
       r.tokenUrl.empty()) {
     throw ToolError(kExitUsage, "--provider " + r.provider + " needs --tenant ID");
@@ -132,7 +129,9 @@ int Login(const OauthRequest& r, std::istream& in, std::ostream& out) {
                         : preset != nullptr     ? preset->authorizeUrl
                                                 : "";
   ProfileValues values = ValuesOf(r, signIn.scope, signIn.clientSecret);
-  signIn.tokenUrl = values[2].second;
+  for (const auto& value : values) {
+    if (value.first == "TokenUrl") signIn.tokenUrl = value.second;
+  }
   if (signIn.deviceUrl.empty() == signIn.authorizeUrl.empty()) {
     throw ToolError(kExitUsage,
                     "oauth login needs --provider, or --device-url or --authorize-url (one)");
@@ -196,7 +195,7 @@ bool FindNamed(const std::string& name, std::string* file) {
   const int count = OauthProfileFiles(files);
   for (int i = 0; i < count; ++i) {
     for (const std::string& section : Sections(files[i])) {
-      if (section == name) {
+      if (SameName(section, name)) {
         *file = files[i];
         return true;
       }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "codec/base64.h"
 #include "mail/oauth_token_request.h"
 #include "platform/platform.h"
 #include "system/tool_support.h"
@@ -13,21 +14,18 @@ namespace {
 
 constexpr unsigned kBrowserWaitSeconds = 300;
 
+// RFC 4648 section 5, without padding (RFC 7636 appendix A).
 std::string Base64Url(const std::string& bytes) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string out;
-  std::uint32_t bits = 0;
-  int count = 0;
-  for (unsigned char c : bytes) {
-    bits = (bits << 8) | c;
-    count += 8;
-    while (count >= 6) {
-      count -= 6;
-      out += kAlphabet[(bits >> count) & 63];
-    }
+  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  int length = 0;
+  Base64Codec::Encode(&out[0], &length, reinterpret_cast<const unsigned char*>(bytes.data()),
+                      static_cast<int>(bytes.size()));
+  out.resize(static_cast<std::size_t>(length));
+  while (!out.empty() && out.back() == '=') out.pop_back();
+  for (char& c : out) {
+    if (c == '+') c = '-';
+    if (c == '/') c = '_';
   }
-  if (count > 0) out += kAlphabet[(bits << (6 - count)) & 63];
   return out;
 }
 
@@ -39,10 +37,13 @@ std::string RandomText(std::size_t bytes) {
   return Base64Url(random);
 }
 
-std::string Encoded(const std::string& value) {
-  TokenForm form;
-  form.Add("x", value);
-  return std::string(form.text().c_str() + 2);
+std::string Encoded(const std::string& value) { return PercentEncoded(value.data(), value.size()); }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 // "name=value" of a query ("/?code=...&state=..."), decoded; "" if missing.
@@ -57,8 +58,11 @@ std::string QueryValue(const std::string& target, const std::string& name) {
     if (pair.compare(0, name.size() + 1, name + "=") == 0) {
       std::string value;
       for (std::size_t i = name.size() + 1; i < pair.size(); ++i) {
-        if (pair[i] == '%' && i + 2 < pair.size()) {
-          value += static_cast<char>(std::stoi(pair.substr(i + 1, 2), nullptr, 16));
+        // A '%' without two hex digits behind it stands for itself.
+        const int high = i + 2 < pair.size() ? HexValue(pair[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(pair[i + 2]) : -1;
+        if (pair[i] == '%' && low >= 0) {
+          value += static_cast<char>(high * 16 + low);
           i += 2;
         } else {
           value += pair[i] == '+' ? ' ' : pair[i];

@@ -23,6 +23,13 @@ namespace tarnlet {
 namespace tool {
 namespace {
 
+// The library logs in with a profile's token only for Kind 1 on the
+// submission ports.
+bool UsesOauthProfile(const SendOptions& options) {
+  return options.auth != "pop" && (options.port == 465 || options.port == 587) &&
+         HasOauthProfile(options.server, options.user);
+}
+
 // A password is never typed on the command line, where other users of the
 // machine can read it. One line end at the end of the file is not part of it.
 // A login with an OAuth profile needs none.
@@ -33,8 +40,7 @@ std::string ReadPassword(const SendRequest& request) {
     if (!password.empty() && password.back() == '\n') password.pop_back();
     if (!password.empty() && password.back() == '\r') password.pop_back();
   } else if (!ReadEnvironment("TARNLET_PASSWORD", &password) && request.options.auth != "none" &&
-             !(request.options.auth != "pop" &&
-               HasOauthProfile(request.options.server, request.options.user))) {
+             !UsesOauthProfile(request.options)) {
     throw ToolError(kExitUsage, "--auth " + request.options.auth +
                                     " needs a password: --password-file FILE or the "
                                     "TARNLET_PASSWORD environment variable");

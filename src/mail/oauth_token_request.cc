@@ -13,6 +13,21 @@ bool Unreserved(unsigned char c) {
          c == '.' || c == '_' || c == '~';
 }
 
+template <typename Text>
+void AppendPercentEncoded(Text* out, const char* value, std::size_t length) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(value[i]);
+    if (Unreserved(c)) {
+      *out += static_cast<char>(c);
+    } else {
+      *out += '%';
+      *out += kHex[c >> 4];
+      *out += kHex[c & 15];
+    }
+  }
+}
+
 using Reader = TokenAnswer (*)(const char*, std::size_t);
 
 OauthOutcome Post(const std::string& url, const TokenForm& form, TokenAnswer* answer, Reader read) {
@@ -54,22 +69,19 @@ OauthOutcome Post(const std::string& url, const TokenForm& form, TokenAnswer* an
 
 }  // namespace
 
+std::string PercentEncoded(const char* value, std::size_t length) {
+  std::string encoded;
+  AppendPercentEncoded(&encoded, value, length);
+  return encoded;
+}
+
 TokenForm& TokenForm::Add(const char* name, const char* value, std::size_t length) {
-  static const char kHex[] = "0123456789ABCDEF";
   if (length == 0) return *this;
   if (!text_.empty()) text_ += '&';
   text_ += name;
   text_ += '=';
-  for (std::size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(value[i]);
-    if (Unreserved(c)) {
-      text_ += static_cast<char>(c);
-    } else {
-      text_ += '%';
-      text_ += kHex[c >> 4];
-      text_ += kHex[c & 15];
-    }
-  }
+  // Straight into the wiped buffer: no other copy of a secret.
+  AppendPercentEncoded(&text_, value, length);
   return *this;
 }
 

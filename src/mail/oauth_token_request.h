@@ -14,6 +14,9 @@ namespace tarnlet {
 
 constexpr unsigned kTokenRequestSeconds = 60;
 
+// value with every byte but RFC 3986's unreserved ones as %XX.
+std::string PercentEncoded(const char* value, std::size_t length);
+
 // An application/x-www-form-urlencoded body; it may hold secrets.
 class TokenForm {
  public:

@@ -2,6 +2,7 @@
 and the OAuth listeners of Postfix, on Linux."""
 import os
 import re
+import socket
 import subprocess
 import threading
 import unittest
@@ -94,6 +95,9 @@ class CommandOauthTest(unittest.TestCase):
         process.stdout.readline()
         url = process.stdout.readline().strip()
         self.assertIn("code_challenge_method=S256", url)
+        # A browser's preconnect: a connection that never sends a request.
+        port = int(re.search(r"127\.0\.0\.1%3A(\d+)", url).group(1))
+        socket.create_connection(("127.0.0.1", port)).close()
         context = s.tls_context()
         threading.Thread(target=lambda: urllib.request.urlopen(url, context=context).read(),
                          daemon=True).start()

@@ -13,6 +13,7 @@
 #include "record_fields.h"
 #include "result_codes.h"
 #include "support/code_page.h"
+#include "support/fault_platform.h"
 #include "support/scripted_peer.h"
 #include "support/test_files.h"
 #include "system/tool_support.h"
@@ -25,12 +26,15 @@ namespace {
 
 using ::tarnlet::testing::ClosedPort;
 using ::tarnlet::testing::ExpectLine;
+using ::tarnlet::testing::FaultPlatform;
 using ::tarnlet::testing::ReadFileBytes;
+using ::tarnlet::testing::ScopedPlatform;
 using ::tarnlet::testing::ScriptedPeer;
 using ::tarnlet::testing::Send;
 using ::tarnlet::testing::SmtpServer;
 using ::tarnlet::testing::TempDir;
 using ::tarnlet::testing::WriteFileBytes;
+using ::tarnlet::testing::WritePrivateFile;
 using ::testing::AllOf;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -170,15 +174,26 @@ TEST(Usage, SendHelpShowsEveryFieldOption) {
   }
 }
 
+// A profile for the server and user stands in for the password only where
+// the library uses it: --auth login on 465 or 587.
 TEST(Usage, AuthWithoutAPasswordSourceIsRefused) {
   std::string ignored;
   if (ReadEnvironment("TARNLET_PASSWORD", &ignored)) GTEST_SKIP() << "TARNLET_PASSWORD is set";
-  Outcome run = Tarnlet({"send", "--server", "127.0.0.1", "--from", "f@x", "--to", "t@x", "--auth",
-                         "pop", "--user", "u"});
-  EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_EQ(run.err,
-            "tarnlet: --auth pop needs a password: --password-file FILE or the "
-            "TARNLET_PASSWORD environment variable\n");
+  TempDir dir;
+  WritePrivateFile(
+      dir.File("oauth.ini"),
+      "[p]\nServer=127.0.0.1\nUser=u\nTokenUrl=https://t\nClientId=c\nClientSecret=s\n");
+  FaultPlatform platform;
+  platform.SetEnvironment("TARNLET_OAUTH_FILE", dir.File("oauth.ini"));
+  ScopedPlatform installed(platform);
+  for (const char* auth : {"pop", "login"}) {
+    Outcome run = Tarnlet({"send", "--server", "127.0.0.1", "--port", "25", "--from", "f@x", "--to",
+                           "t@x", "--auth", auth, "--user", "u"});
+    EXPECT_EQ(run.status, kExitUsage) << auth;
+    EXPECT_EQ(run.err, std::string("tarnlet: --auth ") + auth +
+                           " needs a password: --password-file FILE or the "
+                           "TARNLET_PASSWORD environment variable\n");
+  }
 }
 
 TEST(Check, PrintsEveryFieldAsLoadedWithThePasswordHidden) {
