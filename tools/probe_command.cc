@@ -10,6 +10,7 @@
 #include "log_watch.h"
 #include "net/exchange.h"
 #include "net/resolve.h"
+#include "record_builder.h"
 #include "result_codes.h"
 #include "trace_platform.h"
 
@@ -29,18 +30,18 @@ struct Finding {
   bool secure = false;     // the EHLO that counts came inside TLS
 };
 
+// The record a call would have; a text too long for its field is refused
+// (ToolError), never cut.
 void FillSettings(const ProbeRequest& request, const std::string& log) {
-  std::memset(&g_mailSettings, 0, sizeof g_mailSettings);
-  auto put = [](char* field, std::size_t width, const std::string& text) {
-    std::strncpy(field, text.c_str(), width - 1);
-  };
-  put(g_mailSettings.SMTPServerAddress, sizeof g_mailSettings.SMTPServerAddress, request.server);
-  put(g_mailSettings.POP3ServerAddress, sizeof g_mailSettings.POP3ServerAddress, request.server);
-  put(g_mailSettings.MyHostFQDNName, sizeof g_mailSettings.MyHostFQDNName, request.hostName);
-  put(g_mailSettings.Log, sizeof g_mailSettings.Log, log);
-  g_mailSettings.Kind = 1;
-  g_mailSettings.SMTPPortNo = request.port;
-  g_mailSettings.POP3PortNo = request.port;
+  MailSettings settings = {};
+  PutText(&settings, Field::kSMTPServerAddress, request.server, "--server");
+  PutText(&settings, Field::kPOP3ServerAddress, request.server, "--server");
+  PutText(&settings, Field::kMyHostFQDNName, request.hostName, "--host-name");
+  PutText(&settings, Field::kLog, log, "log");
+  settings.Kind = 1;
+  settings.SMTPPortNo = request.port;
+  settings.POP3PortNo = request.port;
+  g_mailSettings = settings;
 }
 
 bool IsPop3(std::uint16_t port) { return port == kImplicitPop3 || port == kPop3; }
@@ -58,16 +59,22 @@ ResultCode Hello(Exchange& smtp, const MailSender& sender, const ProbeRequest& r
   return 0;
 }
 
+bool IsSubmission(std::uint16_t port) { return port == kSubmission || port == kImplicitSmtp; }
+
 // The SMTP side: greeting, EHLO, STARTTLS where offered, EHLO again, QUIT.
+// The verdict goes by the EHLO the call would log in after: it stays in
+// clear text off the submission ports and where CRAM-MD5 is offered there.
 ResultCode ProbeSmtp(Exchange& smtp, const MailSender& sender, const ProbeRequest& request,
                      Finding* finding) {
   ResultCode r = smtp.Expect(220, LogLine::kGreetingNg);
   if (r == 0) r = Hello(smtp, sender, request, finding);
   if (r == 0 && !smtp.Secure() && (finding->offer & kStartTlsOffered) != 0) {
+    const Finding clear = *finding;
     r = smtp.Command("STARTTLS\r\n", LogLine::kStartTlsSendNg);
     if (r == 0) r = smtp.ExpectStartTls(LogLine::kStartTlsNg);
     if (r == 0) r = smtp.StartTls(request.server.c_str(), LogLine::kStartTlsHandshakeNg);
     if (r == 0) r = Hello(smtp, sender, request, finding);
+    if (!IsSubmission(request.port) || (clear.offer & kAuthCramMd5) != 0) *finding = clear;
   }
   if (r == 0 && smtp.SendQuit()) smtp.Close();
   return r;
@@ -119,7 +126,7 @@ std::string MechanismNames(std::uint8_t offer) {
 // return, made positive).
 int Verdict(const ProbeRequest& request, const Finding& finding, std::ostream& out) {
   const std::uint8_t offer = finding.offer & static_cast<std::uint8_t>(~kStartTlsOffered);
-  const bool submission = request.port == kSubmission || request.port == kImplicitSmtp;
+  const bool submission = IsSubmission(request.port);
   const char* where = finding.secure ? " inside TLS" : " in clear text";
   if ((offer & kAuthCramMd5) != 0) {
     out << "verdict: --auth login can log in here: CRAM-MD5" << where << "\n";

@@ -231,6 +231,10 @@ class TlsPeerTest(unittest.TestCase):
             ("587 with STARTTLS", dict(tls=context("good"), starttls=True), 587, 0,
              [rb"S: 250 STARTTLS\r?\nC: STARTTLS\r?\nS: 220 go ahead\r?\n\* TLS: ",
               rb"verdict: --auth login can log in here: PLAIN inside TLS"]),
+            ("587 with CRAM-MD5 before STARTTLS: the call logs in there",
+             dict(tls=context("good"), starttls=True,
+                  replies={"EHLO": "250-peer\r\n250-STARTTLS\r\n250 AUTH CRAM-MD5"}), 587, 0,
+             [rb"C: STARTTLS", rb"verdict: --auth login can log in here: CRAM-MD5 in clear text"]),
             ("a private CA not trusted", dict(tls=context("unknown")), 465, 3,
              [rb"\* TLS failed: .*issued by /CN=Tarnlet stranger.*: refused: unable to get "
               rb"local issuer certificate", rb"Tls Certificate Ng ErrCode=20-107"]),
