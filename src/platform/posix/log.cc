@@ -8,27 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/write_all.h"
 #include "platform/system_platform.h"
 #include "platform/text_mode_line.h"
 
 namespace tarnlet {
-namespace {
-
-// Writes all bytes, going on after signals and partial writes.
-bool WriteAll(int fd, const char* data, std::size_t length) {
-  while (length > 0) {
-    ssize_t wrote = ::write(fd, data, length);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += wrote;
-    length -= static_cast<std::size_t>(wrote);
-  }
-  return true;
-}
-
-}  // namespace
 
 bool SystemPlatform::AppendLogLine(const char* path, const char* line) {
   if (path == nullptr || path[0] == '\0') return false;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/posix/write_all.h"
 #include "platform/system_platform.h"
 
 namespace tarnlet {
@@ -58,17 +59,6 @@ bool MakeParents(const char* path, int* error) {
       return false;
     }
     *slash = '/';
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t wrote = ::write(fd, data, size);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    data += wrote;
-    size -= static_cast<std::size_t>(wrote);
   }
   return true;
 }
